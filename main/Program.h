@@ -1,0 +1,55 @@
+#pragma once
+
+class Tsensor;
+class TWintro;
+class TWmain;
+class TWsmall;
+class TWchart;
+class TWabout;
+class TWsettings;
+class TWrange;
+class TWdebug;
+class Dialogs;
+class Clock;
+
+// The program-wide state of the entry: the one sensor object, the eight
+// windows with their alive flags, the closing flag, and the platform services
+// every window reaches (dialogs, clock). Every call from one window into
+// another checks the target's pointer and, as a rule, its alive flag.
+struct ProgramState {
+  Tsensor* sensor = nullptr;
+
+  TWintro* Wintro = nullptr;
+  TWmain* Wmain = nullptr;
+  TWsmall* Wsmall = nullptr;
+  TWchart* Wchart = nullptr;
+  TWabout* Wabout = nullptr;
+  TWsettings* Wsettings = nullptr;
+  TWrange* Wrange = nullptr;
+  TWdebug* Wdebug = nullptr;
+
+  bool Wintro_alive = false;
+  bool Wmain_alive = false;
+  bool Wsmall_alive = false;
+  bool Wchart_alive = false;
+  bool Wabout_alive = false;
+  bool Wsettings_alive = false;
+  bool Wrange_alive = false;
+  bool Wdebug_alive = false;
+
+  bool closing = false;
+  // How often the application was told to terminate (tests read it).
+  int terminate_requests = 0;
+
+  Dialogs* dialogs = nullptr;
+  Clock* clock = nullptr;
+
+  // Clears every alive flag (after the event loop, before the windows go).
+  void ClearAliveFlags();
+};
+
+// The single instance.
+ProgramState& Program();
+
+// Quits the event loop; goes through here so tests can observe it.
+void TerminateApplication();

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+// Millisecond sleep and calendar time. The program uses SystemClock; tests
+// and the simulated module use VirtualClock, where sleeping advances time.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual void SleepMs(int ms) = 0;
+  // Calendar seconds since 1 January 1970.
+  virtual std::time_t Now() = 0;
+  // Milliseconds on a monotonic scale; the simulated module measures its
+  // conversion time with it.
+  virtual int64_t NowMs() = 0;
+};
+
+class SystemClock : public Clock {
+ public:
+  void SleepMs(int ms) override;
+  std::time_t Now() override;
+  int64_t NowMs() override;
+};
+
+// Time that moves only when told to: by SleepMs or by Advance.
+class VirtualClock : public Clock {
+ public:
+  explicit VirtualClock(std::time_t start = 1700000000)
+      : ms_(static_cast<int64_t>(start) * 1000) {}
+
+  void SleepMs(int ms) override;
+  std::time_t Now() override;
+  int64_t NowMs() override { return ms_; }
+
+  void AdvanceMs(int64_t ms) { ms_ += ms; }
+  void AdvanceSeconds(int64_t s) { ms_ += s * 1000; }
+  // Moves calendar time to t (also backwards), keeping the millisecond part.
+  void SetNow(std::time_t t);
+
+  int SleepCount() const { return sleep_count_; }
+  int64_t SleptMs() const { return slept_ms_; }
+  void ResetSleepStats() {
+    sleep_count_ = 0;
+    slept_ms_ = 0;
+  }
+
+ private:
+  int64_t ms_;  // calendar milliseconds
+  int sleep_count_ = 0;
+  int64_t slept_ms_ = 0;
+};

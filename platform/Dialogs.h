@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// Every message box and file dialog of the program goes through this
+// interface: QtDialogs shows real ones, tests use ScriptedDialogs.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Modal error box with one OK button.
+  virtual void Error(const std::string& text) = 0;
+  // Modal information box with one OK button.
+  virtual void Information(const std::string& text) = 0;
+  // Modal confirmation with Yes and No; true for Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // Open and save dialogs. file_name holds the initial name and receives the
+  // chosen one; false when the user cancels (file_name is then unchanged).
+  virtual bool OpenFileName(std::string& file_name, const std::string& default_ext) = 0;
+  virtual bool SaveFileName(std::string& file_name, const std::string& default_ext) = 0;
+};

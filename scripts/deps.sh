@@ -1,0 +1,37 @@
+# Installs the Debian packages that building, testing and running need,
+# when any is missing. Sourced by ./run and ./test.
+BAROMETER_PACKAGES=(
+  cmake make g++ pkg-config
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation fonts-dejavu-core
+  locales
+)
+
+barometer_install_deps() {
+  local missing=()
+  for p in "${BAROMETER_PACKAGES[@]}" "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# The settings tests run once under a comma-decimal locale.
+barometer_ensure_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Generating locale de_DE.UTF-8"
+    $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null
+  fi
+}

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+
+TEST(VirtualClock, SleepingAdvancesTimeAndIsCounted) {
+  VirtualClock clock(1000);
+  clock.SleepMs(5);
+  clock.SleepMs(995);
+  EXPECT_EQ(clock.Now(), 1001);
+  EXPECT_EQ(clock.NowMs(), 1001000);
+  EXPECT_EQ(clock.SleepCount(), 2);
+  EXPECT_EQ(clock.SleptMs(), 1000);
+  clock.AdvanceSeconds(3600);
+  EXPECT_EQ(clock.Now(), 4601);
+  EXPECT_EQ(clock.SleptMs(), 1000);  // advancing is not sleeping
+}
+
+TEST(VirtualClock, CanGoBackwards) {
+  VirtualClock clock(5000);
+  clock.AdvanceMs(1500);
+  clock.SetNow(4000);
+  EXPECT_EQ(clock.Now(), 4000);
+  EXPECT_EQ(clock.NowMs(), 4000500);
+}
+
+TEST(ScriptedDialogs, AnswersFromQueuesAndRecords) {
+  ScriptedDialogs d;
+  d.confirm_answers = {true};
+  d.file_answers = {std::string("a.ini"), std::nullopt};
+  EXPECT_TRUE(d.Confirm("Close application ?"));
+  EXPECT_FALSE(d.Confirm("again"));  // empty queue answers No
+  std::string name = "setup.ini";
+  EXPECT_TRUE(d.SaveFileName(name, "ini"));
+  EXPECT_EQ(name, "a.ini");
+  EXPECT_FALSE(d.OpenFileName(name, "ini"));
+  EXPECT_EQ(name, "a.ini");
+  ASSERT_EQ(d.calls.size(), 4u);
+  EXPECT_EQ(d.calls[2].text, "setup.ini");
+  EXPECT_EQ(d.CountOf(ScriptedDialogs::Kind::Confirm), 2);
+}
