@@ -1,0 +1,260 @@
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "atmosphere/Tmeteo.h"
+
+class QAction;
+class QCloseEvent;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPaintEvent;
+class QTabWidget;
+class QTimer;
+class Tlcd_bar;
+struct Tsensor_wc;
+
+// A plain drawn shape with a brush colour and no outline: the glass and the
+// mercury of the thermometer, the arrow bar of the altitude drawing, and the
+// level lines. A circle takes the smaller side as its diameter and sits in
+// the middle of the shape's rectangle. A top line is a two-pixel engraved
+// line along the top edge (the brush colour is not used).
+class TShape : public QWidget {
+ public:
+  enum class Kind { Rectangle, Circle, TopLine };
+
+  TShape(Kind kind, const QColor& brush, QWidget* parent);
+
+  Kind ShapeKind() const { return kind_; }
+  QColor BrushColor() const { return brush_; }
+  // Repaints only when the colour changes.
+  void SetBrushColor(const QColor& color);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Kind kind_;
+  QColor brush_;
+};
+
+// The main window: the measurement cycle driven by Timer1, every display of
+// the barometer and altimeter pages, the settings file, the main menu and
+// the quit path. It owns the weather object and receives its reports.
+class TWmain : public QMainWindow, public TmeteoDisplay {
+ public:
+  // Marks the value a display has not shown yet.
+  static constexpr double kNothingShown = -9999999;
+
+  // Uses Program().clock for the weather object; sets Program().Wmain_alive.
+  explicit TWmain(QWidget* parent = nullptr);
+  ~TWmain() override;
+
+  // ---- Measurement cycle ----
+  // One tick: the sensor's measurement step, a refresh after a new sample;
+  // the timer is off meanwhile and back on afterwards unless quitting.
+  void OnTimer();
+  // Forced first sample, "setup.ini" loaded, first refresh.
+  void StartMeasuring();
+  void UpdateMeasurement();
+  void UpdateDerived();
+  void UpdateSeaLevelPressure();
+  void UpdateAltitude();
+  void SetLocalAltitude(double h);
+  void UpdateMinMax();
+  // Every minimum and maximum restarts from the present value.
+  void ClearMinMax();
+
+  // Calibration record pass-throughs to the sensor (null record ignored).
+  void GetCalibration(Tsensor_wc* record);
+  void SetCalibration(const Tsensor_wc* record);
+  void ReadCalibrationFromModule(Tsensor_wc* record);
+
+  // ---- Displays ----
+  void InitDisplays();
+  void InitAltitudeDisplay();
+  void InitTemperatureDisplay();
+  void ShowPressure(double p);
+  void ShowTemperature(double t);
+  void ShowAltitude(double a);
+  void ShowWeather();
+  void ShowHistoryRange(double low, double high) override;
+  void ShowHistoryBar(int index, double value) override;
+  void ShowTrend(TrendClass trend, double variation) override;
+
+  // ---- Settings ----
+  // Index-addressed settings 1..16 (see the keys in Tmain_settings.cpp).
+  void SetParameter(uint8_t index, double value);
+  double GetParameter(uint8_t index);
+  // Applies the three weather limits together, in an order the weather
+  // object's guards accept. A set that is not strictly ordered
+  // (sunny > variable > overcast) changes nothing; returns whether applied.
+  bool SetWeatherLimits(double sunny, double variable, double overcast);
+  void LoadSettings(const std::string& name);
+  void SaveSettings(const std::string& name);
+
+  // ---- Menu and quit path ----
+  // Shows the small window and hides this one when minimized, else the
+  // reverse; nothing without the small window.
+  void ApplyMinimized();
+  // The "Autosave settings on exit" check mark follows save_on_exit.
+  void ShowAutosaveCheck();
+  // Called by the chart window when it closes itself.
+  void UncheckViewChart();
+  // Asks "Close application ?"; 2 when the program is to quit (settings
+  // saved first when autosave is on), 0 otherwise.
+  int ConfirmClose();
+  // Close request of this window: the window itself never closes.
+  void OnClose();
+
+  void DetectmoduleonLPT11Click();
+  void Loadsettings1Click();
+  void SavesettingsAs1Click();
+  void Autosavesettingsonexit1Click();
+  void Exit1Click();
+  void ViewChart1Click();
+  void Minimize1Click();
+  void Settings1Click();
+  void MaboutClick();
+
+  // ---- State ----
+  std::unique_ptr<Tmeteo> meteo;
+  uint8_t shown_weather = WeatherNone;
+  uint8_t shown_trend = 5;  // 5: no trend shown
+  bool minimized = false;
+  bool save_on_exit = true;
+  double p_sea_min = 0, p_sea_max = 0;
+  double alt_min = 0, alt_max = 0;
+  double t_min = 0, t_max = 0;
+  double alt_offset = 0;
+  double sea_offset = 0;
+  double p_sea = 0;
+  double alt_setting = 0;
+  double p_ref = 0;
+  double p_std = 0;
+  double alt_shown = kNothingShown;
+  double px_per_m = 1.0;
+  double scale_bottom = 0;
+  int32_t range_index = -1;
+  double t_shown = kNothingShown;
+  double p_shown = 0;
+  // Whether a local altitude has been applied since the window was made;
+  // until then the first sample applies 0 m, so that the sea-level pressure
+  // and the altitude never come from an empty reference.
+  bool altitude_applied = false;
+  // Whether the minima and maxima hold a value; the first update starts them
+  // from the present values.
+  bool minmax_started = false;
+
+  // The last names chosen in the open and save dialogs ("setup.ini" at
+  // first); the save name is also the file written on quitting.
+  std::string open_file_name = "setup.ini";
+  std::string save_file_name = "setup.ini";
+
+  QTimer* Timer1 = nullptr;
+
+  // ---- Menu ----
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* File1 = nullptr;
+  QMenu* Plots1 = nullptr;
+  QMenu* Settings2 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* DetectmoduleonLPT11 = nullptr;
+  QAction* Loadsettings1 = nullptr;
+  QAction* SavesettingsAs1 = nullptr;
+  QAction* Autosavesettingsonexit1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* ViewChart1 = nullptr;
+  QAction* ClearMinMax1 = nullptr;
+  QAction* Minimize1 = nullptr;
+  QAction* Settings1 = nullptr;
+  QAction* Mabout = nullptr;
+
+  // ---- Controls ----
+  QWidget* client = nullptr;  // the fixed 655 x 396 client area
+  // Top line.
+  QLabel* lb_alti = nullptr;
+  QLabel* lb_altifeet = nullptr;
+  QLabel* lb_d1 = nullptr;
+  QLabel* lb_d2 = nullptr;
+  // Right column.
+  QGroupBox* gb_pressure = nullptr;
+  QLabel* lbpressure = nullptr;
+  QGroupBox* gb_temperature = nullptr;
+  TShape* verre1 = nullptr;
+  TShape* verre2 = nullptr;
+  TShape* verre3 = nullptr;
+  TShape* mercure = nullptr;
+  TShape* mercure2 = nullptr;
+  QLabel* img_scale = nullptr;
+  QLabel* lbcelsius = nullptr;
+  QLabel* lbfarenheit = nullptr;
+  QLabel* lb_tmin = nullptr;
+  QLabel* lb_tmax = nullptr;
+  // Pages.
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* sheet_p = nullptr;
+  QWidget* sheet_a = nullptr;
+  // Barometer page.
+  QFrame* Panel4 = nullptr;
+  QLabel* img_sunny = nullptr;
+  QLabel* img_variable = nullptr;
+  QLabel* img_couvert = nullptr;
+  QLabel* img_rainy = nullptr;
+  QLabel* img_rainsnow = nullptr;
+  QLabel* img_snow = nullptr;
+  QLabel* Panel5 = nullptr;
+  QLabel* pl_trend = nullptr;
+  QLabel* lbpresssea = nullptr;
+  QLabel* lb_pmin = nullptr;
+  QLabel* lb_pmax = nullptr;
+  Tlcd_bar* pb16 = nullptr;
+  Tlcd_bar* pb8 = nullptr;
+  Tlcd_bar* pb4 = nullptr;
+  Tlcd_bar* pb2 = nullptr;
+  Tlcd_bar* pb1 = nullptr;
+  Tlcd_bar* pb0 = nullptr;
+  QLabel* lb_var = nullptr;
+  // Trend arrows of the history panel: part of the layout, never shown.
+  QLabel* img_quick_up = nullptr;
+  QLabel* img_slow_up = nullptr;
+  QLabel* img_unch = nullptr;
+  QLabel* img_slow_down = nullptr;
+  QLabel* img_quick_down = nullptr;
+  // Altimeter page.
+  QFrame* altipanel = nullptr;
+  QLabel* mountlow = nullptr;
+  QLabel* mountmid = nullptr;
+  QLabel* mounthigh = nullptr;
+  QLabel* lbtop = nullptr;
+  QLabel* lbbottom = nullptr;
+  TShape* shparrow = nullptr;
+  QLabel* imgup = nullptr;
+  QLabel* imgdown = nullptr;
+  TShape* bvl1 = nullptr;
+  TShape* bvl_base = nullptr;
+  QLabel* lbmeter = nullptr;
+  QLabel* lbfeet = nullptr;
+  QLabel* lb_amin = nullptr;
+  QLabel* lb_amax = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildTopLine(QWidget* parent);
+  void BuildRightColumn(QWidget* parent);
+  void BuildBarometerPage(QWidget* page);
+  void BuildAltimeterPage(QWidget* page);
+  void BuildMenu();
+  Tlcd_bar* HistoryBar(int index) const;
+};
