@@ -1,0 +1,15 @@
+#pragma once
+
+// Conversion between pressure and altitude along one fixed piecewise-linear
+// model of the atmosphere: 15 segments, each a line
+//   altitude = b - pressure * c      (metres, mbar, c in metres per mbar).
+// Inputs beyond the table follow the first or last segment without clamping.
+// A NaN input gives a NaN result; neither function fails.
+
+// Metres for a pressure in mbar. A pressure exactly on a segment boundary
+// takes the higher-pressure segment.
+double AltitudeFromPressure(double pressure_mbar);
+
+// Pressure in mbar for an altitude in metres. An altitude exactly on a
+// segment boundary takes the lower-altitude segment.
+double PressureFromAltitude(double altitude_m);
