@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+class QCloseEvent;
+class QLabel;
+
+// The "Data recorder" window. It receives every measurement from the main
+// window, shown or hidden. For now it only keeps its place in the program:
+// the plots, their labels and the data log come with the chart work.
+class TWchart : public QWidget {
+ public:
+  explicit TWchart(QWidget* parent = nullptr);
+  ~TWchart() override;
+
+  // One new sample: raw D1 and D2, local pressure [mbar], temperature [deg C]
+  // and the altitude the main window shows [m]. Nothing is recorded yet.
+  void AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature, double altitude);
+  // Puts the plots and the range dialog into autoscale mode (start-up).
+  void ResetToAutoscale();
+  // Reapplies the view; force redraws even when the view did not change.
+  void RefreshView(bool force);
+
+  // Hides the window and clears the main window's "View Chart" mark.
+  void OnClose();
+
+  int MeasurementCount() const { return measurement_count_; }
+
+  QLabel* lb_p = nullptr;
+  QLabel* Label2 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  int measurement_count_ = 0;
+};

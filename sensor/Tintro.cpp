@@ -1,0 +1,157 @@
+#include "sensor/Tintro.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include "main/Program.h"
+#include "platform/Dialogs.h"
+
+// Transitional: the driver, the artwork and the main window are being
+// written alongside.
+#if __has_include("sensor/Tsensor.h")
+#include "sensor/Tsensor.h"
+#define HAVE_TSENSOR 1
+#endif
+#if __has_include("assets/Assets.h")
+#include "assets/Assets.h"
+#define HAVE_ASSETS 1
+#endif
+#if __has_include("main/Tmain.h")
+#include "main/Tmain.h"
+#define HAVE_TMAIN 1
+#endif
+
+namespace {
+
+QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, bool bold) {
+  auto* label = new QLabel(text, parent);
+  QFont font("Liberation Sans");
+  font.setPixelSize(13);
+  font.setBold(bold);
+  label->setFont(font);
+  label->setGeometry(geometry);
+  label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+TWintro::TWintro(QWidget* parent) : QWidget(parent) {
+  setWindowTitle("Wintro");
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(310, 242);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+
+  Panel1 = new QFrame(this);
+  Panel1->setGeometry(16, 8, 281, 193);
+  Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Panel1->setLineWidth(1);
+  Panel1->setAutoFillBackground(true);
+  QPalette white = Panel1->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  Panel1->setPalette(white);
+
+  AddLabel(Panel1, "Barometer / Altimeter software for Windows 9x/NT/2000", QRect(24, 24, 220, 32),
+           true);
+  AddLabel(Panel1, "Norvatech Instruments - requires the Norvatech barometer module",
+           QRect(8, 64, 265, 41), false);
+  auto* logo = new QLabel(Panel1);
+  logo->setGeometry(16, 112, 241, 33);
+#ifdef HAVE_ASSETS
+  logo->setPixmap(AssetPixmap("logo", QSize(241, 33)));
+#endif
+  AddLabel(Panel1, "www.norvatech.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
+
+  lbstatus = AddLabel(this, "", QRect(20, 208, 265, 25), false);
+  QPalette blue = lbstatus->palette();
+  blue.setColor(QPalette::WindowText, Qt::blue);
+  lbstatus->setPalette(blue);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(300);
+  connect(Timer1, &QTimer::timeout, this, [this] { OnTimer(); });
+
+  Program().Wintro_alive = true;
+}
+
+TWintro::~TWintro() = default;
+
+void TWintro::StartSearch() {
+  Step = 0;
+  ModuleMissing = false;
+  Timer1->start();
+  lbstatus->setText("Searching barometer module on LPT1");
+}
+
+void TWintro::OnTimer() {
+  ProgramState& program = Program();
+  switch (Step) {
+    case 0:
+      show();
+      break;
+    case 1:
+      // The search blocks the thread; the next tick comes 300 ms after it.
+      Timer1->stop();
+#ifdef HAVE_TSENSOR
+      if (program.sensor != nullptr) {
+        program.sensor->Reset();
+        program.sensor->ReadCalibration();
+        ModuleMissing = program.sensor->HasError();
+      } else {
+        ModuleMissing = true;
+      }
+#else
+      ModuleMissing = true;
+#endif
+      Timer1->start();
+      break;
+    case 2:
+      if (ModuleMissing) {
+        Timer1->stop();
+        lbstatus->setText("Error: No module found on LPT1");
+        if (program.dialogs != nullptr) {
+          program.dialogs->Information(
+              "Note: No module found on parallel port, please check the connection and/or "
+              "plug-in the module.\n");
+        }
+        Timer1->start();
+      } else {
+        lbstatus->setText("OK: module found");
+      }
+      break;
+    case 3:
+      hide();
+#ifdef HAVE_TMAIN
+      if (program.Wmain != nullptr && program.Wmain_alive) {
+        program.Wmain->InitDisplays();
+        program.Wmain->ApplyMinimized();
+        program.Wmain->Timer1->start();
+        program.Wmain->StartMeasuring();
+      }
+#endif
+      break;
+    default:
+      Timer1->stop();
+      break;
+  }
+  ++Step;
+}
+
+void TWintro::closeEvent(QCloseEvent* event) {
+  // The principal window: closing it ends the program at once, without the
+  // quit confirmation and without saving.
+  Timer1->stop();
+  event->accept();
+  TerminateApplication();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+class QCloseEvent;
+class QFrame;
+class QLabel;
+class QTimer;
+
+// The splash window. It looks for the module on LPT1 in steps on its 300 ms
+// timer, reports the result and hands over to the main window. It is the
+// program's principal window: closing it ends the program at once.
+class TWintro : public QWidget {
+ public:
+  explicit TWintro(QWidget* parent = nullptr);
+  ~TWintro() override;
+
+  // Starts (or restarts) the search from step 0.
+  void StartSearch();
+  // One timer tick: runs step Step, then moves to the next step.
+  void OnTimer();
+
+  // Step of the search sequence and its result.
+  int Step = 0;
+  bool ModuleMissing = false;
+
+  QTimer* Timer1 = nullptr;
+  QFrame* Panel1 = nullptr;
+  QLabel* lbstatus = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};

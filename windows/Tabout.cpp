@@ -1,0 +1,115 @@
+#include "windows/Tabout.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+
+#include "main/Program.h"
+
+// Transitional: the artwork is being drawn alongside.
+#if __has_include("assets/Assets.h")
+#include "assets/Assets.h"
+#define HAVE_ASSETS 1
+#endif
+
+namespace {
+
+QFont ArialPx(int pixels, bool bold) {
+  QFont font("Liberation Sans");
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, const QFont& font,
+                 const QColor& color, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(geometry);
+  label->setFont(font);
+  label->setAlignment(alignment);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, color);
+  label->setPalette(palette);
+  return label;
+}
+
+}  // namespace
+
+TWabout::TWabout(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("About Norvatech's Barometer");
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(341, 388);
+  setFont(ArialPx(11, false));
+
+  auto* panel = new QFrame(this);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setLineWidth(1);
+  panel->setGeometry(8, 8, 329, 329);
+
+  auto* picture = new QLabel(panel);
+  picture->setGeometry(8, 8, 310, 240);
+#ifdef HAVE_ASSETS
+  picture->setPixmap(AssetPixmap("about", QSize(310, 240)));
+#else
+  picture->setStyleSheet("background: #1d4e89;");
+#endif
+
+  // White texts drawn over the picture (labels are transparent by default).
+  AddLabel(panel, "Barometer / Altimeter", QRect(16, 8, 313, 29), ArialPx(24, true), Qt::white,
+           Qt::AlignCenter);
+  AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialPx(13, true), Qt::white);
+  AddLabel(panel, "www.norvatech.example", QRect(180, 232, 133, 16), ArialPx(13, true), Qt::white);
+
+  AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialPx(11, true), Qt::black);
+  AddLabel(panel, "Vostrel software team", QRect(152, 256, 153, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Norvatech Instruments", QRect(152, 272, 153, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Europe", QRect(152, 288, 153, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Compilation Date:", QRect(8, 304, 140, 16), ArialPx(11, true), Qt::black);
+  lb_date =
+      AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialPx(13, false), Qt::black);
+
+  AddLabel(this, "New version with full support of Win 95/98/Me NT/2000", QRect(56, 344, 280, 14),
+           ArialPx(11, false), Qt::black);
+
+  bt_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+  bt_ok->setGeometry(128, 360, 75, 25);
+  bt_ok->setDefault(true);
+  connect(bt_ok, &QPushButton::clicked, this, [this] { bt_okClick(); });
+
+  lb_date->setText(BuildDate());
+
+  Program().Wabout_alive = true;
+}
+
+TWabout::~TWabout() = default;
+
+void TWabout::bt_okClick() {
+  accept();
+}
+
+QString TWabout::BuildDate() {
+#ifdef BAROMETER_BUILD_DATE
+  return QString::fromLatin1(BAROMETER_BUILD_DATE);
+#else
+  // The compiler's date pads a one-digit day with a blank ("Dec  8 2026").
+  QString date = QString::fromLatin1(__DATE__);
+  if (date.size() > 4 && date[4] == ' ') date[4] = '0';
+  return date;
+#endif
+}
+
+void TWabout::showEvent(QShowEvent* event) {
+  // Centred on the screen each time it is shown.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  QDialog::showEvent(event);
+}

@@ -1,0 +1,162 @@
+#include "windows/Tsmall.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+#include "main/Program.h"
+
+// Transitional: the artwork and the main window are being written alongside.
+#if __has_include("assets/Assets.h")
+#include "assets/Assets.h"
+#define HAVE_ASSETS 1
+#endif
+#if __has_include("main/Tmain.h")
+#include "main/Tmain.h"
+#define HAVE_TMAIN 1
+#endif
+
+namespace {
+
+// Index of set_minimized in the main window's setting access.
+constexpr uint8_t kSetMinimized = 13;
+
+// Truncates toward zero; NaN gives 0 and values beyond int saturate.
+int TruncateToPixel(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+  if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
+  auto* panel = new QFrame(parent);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel->setLineWidth(1);
+  panel->setGeometry(geometry);
+  return panel;
+}
+
+QLabel* AddText(QWidget* parent, const QString& text, const QRect& geometry) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(geometry);
+  return label;
+}
+
+}  // namespace
+
+TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowTitle("Barometer");
+  setFixedSize(211, 80);
+  move(709, 282);
+
+  QFont font("Liberation Sans");
+  font.setPixelSize(11);
+  setFont(font);
+
+  weather_panel = AddPanel(this, QRect(8, 4, 81, 73));
+  trend_panel = AddPanel(this, QRect(96, 4, 41, 73));
+  temperature_panel = AddPanel(this, QRect(144, 4, 65, 25));
+  pressure_panel = AddPanel(this, QRect(144, 36, 65, 41));
+
+  const QRect weather_place(10, 14, 63, 51);
+  img_rainsnow = AddPicture(weather_panel, "weather_rainsnow", weather_place);
+  img_snow = AddPicture(weather_panel, "weather_snow", weather_place);
+  img_couvert = AddPicture(weather_panel, "weather_overcast", weather_place);
+  img_variable = AddPicture(weather_panel, "weather_variable", weather_place);
+  img_sunny = AddPicture(weather_panel, "weather_sunny", weather_place);
+  img_rainy = AddPicture(weather_panel, "weather_rainy", weather_place);
+
+  const QRect arrow_place(12, 8, 17, 33);
+  img_unch = AddPicture(trend_panel, "trend_unch", QRect(4, 8, 33, 33));
+  img_quick_up = AddPicture(trend_panel, "trend_quick_up", arrow_place);
+  img_quick_down = AddPicture(trend_panel, "trend_quick_down", arrow_place);
+  img_slow_down = AddPicture(trend_panel, "trend_slow_down", arrow_place);
+  img_slow_up = AddPicture(trend_panel, "trend_slow_up", arrow_place);
+  AddText(trend_panel, "trend", QRect(8, 48, 30, 14));
+
+  lbcelsius =
+      AddText(temperature_panel, QString::fromUtf8("-27.85 [\u00b0C]"), QRect(8, 8, 57, 14));
+  lbpresssea = AddText(pressure_panel, "1070.21 [mbar]", QRect(16, 6, 41, 33));
+  lbpresssea->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  lbpresssea->setWordWrap(true);
+
+  Program().Wsmall_alive = true;
+}
+
+TWsmall::~TWsmall() = default;
+
+QLabel* TWsmall::AddPicture(QWidget* panel, const QString& asset, const QRect& geometry) {
+  auto* picture = new QLabel(panel);
+  picture->setGeometry(geometry);
+#ifdef HAVE_ASSETS
+  picture->setPixmap(AssetPixmap(asset, geometry.size()));
+#else
+  Q_UNUSED(asset);
+#endif
+  picture->setAttribute(Qt::WA_TranslucentBackground);
+  picture->installEventFilter(this);
+  picture->hide();
+  return picture;
+}
+
+void TWsmall::SetX(double x) {
+  move(TruncateToPixel(x), pos().y());
+}
+
+void TWsmall::SetY(double y) {
+  move(pos().x(), TruncateToPixel(y));
+}
+
+double TWsmall::GetX() const {
+  return pos().x();
+}
+
+double TWsmall::GetY() const {
+  return pos().y();
+}
+
+void TWsmall::Panel1Click() {
+  ProgramState& program = Program();
+  if (program.Wmain == nullptr || !program.Wmain_alive) return;
+#ifdef HAVE_TMAIN
+  program.Wmain->SetParameter(kSetMinimized, 0.0);
+  program.Wmain->ApplyMinimized();
+#endif
+}
+
+void TWsmall::OnClose() {
+  ProgramState& program = Program();
+  if (program.Wmain == nullptr || !program.Wmain_alive) return;
+#ifdef HAVE_TMAIN
+  if (program.Wmain->ConfirmClose() == 2) TerminateApplication();
+#endif
+}
+
+void TWsmall::closeEvent(QCloseEvent* event) {
+  // The window itself never closes: either the program ends or it stays.
+  event->ignore();
+  OnClose();
+}
+
+bool TWsmall::eventFilter(QObject* watched, QEvent* event) {
+  // Only the pictures are watched; a left click on one (release inside it)
+  // counts, as a button would.
+  if (event->type() == QEvent::MouseButtonRelease) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* picture = qobject_cast<QWidget*>(watched);
+    if (mouse->button() == Qt::LeftButton && picture != nullptr &&
+        picture->rect().contains(mouse->position().toPoint())) {
+      Panel1Click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}

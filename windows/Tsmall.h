@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+class QCloseEvent;
+class QFrame;
+class QLabel;
+
+// The small tool window that stands in for the main window in small-window
+// mode: weather picture, trend arrow, temperature and pressure. It has no
+// logic of its own; the main window fills, places, shows and hides it.
+class TWsmall : public QWidget {
+ public:
+  explicit TWsmall(QWidget* parent = nullptr);
+  ~TWsmall() override;
+
+  // Window position in screen pixels (the frame's top-left corner). SetX and
+  // SetY truncate toward zero; values beyond the int range saturate.
+  void SetX(double x);
+  void SetY(double y);
+  double GetX() const;
+  double GetY() const;
+
+  // Click on any of the eleven pictures: back to the main window.
+  void Panel1Click();
+  // Close request (close box, Alt+F4): asks the main window whether to quit.
+  void OnClose();
+
+  // Weather pictures, stacked at the same place; at most one is visible.
+  QLabel* img_rainsnow = nullptr;
+  QLabel* img_snow = nullptr;
+  QLabel* img_couvert = nullptr;
+  QLabel* img_variable = nullptr;
+  QLabel* img_sunny = nullptr;
+  QLabel* img_rainy = nullptr;
+  // Trend arrows; at most one is visible.
+  QLabel* img_unch = nullptr;
+  QLabel* img_quick_up = nullptr;
+  QLabel* img_quick_down = nullptr;
+  QLabel* img_slow_down = nullptr;
+  QLabel* img_slow_up = nullptr;
+
+  QLabel* lbcelsius = nullptr;
+  QLabel* lbpresssea = nullptr;
+
+  QFrame* weather_panel = nullptr;
+  QFrame* trend_panel = nullptr;
+  QFrame* temperature_panel = nullptr;
+  QFrame* pressure_panel = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLabel* AddPicture(QWidget* panel, const QString& asset, const QRect& geometry);
+};
