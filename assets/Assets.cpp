@@ -1,0 +1,121 @@
+#include "assets/Assets.h"
+
+#include <QFile>
+#include <QIconEngine>
+#include <QPainter>
+#include <QRectF>
+#include <QSvgRenderer>
+#include <QtGlobal>
+
+namespace {
+
+// Largest edge we render; guards against absurd sizes from callers.
+constexpr int kMaxEdge = 4096;
+
+QString AssetPath(const QString& name) {
+  return QStringLiteral(":/assets/%1.svg").arg(name);
+}
+
+// A visible stand-in for a picture that could not be loaded.
+void PaintPlaceholder(QPainter& painter, const QRect& rect) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  const QColor magenta(255, 0, 255);
+  painter.fillRect(rect, QColor(255, 0, 255, 60));
+  painter.setPen(QPen(magenta, 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect.adjusted(1, 1, -1, -1));
+  painter.drawLine(rect.topLeft(), rect.bottomRight());
+  painter.drawLine(rect.topRight(), rect.bottomLeft());
+  painter.restore();
+}
+
+// Where a picture of the given natural size lands inside `target`, keeping
+// its aspect ratio and centred.
+QRectF FitCentred(const QSizeF& natural, const QRectF& target) {
+  if (natural.width() <= 0 || natural.height() <= 0) return target;
+  const double scale = qMin(target.width() / natural.width(), target.height() / natural.height());
+  const QSizeF fitted(natural.width() * scale, natural.height() * scale);
+  return QRectF(target.x() + (target.width() - fitted.width()) / 2.0,
+                target.y() + (target.height() - fitted.height()) / 2.0, fitted.width(),
+                fitted.height());
+}
+
+// Draws the named picture into `target` of an active painter; paints the
+// placeholder and warns when the picture is missing.
+void PaintAsset(QPainter& painter, const QString& name, const QRect& target) {
+  QSvgRenderer renderer(AssetPath(name));
+  if (!renderer.isValid()) {
+    qWarning("Picture \"%s\" is missing from the program's resources", qPrintable(name));
+    PaintPlaceholder(painter, target);
+    return;
+  }
+  QSizeF natural = renderer.viewBoxF().size();
+  if (natural.isEmpty()) natural = renderer.defaultSize();
+  renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  renderer.render(&painter, FitCentred(natural, QRectF(target)));
+}
+
+// Icon engine that renders the SVG afresh for every requested size.
+class AssetIconEngine : public QIconEngine {
+ public:
+  explicit AssetIconEngine(const QString& name) : name_(name) {}
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+    PaintAsset(*painter, name_, rect);
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    QPixmap pm = AssetPixmap(name_, size);
+    if (mode == QIcon::Disabled && !pm.isNull()) {
+      // A plain greyed copy, as the style would make.
+      QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+      for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+          const int g = qGray(line[x]);
+          line[x] = qRgba(g, g, g, qAlpha(line[x]) / 2);
+        }
+      }
+      pm = QPixmap::fromImage(img);
+    }
+    (void)state;
+    return pm;
+  }
+
+  QIconEngine* clone() const override { return new AssetIconEngine(name_); }
+
+  QString key() const override { return QStringLiteral("asset"); }
+
+ private:
+  QString name_;
+};
+
+}  // namespace
+
+bool AssetExists(const QString& name) {
+  if (!QFile::exists(AssetPath(name))) return false;
+  QSvgRenderer renderer(AssetPath(name));
+  return renderer.isValid();
+}
+
+QPixmap AssetPixmap(const QString& name, const QSize& size) {
+  if (!size.isValid() || size.isEmpty()) return QPixmap();
+  const QSize clamped(qMin(size.width(), kMaxEdge), qMin(size.height(), kMaxEdge));
+  QImage image(clamped, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter painter(&image);
+    PaintAsset(painter, name, QRect(QPoint(0, 0), clamped));
+  }
+  return QPixmap::fromImage(image);
+}
+
+QIcon AssetIcon(const QString& name) {
+  if (!AssetExists(name))
+    qWarning("Icon \"%s\" is missing from the program's resources", qPrintable(name));
+  return QIcon(new AssetIconEngine(name));
+}

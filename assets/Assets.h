@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+// The program's pictures are SVG files compiled into the binary under
+// ":/assets/<name>.svg". Names in use:
+//   weather_sunny, weather_variable, weather_overcast, weather_rainy,
+//   weather_rainsnow, weather_snow            (square; 177x177 and 63x51)
+//   mount_low, mount_mid, mount_high          (200x201; transparent sky)
+//   arrow_up, arrow_down                      (17x17 red arrowheads)
+//   thermo_scale                              (41x161, drawn for that size)
+//   trend_quick_up, trend_slow_up, trend_quick_down, trend_slow_down (17x33)
+//   trend_unch                                (33x33)
+//   logo                                      (241x33, wordmark "Nimbaro")
+//   about                                     (310x240 about-box scene)
+//   app_icon                                  (square program icon)
+
+// Renders the named picture into a transparent pixmap of exactly `size`
+// device-independent pixels. The picture keeps its aspect ratio and is
+// centred; the rest stays transparent. An unknown or unreadable name gives a
+// magenta cross placeholder of that size (and a warning), never a crash. An
+// empty or invalid size gives a null pixmap.
+QPixmap AssetPixmap(const QString& name, const QSize& size);
+
+// The named picture as an icon that renders crisply at any size (window
+// icons, menus). An unknown name gives an icon of the placeholder.
+QIcon AssetIcon(const QString& name);
+
+// True when ":/assets/<name>.svg" exists and is a valid SVG.
+bool AssetExists(const QString& name);
