@@ -6,12 +6,7 @@
 #include <QLabel>
 
 #include "main/Program.h"
-
-// Transitional: the main window is being written alongside.
-#if __has_include("main/Tmain.h")
 #include "main/Tmain.h"
-#define HAVE_TMAIN 1
-#endif
 
 namespace {
 
@@ -83,9 +78,7 @@ void TWchart::OnClose() {
   hide();
   ProgramState& program = Program();
   if (program.Wmain == nullptr || !program.Wmain_alive) return;
-#ifdef HAVE_TMAIN
   program.Wmain->UncheckViewChart();
-#endif
 }
 
 void TWchart::closeEvent(QCloseEvent* event) {

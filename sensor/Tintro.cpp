@@ -8,23 +8,11 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "main/Program.h"
-#include "platform/Dialogs.h"
-
-// Transitional: the driver, the artwork and the main window are being
-// written alongside.
-#if __has_include("sensor/Tsensor.h")
-#include "sensor/Tsensor.h"
-#define HAVE_TSENSOR 1
-#endif
-#if __has_include("assets/Assets.h")
 #include "assets/Assets.h"
-#define HAVE_ASSETS 1
-#endif
-#if __has_include("main/Tmain.h")
+#include "main/Program.h"
 #include "main/Tmain.h"
-#define HAVE_TMAIN 1
-#endif
+#include "platform/Dialogs.h"
+#include "sensor/Tsensor.h"
 
 namespace {
 
@@ -64,13 +52,13 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
 
   AddLabel(Panel1, "Barometer / Altimeter software for Windows 9x/NT/2000", QRect(24, 24, 220, 32),
            true);
-  AddLabel(Panel1, "Norvatech Instruments - requires the Norvatech barometer module",
-           QRect(8, 64, 265, 41), false);
+  AddLabel(
+      Panel1,
+      "Norvatech Instruments - this program needs the Nimbaro sensor module on the parallel port",
+      QRect(8, 64, 265, 41), false);
   auto* logo = new QLabel(Panel1);
   logo->setGeometry(16, 112, 241, 33);
-#ifdef HAVE_ASSETS
   logo->setPixmap(AssetPixmap("logo", QSize(241, 33)));
-#endif
   AddLabel(Panel1, "www.norvatech.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
 
   lbstatus = AddLabel(this, "", QRect(20, 208, 265, 25), false);
@@ -103,7 +91,6 @@ void TWintro::OnTimer() {
     case 1:
       // The search blocks the thread; the next tick comes 300 ms after it.
       Timer1->stop();
-#ifdef HAVE_TSENSOR
       if (program.sensor != nullptr) {
         program.sensor->Reset();
         program.sensor->ReadCalibration();
@@ -111,9 +98,6 @@ void TWintro::OnTimer() {
       } else {
         ModuleMissing = true;
       }
-#else
-      ModuleMissing = true;
-#endif
       Timer1->start();
       break;
     case 2:
@@ -132,14 +116,12 @@ void TWintro::OnTimer() {
       break;
     case 3:
       hide();
-#ifdef HAVE_TMAIN
       if (program.Wmain != nullptr && program.Wmain_alive) {
         program.Wmain->InitDisplays();
         program.Wmain->ApplyMinimized();
         program.Wmain->Timer1->start();
         program.Wmain->StartMeasuring();
       }
-#endif
       break;
     default:
       Timer1->stop();

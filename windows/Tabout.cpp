@@ -9,13 +9,8 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include "main/Program.h"
-
-// Transitional: the artwork is being drawn alongside.
-#if __has_include("assets/Assets.h")
 #include "assets/Assets.h"
-#define HAVE_ASSETS 1
-#endif
+#include "main/Program.h"
 
 namespace {
 
@@ -54,14 +49,10 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
 
   auto* picture = new QLabel(panel);
   picture->setGeometry(8, 8, 310, 240);
-#ifdef HAVE_ASSETS
   picture->setPixmap(AssetPixmap("about", QSize(310, 240)));
-#else
-  picture->setStyleSheet("background: #1d4e89;");
-#endif
 
   // White texts drawn over the picture (labels are transparent by default).
-  AddLabel(panel, "Barometer / Altimeter", QRect(16, 8, 313, 29), ArialPx(24, true), Qt::white,
+  AddLabel(panel, "Nimbaro Barometer", QRect(16, 8, 313, 29), ArialPx(24, true), Qt::white,
            Qt::AlignCenter);
   AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialPx(13, true), Qt::white);
   AddLabel(panel, "www.norvatech.example", QRect(180, 232, 133, 16), ArialPx(13, true), Qt::white);

@@ -9,17 +9,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "main/Program.h"
-
-// Transitional: the artwork and the main window are being written alongside.
-#if __has_include("assets/Assets.h")
 #include "assets/Assets.h"
-#define HAVE_ASSETS 1
-#endif
-#if __has_include("main/Tmain.h")
+#include "main/Program.h"
 #include "main/Tmain.h"
-#define HAVE_TMAIN 1
-#endif
 
 namespace {
 
@@ -96,11 +88,7 @@ TWsmall::~TWsmall() = default;
 QLabel* TWsmall::AddPicture(QWidget* panel, const QString& asset, const QRect& geometry) {
   auto* picture = new QLabel(panel);
   picture->setGeometry(geometry);
-#ifdef HAVE_ASSETS
   picture->setPixmap(AssetPixmap(asset, geometry.size()));
-#else
-  Q_UNUSED(asset);
-#endif
   picture->setAttribute(Qt::WA_TranslucentBackground);
   picture->installEventFilter(this);
   picture->hide();
@@ -126,18 +114,14 @@ double TWsmall::GetY() const {
 void TWsmall::Panel1Click() {
   ProgramState& program = Program();
   if (program.Wmain == nullptr || !program.Wmain_alive) return;
-#ifdef HAVE_TMAIN
   program.Wmain->SetParameter(kSetMinimized, 0.0);
   program.Wmain->ApplyMinimized();
-#endif
 }
 
 void TWsmall::OnClose() {
   ProgramState& program = Program();
   if (program.Wmain == nullptr || !program.Wmain_alive) return;
-#ifdef HAVE_TMAIN
   if (program.Wmain->ConfirmClose() == 2) TerminateApplication();
-#endif
 }
 
 void TWsmall::closeEvent(QCloseEvent* event) {

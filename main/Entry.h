@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+class Clock;
+class Dialogs;
+class PortIo;
+
+// The program's start-up and shut-down, shared by both executables and by
+// the end-to-end tests. The stages are separate so that a test can run the
+// very same code around its own driving of the timers.
+
+// Clears the closing flag and the alive flags, sets the dialogs and the
+// clock every window reaches, and creates the one sensor object on `port`.
+void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs);
+
+// Needs the application object: sets the title, creates the eight windows in
+// their fixed order (only the splash window visible), runs their init steps
+// and starts module detection on the splash window.
+void CreateWindows();
+
+// After the event loop: clears the alive flags, destroys the sensor (its
+// last port write drops the module's lines) and then the windows, and
+// forgets the dialogs and the clock.
+void EndProgram();
+
+// Shows an exception that escaped start-up or the event loop, once.
+void ReportException(const std::string& message);
+
+// The whole program: the stages above around the application object and
+// its event loop. An exception that escapes is shown in an error box and the
+// program shuts down normally. Returns 0.
+int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dialogs);
