@@ -1,0 +1,364 @@
+#include "chart/Plot_time.h"
+
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace {
+
+// Pixel positions are limited to this distance from the origin before they
+// become integers: far enough outside any plot that clipped lines keep their
+// slope inside the picture, and small enough for the rasteriser. Huge and
+// infinite positions land on the limit; so does NaN, above the picture.
+constexpr double kPixelLimit = 100000.0;
+
+int ToPixel(double p) {
+  if (std::isnan(p) || p <= -kPixelLimit) return -static_cast<int>(kPixelLimit);
+  if (p >= kPixelLimit) return static_cast<int>(kPixelLimit);
+  return static_cast<int>(p);  // truncates toward zero
+}
+
+// True when a range end moved; a NaN end that stays NaN is no change.
+bool Differs(double before, double after) {
+  if (std::isnan(before) && std::isnan(after)) return false;
+  return !(before == after);
+}
+
+}  // namespace
+
+Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setGeometry(100, 100, 100, 100);
+  last_geometry_ = geometry();
+  image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
+  image_.fill(back_color_);
+  SetHistoryLength(kDefaultHistoryLength);
+}
+
+Tplot_time::~Tplot_time() = default;
+
+void Tplot_time::ClearContent() {
+  count_ = 0;
+}
+
+void Tplot_time::SetHistoryLength(int n) {
+  if (n < 2) {
+    needs_redraw_ = true;
+    return;
+  }
+  // The old stores go first, so that a long history never needs both at once.
+  std::vector<double>().swap(values_);
+  std::vector<double>().swap(times_);
+  try {
+    std::vector<double> values(static_cast<size_t>(n), 0.0);
+    std::vector<double> times(static_cast<size_t>(n), 0.0);
+    values_.swap(values);
+    times_.swap(times);
+    history_length_ = n;
+  } catch (const std::bad_alloc&) {
+    // No storage: the length stays, samples are ignored, the plot still
+    // draws its background, border and grid.
+  }
+  // The new stores hold no sample; keeping the old count would show zeros
+  // as samples and let Count exceed the length.
+  count_ = 0;
+  needs_redraw_ = true;
+}
+
+void Tplot_time::AddSample(double value, double time) {
+  if (HasStores()) {
+    if (count_ < history_length_) {
+      values_[count_] = value;
+      times_[count_] = time;
+      ++count_;
+    } else {
+      shiftHistory();
+      values_[history_length_ - 1] = value;
+      times_[history_length_ - 1] = time;
+      count_ = history_length_;
+    }
+    GetArrayRange();
+  }
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::shiftHistory() {
+  if (!HasStores() || count_ < 2) return;
+  std::copy(values_.begin() + 1, values_.begin() + count_, values_.begin());
+  std::copy(times_.begin() + 1, times_.begin() + count_, times_.begin());
+}
+
+bool Tplot_time::YScaleChangedSinceLastCheck() {
+  const bool changed = scale_changed_;
+  scale_changed_ = false;
+  return changed;
+}
+
+void Tplot_time::GetArrayRange() {
+  const double old_low = display_y_low_;
+  const double old_high = display_y_high_;
+  if (HasStores()) {
+    // NaN samples have no place in the range; were one to seed the scan,
+    // every comparison after it would fail and the range would stay NaN.
+    bool found = false;
+    double lo = 0.0;
+    double hi = 0.0;
+    for (int i = 0; i < count_; ++i) {
+      const double v = values_[i];
+      if (std::isnan(v)) continue;
+      if (!found) {
+        lo = hi = v;
+        found = true;
+      } else if (v < lo) {
+        lo = v;
+      } else if (v > hi) {
+        hi = v;
+      }
+    }
+    // Without any number stored, the last range stays.
+    if (found) {
+      data_y_min_ = lo;
+      data_y_max_ = hi;
+    }
+  }
+  if (auto_scale_y_on_) {
+    display_y_low_ = data_y_min_;
+    display_y_high_ = data_y_max_;
+  }
+  if (Differs(old_low, display_y_low_) || Differs(old_high, display_y_high_)) {
+    scale_changed_ = true;
+  }
+}
+
+void Tplot_time::SetAutoScaleY(bool on) {
+  const double old_low = display_y_low_;
+  const double old_high = display_y_high_;
+  auto_scale_y_on_ = on;
+  // Switching on takes the data range as last computed; it is not rescanned.
+  display_y_low_ = on ? data_y_min_ : range_y_low_;
+  display_y_high_ = on ? data_y_max_ : range_y_high_;
+  if (Differs(old_low, display_y_low_) || Differs(old_high, display_y_high_)) {
+    scale_changed_ = true;
+  }
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetManualYScaleLow(double v) {
+  const double old_low = display_y_low_;
+  range_y_low_ = v;
+  if (!auto_scale_y_on_) display_y_low_ = v;
+  if (Differs(old_low, display_y_low_)) scale_changed_ = true;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetManualYScaleHigh(double v) {
+  const double old_high = display_y_high_;
+  range_y_high_ = v;
+  if (!auto_scale_y_on_) display_y_high_ = v;
+  if (Differs(old_high, display_y_high_)) scale_changed_ = true;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::Set_x_grid_nbr(int n) {
+  grid_x_divisions_ = n < 0 ? 0 : n;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::Set_y_grid_nbr(int n) {
+  grid_y_divisions_ = n < 0 ? 0 : n;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetGridColor(const QColor& c) {
+  grid_color_ = c;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetBGColor(const QColor& c) {
+  back_color_ = c;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetWVColor(const QColor& c) {
+  wave_color_ = c;
+  needs_redraw_ = true;
+  Paint();
+}
+
+void Tplot_time::SetBorderColor(const QColor& c) {
+  border_color_ = c;
+  needs_redraw_ = true;
+  Paint();
+}
+
+double Tplot_time::GetRangeTempsAtX(double x) const {
+  if (count_ <= 0 || !HasStores()) return 0.0;
+  if (!(x >= 0.0)) x = 0.0;
+  if (x > 1.0) x = 1.0;
+  // Both factors are bounded, so the product fits an int.
+  int index = static_cast<int>((count_ - 1) * x);
+  index = std::clamp(index, 0, std::min(count_, history_length_) - 1);
+  return times_[index];
+}
+
+double Tplot_time::ValueAt(int i) const {
+  if (i < 0 || i >= count_ || !HasStores()) return 0.0;
+  return values_[i];
+}
+
+double Tplot_time::TimeAt(int i) const {
+  if (i < 0 || i >= count_ || !HasStores()) return 0.0;
+  return times_[i];
+}
+
+bool Tplot_time::VisibleFlag() const {
+  // A widget starts hidden until its window is shown; only an explicit hide()
+  // takes the plot out of view.
+  return !(testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden));
+}
+
+void Tplot_time::SyncGeometry() {
+  const QRect g = geometry();
+  if (g == last_geometry_) return;
+  if (g.size() != last_geometry_.size()) {
+    image_ = g.isEmpty() ? QImage() : QImage(g.size(), QImage::Format_RGB32);
+  }
+  last_geometry_ = g;
+  needs_redraw_ = true;
+}
+
+void Tplot_time::RedrawIfNeeded() {
+  if (!needs_redraw_) return;
+  DrawComponent();
+  needs_redraw_ = false;
+}
+
+void Tplot_time::Paint() {
+  SyncGeometry();
+  RedrawIfNeeded();
+  update();
+}
+
+void Tplot_time::paintEvent(QPaintEvent*) {
+  SyncGeometry();
+  RedrawIfNeeded();
+  QPainter painter(this);
+  painter.drawImage(0, 0, image_);
+}
+
+void Tplot_time::UpdateDrawScaling() {
+  const int w = last_geometry_.width();
+  const int h = last_geometry_.height();
+  // A normal range gives a negative span: larger values lie higher.
+  double span = display_y_low_ - display_y_high_;
+  if (span == 0.0) span = 0.00001;
+  y_scale_ = (h - 3) / span;
+  y_offset_ = 1.0 - y_scale_ * display_y_high_;
+  double steps = count_ - 1;
+  if (!(steps > 0.0)) steps = 0.00001;
+  x_scale_ = (w - 3) / steps;
+  x_offset_ = 1.0;
+}
+
+int Tplot_time::RowOf(double v) const {
+  return ToPixel(y_offset_ + y_scale_ * v);
+}
+
+void Tplot_time::MinMaxInOut(int first, int last) {
+  if (!HasStores() || count_ <= 0) return;
+  const int newest = count_ - 1;
+  // Only stored samples count; a span that reaches outside them takes the
+  // newest one.
+  if (first < 0 || first > newest || last < 0 || last > newest) {
+    entry_y_ = exit_y_ = min_y_ = max_y_ = RowOf(values_[newest]);
+    return;
+  }
+  const double entry = values_[first];
+  double lo = entry;
+  double hi = entry;
+  for (int i = first + 1; i <= last; ++i) {
+    const double v = values_[i];
+    if (v < lo) lo = v;
+    if (v > hi) hi = v;
+  }
+  const double exit = last > first ? values_[last] : entry;
+  entry_y_ = RowOf(entry);
+  exit_y_ = RowOf(exit);
+  min_y_ = RowOf(lo);
+  max_y_ = RowOf(hi);
+}
+
+void Tplot_time::DrawComponent() {
+  if (!VisibleFlag()) return;
+  UpdateDrawScaling();
+  if (image_.isNull()) return;
+  const int w = image_.width();
+  const int h = image_.height();
+
+  QPainter p(&image_);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.fillRect(0, 0, w, h, back_color_);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(border_color_, 0));
+  p.drawRect(0, 0, w - 1, h - 1);
+
+  // Grid lines include both edges; one at the far edge lies outside the
+  // image. With more divisions than pixels every line falls on the first.
+  p.setPen(QPen(grid_color_, 0));
+  if (grid_x_divisions_ > 0) {
+    const long long step = w / (static_cast<long long>(grid_x_divisions_) + 1);
+    const long long lines = step > 0 ? grid_x_divisions_ + 1LL : 0;
+    for (long long k = 0; k <= lines; ++k) {
+      const int x = static_cast<int>(k * step);
+      p.drawLine(x, 0, x, h);
+    }
+  }
+  if (grid_y_divisions_ > 0) {
+    const long long step = h / (static_cast<long long>(grid_y_divisions_) + 1);
+    const long long lines = step > 0 ? grid_y_divisions_ + 1LL : 0;
+    for (long long k = 0; k <= lines; ++k) {
+      const int y = static_cast<int>(k * step);
+      p.drawLine(0, y, w, y);
+    }
+  }
+
+  if (!HasStores() || count_ <= 1) return;
+  p.setPen(QPen(wave_color_, 0));
+
+  if (count_ <= w) {
+    // Samples spread evenly over the width, whatever their time stamps.
+    QPoint pen(0, RowOf(values_[0]));
+    for (int i = 1; i < count_; ++i) {
+      const QPoint next(ToPixel(x_offset_ + i * x_scale_), RowOf(values_[i]));
+      p.drawLine(pen, next);
+      pen = next;
+    }
+    return;
+  }
+
+  // More samples than columns: each column stands for the samples whose
+  // positions fall into it and shows their span as a vertical bar.
+  const double ratio = static_cast<double>(count_) / w;
+  const double newest = count_ - 1;
+  double position = 0.0;
+  QPoint pen(0, RowOf(values_[0]));
+  for (int c = 0; c < w; ++c) {
+    const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
+    position += ratio;
+    const int last = static_cast<int>(std::min(std::floor(position), newest));
+    MinMaxInOut(first, last);
+    p.drawLine(pen, QPoint(c, entry_y_));
+    if (max_y_ != min_y_) p.drawLine(c, min_y_, c, max_y_);
+    pen = QPoint(c, exit_y_);
+  }
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+#include <vector>
+
+class QPaintEvent;
+
+// A self-drawing plot of one quantity against sample order.
+//
+// The plot keeps a bounded history of samples (a value and a time stamp
+// each); once the history is full every new sample drops the oldest, so the
+// picture scrolls. The vertical range is either the span of the stored values
+// (autoscale) or set by hand. Background, border, grid and curve are drawn
+// into an off-screen image that is redrawn only when marked (or when the
+// control moved or changed size) and copied to the screen on every paint.
+// When there are more samples than pixel columns, each column shows the span
+// of its samples as a vertical bar, so drawing cost is bounded by the width.
+//
+// The time stamps are never interpreted; GetRangeTempsAtX hands back the one
+// found at a fraction of the history, for the caller's axis labels.
+class Tplot_time : public QWidget {
+ public:
+  // History length of a new plot; its stores exist from the start.
+  static constexpr int kDefaultHistoryLength = 100;
+
+  explicit Tplot_time(QWidget* parent = nullptr);
+  ~Tplot_time() override;
+
+  Tplot_time(const Tplot_time&) = delete;
+  Tplot_time& operator=(const Tplot_time&) = delete;
+
+  // Forgets the stored samples (Count = 0). Stores, ranges and the image stay
+  // as they are; the picture is not marked for redraw.
+  void ClearContent();
+  // Replaces the stores by n zero-filled ones and starts an empty history.
+  // Lengths below 2 are ignored.
+  void SetHistoryLength(int n);
+  // Appends one sample, dropping the oldest when the history is full, and
+  // repaints.
+  void AddSample(double value, double time);
+  // Moves samples 1 .. Count-1 down by one place, dropping sample 0.
+  void shiftHistory();
+  // True when the range in use changed since the last call; clears the flag.
+  bool YScaleChangedSinceLastCheck();
+
+  void SetAutoScaleY(bool on);
+  void SetManualYScaleLow(double v);
+  void SetManualYScaleHigh(double v);
+  void Set_x_grid_nbr(int n);
+  void Set_y_grid_nbr(int n);
+  void SetGridColor(const QColor& c);
+  void SetBGColor(const QColor& c);
+  void SetWVColor(const QColor& c);
+  void SetBorderColor(const QColor& c);
+
+  // The time stamp at fraction x (0 = oldest, 1 = newest) of the history;
+  // 0.0 when the plot holds no sample.
+  double GetRangeTempsAtX(double x) const;
+  // The vertical range the plot draws (autoscaled or manual).
+  double GetRangeYLow() const { return display_y_low_; }
+  double GetRangeYHigh() const { return display_y_high_; }
+  // The off-screen picture, as last drawn.
+  const QImage& GetBitmap() const { return image_; }
+
+  // Recomputes the span of the stored values and, under autoscale, the range
+  // in use.
+  void GetArrayRange();
+  // Brings the image up to date (new size, pending redraw) and schedules the
+  // copy to the screen.
+  void Paint();
+  // Derives the value-to-row and sample-to-column mapping from the range in
+  // use and the size.
+  void UpdateDrawScaling();
+  // Rows of the entry, exit, smallest and largest value of samples
+  // first .. last, for one column of the compressed drawing. Virtual so that
+  // a test can watch the spans the drawing asks for.
+  virtual void MinMaxInOut(int first, int last);
+  // Redraws the image now (nothing when the plot is hidden).
+  void DrawComponent();
+
+  QColor BackColor() const { return back_color_; }
+  QColor WaveColor() const { return wave_color_; }
+  QColor BorderColor() const { return border_color_; }
+  QColor GridColor() const { return grid_color_; }
+  int HistoryLength() const { return history_length_; }
+  bool AutoScaleYOn() const { return auto_scale_y_on_; }
+  // The manual limits, not the range in use.
+  double RangeYLow() const { return range_y_low_; }
+  double RangeYHigh() const { return range_y_high_; }
+  int GridXdivisions() const { return grid_x_divisions_; }
+  int GridYdivisions() const { return grid_y_divisions_; }
+  int Count() const { return count_; }
+  bool NeedsRedraw() const { return needs_redraw_; }
+  // Span of the stored values, as last computed.
+  double DataYMin() const { return data_y_min_; }
+  double DataYMax() const { return data_y_max_; }
+  // Stored sample i (0 = oldest); 0.0 outside 0 .. Count-1.
+  double ValueAt(int i) const;
+  double TimeAt(int i) const;
+
+  // Results of the last MinMaxInOut, as pixel rows.
+  int EntryY() const { return entry_y_; }
+  int ExitY() const { return exit_y_; }
+  int MinY() const { return min_y_; }
+  int MaxY() const { return max_y_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool HasStores() const { return !values_.empty() && !times_.empty(); }
+  // The control's own visibility: false only once it was hidden explicitly,
+  // whatever its parent's state.
+  bool VisibleFlag() const;
+  // Follows a move or resize of the control; marks for redraw when needed.
+  void SyncGeometry();
+  // Redraws the image if it is marked.
+  void RedrawIfNeeded();
+  // Pixel row of a value under the current scaling.
+  int RowOf(double v) const;
+
+  QColor grid_color_{128, 128, 128};
+  QColor border_color_{255, 0, 0};
+  QColor back_color_{0, 0, 0};
+  QColor wave_color_{255, 255, 255};
+  int history_length_ = 10;
+  bool auto_scale_y_on_ = true;
+
+  double display_y_low_ = 0.0;
+  double display_y_high_ = 0.0;
+  double data_y_min_ = 0.0;
+  double data_y_max_ = 0.0;
+  double range_y_low_ = 0.0;
+  double range_y_high_ = 0.0;
+  bool scale_changed_ = true;
+  int grid_x_divisions_ = 0;
+  int grid_y_divisions_ = 0;
+  bool needs_redraw_ = false;
+  int count_ = 0;
+  std::vector<double> values_;
+  std::vector<double> times_;
+
+  QRect last_geometry_;
+  QImage image_;
+
+  double y_offset_ = 0.0;
+  double y_scale_ = 0.0;
+  double x_offset_ = 0.0;
+  double x_scale_ = 0.0;
+  int exit_y_ = 0;
+  int min_y_ = 0;
+  int max_y_ = 0;
+  int entry_y_ = 0;
+};

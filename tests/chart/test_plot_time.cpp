@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "chart/Plot_time.h"
+
+namespace {
+
+// Colours as 0xRRGGBB, the way Px reads them.
+const QRgb kNavy = 0x000080;
+const QRgb kYellow = 0xFFFF00;
+const QRgb kBlack = 0x000000;
+const QRgb kGrey = 0x808080;
+
+// A plot as the chart window sets it up: 537 x 177, navy, yellow curve,
+// black border, grey grid with two divisions each way.
+void SetUpChartPlot(Tplot_time& plot, int history) {
+  plot.setGeometry(96, 8, 537, 177);
+  plot.SetBGColor(QColor(0, 0, 128));
+  plot.SetWVColor(QColor(255, 255, 0));
+  plot.SetBorderColor(QColor(0, 0, 0));
+  plot.SetHistoryLength(history);
+  plot.Set_x_grid_nbr(2);
+  plot.Set_y_grid_nbr(2);
+}
+
+QRgb Px(const Tplot_time& plot, int x, int y) {
+  return plot.GetBitmap().pixel(x, y) & 0xFFFFFF;
+}
+
+int CountColour(const QImage& img, QRgb colour) {
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) n += (img.pixel(x, y) & 0xFFFFFF) == colour;
+  return n;
+}
+
+// Records the sample spans the compressed drawing asks for, column by column.
+class SpanRecordingPlot : public Tplot_time {
+ public:
+  std::vector<std::pair<int, int>> spans;
+  void MinMaxInOut(int first, int last) override {
+    spans.emplace_back(first, last);
+    Tplot_time::MinMaxInOut(first, last);
+  }
+};
+
+TEST(PlotTime, NewPlotWorksWithDefaults) {
+  Tplot_time plot;
+  EXPECT_EQ(plot.geometry(), QRect(100, 100, 100, 100));
+  EXPECT_EQ(plot.GetBitmap().format(), QImage::Format_RGB32);
+  EXPECT_EQ(plot.HistoryLength(), Tplot_time::kDefaultHistoryLength);
+  EXPECT_TRUE(plot.AutoScaleYOn());
+  EXPECT_EQ(plot.BorderColor(), QColor(255, 0, 0));
+  EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
+  EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
+  plot.AddSample(3.0, 30.0);
+  plot.AddSample(5.0, 50.0);
+  EXPECT_EQ(plot.Count(), 2);
+  EXPECT_EQ(plot.GetRangeYHigh(), 5.0);
+  EXPECT_GT(CountColour(plot.GetBitmap(), 0xFFFFFF), 0);
+}
+
+TEST(PlotTime, HistoryScrollsAndLengthChangeStartsEmpty) {
+  Tplot_time plot;
+  plot.SetHistoryLength(5);
+  for (int i = 0; i < 5; ++i) plot.AddSample(i, 100 + i);
+  EXPECT_EQ(plot.Count(), 5);
+  plot.AddSample(5, 105);
+  EXPECT_EQ(plot.Count(), 5);
+  EXPECT_EQ(plot.ValueAt(0), 1.0);
+  EXPECT_EQ(plot.ValueAt(4), 5.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(0), 101.0);  // the second-oldest of before
+
+  plot.SetHistoryLength(1);  // ignored
+  EXPECT_EQ(plot.HistoryLength(), 5);
+  EXPECT_EQ(plot.Count(), 5);
+  plot.SetHistoryLength(3);  // a plot with samples: new, empty history
+  EXPECT_EQ(plot.HistoryLength(), 3);
+  EXPECT_EQ(plot.Count(), 0);
+  for (int i = 0; i < 4; ++i) plot.AddSample(i, i);
+  EXPECT_EQ(plot.Count(), 3);
+  EXPECT_EQ(plot.ValueAt(0), 1.0);
+}
+
+TEST(PlotTime, TimeAtFraction) {
+  Tplot_time plot;
+  EXPECT_EQ(plot.GetRangeTempsAtX(0.5), 0.0);
+  for (int i = 0; i < 10; ++i) plot.AddSample(0, 1000 + i);
+  EXPECT_EQ(plot.GetRangeTempsAtX(0.33), 1002.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(0.66), 1005.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(-0.5), 1000.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(2.0), 1009.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(std::nan("")), 1000.0);
+  EXPECT_EQ(plot.GetRangeTempsAtX(INFINITY), 1009.0);
+  plot.ClearContent();
+  EXPECT_EQ(plot.GetRangeTempsAtX(1.0), 0.0);
+}
+
+TEST(PlotTime, AutoscaleFollowsDataAndReportsChangesOnce) {
+  Tplot_time plot;
+  plot.YScaleChangedSinceLastCheck();
+  plot.AddSample(10, 0);  // first sample moves the range from 0..0
+  EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
+  for (int v = 11; v <= 14; ++v) {
+    plot.AddSample(v, 0);
+    EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
+    EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
+  }
+  plot.AddSample(12, 0);  // inside the range: no change
+  EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
+  EXPECT_EQ(plot.GetRangeYLow(), 10.0);
+  EXPECT_EQ(plot.GetRangeYHigh(), 14.0);
+
+  // NaN samples are left out of the span, even as the oldest one.
+  Tplot_time gaps;
+  gaps.AddSample(std::nan(""), 0);
+  gaps.AddSample(2, 0);
+  gaps.AddSample(7, 0);
+  EXPECT_EQ(gaps.GetRangeYLow(), 2.0);
+  EXPECT_EQ(gaps.GetRangeYHigh(), 7.0);
+  gaps.YScaleChangedSinceLastCheck();
+  gaps.AddSample(std::nan(""), 0);
+  EXPECT_FALSE(gaps.YScaleChangedSinceLastCheck());
+}
+
+TEST(PlotTime, ManualRangeIgnoresSamplesUntilAutoscaleReturns) {
+  Tplot_time plot;
+  plot.AddSample(1, 0);
+  plot.AddSample(3, 0);
+  plot.SetManualYScaleLow(-5);  // stored, but autoscale still rules
+  EXPECT_EQ(plot.RangeYLow(), -5.0);
+  EXPECT_EQ(plot.GetRangeYLow(), 1.0);
+  plot.YScaleChangedSinceLastCheck();
+  plot.SetAutoScaleY(false);
+  EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
+  EXPECT_EQ(plot.GetRangeYLow(), -5.0);
+  EXPECT_EQ(plot.GetRangeYHigh(), 0.0);
+  plot.AddSample(100, 0);
+  EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
+  EXPECT_EQ(plot.GetRangeYHigh(), 0.0);
+  plot.SetManualYScaleHigh(0.0);  // same value: no change
+  EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
+  plot.SetAutoScaleY(true);  // data range as last scanned, 1..100
+  EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
+  EXPECT_EQ(plot.GetRangeYLow(), 1.0);
+  EXPECT_EQ(plot.GetRangeYHigh(), 100.0);
+}
+
+TEST(PlotTime, FrameAndGridOnChartSize) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 3600);
+  plot.AddSample(1013, 0);  // one sample: no curve
+  const QImage& img = plot.GetBitmap();
+  ASSERT_EQ(img.size(), QSize(537, 177));
+  EXPECT_EQ(CountColour(img, kYellow), 0);
+  for (int y = 0; y < 177; ++y)
+    for (int x : {0, 179, 358}) EXPECT_EQ(Px(plot, x, y), kGrey) << x << "," << y;
+  for (int x = 0; x < 537; ++x)
+    for (int y : {0, 59, 118}) EXPECT_EQ(Px(plot, x, y), kGrey) << x << "," << y;
+  EXPECT_EQ(Px(plot, 536, 30), kBlack);
+  EXPECT_EQ(Px(plot, 30, 176), kBlack);
+  EXPECT_EQ(Px(plot, 30, 30), kNavy);
+
+  plot.Set_x_grid_nbr(-3);
+  EXPECT_EQ(plot.GridXdivisions(), 0);
+  EXPECT_EQ(Px(plot, 179, 30), kNavy);
+  plot.Set_x_grid_nbr(INT_MAX);  // more lines than columns: all on column 0
+  EXPECT_EQ(Px(plot, 0, 30), kGrey);
+  EXPECT_EQ(Px(plot, 1, 30), kNavy);
+}
+
+TEST(PlotTime, FlatSignalAndEndPointsUncompressed) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 3600);
+  for (int i = 0; i < 10; ++i) plot.AddSample(1013.25, i);
+  for (int x = 1; x < 534; ++x) EXPECT_EQ(Px(plot, x, 1), kYellow) << x;
+  EXPECT_EQ(CountColour(plot.GetBitmap(), kYellow),
+            CountColour(plot.GetBitmap().copy(0, 1, 537, 1), kYellow));
+
+  plot.ClearContent();
+  plot.AddSample(0, 0);
+  plot.AddSample(50, 1);  // a line from the lowest row to the highest
+  EXPECT_EQ(Px(plot, 0, 175), kYellow);
+  EXPECT_EQ(Px(plot, 535, 1), kYellow);
+}
+
+TEST(PlotTime, CompressedColumnsCoverEverySampleOnce) {
+  SpanRecordingPlot plot;
+  SetUpChartPlot(plot, 3600);
+  plot.Set_x_grid_nbr(0);
+  plot.Set_y_grid_nbr(0);
+  for (int i = 0; i < 600; ++i) plot.AddSample(i % 2, i);
+  plot.spans.clear();
+  plot.DrawComponent();
+  ASSERT_EQ(plot.spans.size(), 537u);
+  int expected_first = 0;
+  for (size_t c = 0; c < plot.spans.size(); ++c) {
+    const auto [first, last] = plot.spans[c];
+    EXPECT_EQ(first, expected_first) << c;
+    EXPECT_TRUE(last - first == 0 || last - first == 1) << c;
+    expected_first = last + 1;
+    if (last == first) continue;
+    // Two samples, 0 and 1: a bar over the whole inner height.
+    for (int y = 1; y <= 175; ++y) EXPECT_EQ(Px(plot, int(c), y), kYellow) << c << "," << y;
+  }
+  EXPECT_EQ(plot.spans.back().second, 599);
+}
+
+TEST(PlotTime, OutOfRangeValuesAreClippedAtTheEdges) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 100);
+  plot.SetManualYScaleLow(0);
+  plot.SetManualYScaleHigh(10);
+  plot.SetAutoScaleY(false);
+  for (double v : {5.0, 1e300, 5.0, -HUGE_VAL, 5.0, std::nan("")}) plot.AddSample(v, 0);
+  // Every spike runs off its edge: the curve reaches the rows inside both.
+  const QImage top = plot.GetBitmap().copy(0, 1, 537, 1);
+  const QImage bottom = plot.GetBitmap().copy(0, 175, 537, 1);
+  EXPECT_GT(CountColour(top, kYellow), 0);
+  EXPECT_GT(CountColour(bottom, kYellow), 0);
+
+  // A span reaching past the stored samples takes the newest one, never a
+  // slot that holds no sample.
+  plot.SetHistoryLength(10);
+  plot.SetAutoScaleY(true);
+  for (double v : {1.0, 2.0, 3.0}) plot.AddSample(v, 0);
+  plot.MinMaxInOut(0, 9);
+  EXPECT_EQ(plot.EntryY(), 1);
+  EXPECT_EQ(plot.MaxY(), 1);
+}
+
+TEST(PlotTime, RedrawsOnlyWhenMarkedOrResized) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 100);
+  plot.AddSample(1, 0);
+  plot.AddSample(2, 1);
+  const QImage before = plot.GetBitmap().copy();
+  plot.ClearContent();  // the old picture stays until the next redraw
+  plot.Paint();
+  EXPECT_EQ(plot.GetBitmap(), before);
+  plot.AddSample(3, 2);
+  EXPECT_EQ(CountColour(plot.GetBitmap(), kYellow), 0);
+
+  plot.resize(200, 50);
+  plot.Paint();
+  EXPECT_EQ(plot.GetBitmap().size(), QSize(200, 50));
+  EXPECT_EQ(Px(plot, 199, 25), kBlack);
+  plot.resize(0, 0);  // no picture to draw into, and no crash
+  plot.AddSample(4, 3);
+  EXPECT_TRUE(plot.GetBitmap().isNull());
+  plot.resize(537, 177);
+  plot.ClearContent();
+  plot.AddSample(3, 2);
+
+  plot.hide();  // a hidden plot does not draw
+  plot.AddSample(4, 3);
+  EXPECT_EQ(CountColour(plot.GetBitmap(), kYellow), 0);
+  plot.show();
+  plot.DrawComponent();
+  EXPECT_GT(CountColour(plot.GetBitmap(), kYellow), 0);
+  EXPECT_EQ(plot.grab().toImage().convertToFormat(QImage::Format_RGB32), plot.GetBitmap());
+}
+
+// Writes a picture of a chart-sized plot for a person to look at.
+TEST(PlotTime, RendersChartPng) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 3600);
+  for (int i = 0; i < 1500; ++i)
+    plot.AddSample(1013 + 4 * std::sin(i / 200.0) + ((i * 7919) % 13) / 10.0, i);
+  EXPECT_TRUE(plot.GetBitmap().save("plot_time.png"));
+}
+
+}  // namespace
