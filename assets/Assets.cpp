@@ -3,14 +3,16 @@
 #include <QFile>
 #include <QIconEngine>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QRectF>
 #include <QSvgRenderer>
 #include <QtGlobal>
 
 namespace {
 
-// Largest edge we render; guards against absurd sizes from callers.
-constexpr int kMaxEdge = 4096;
+// Largest edge rendered; a larger request gets a null pixmap rather than an
+// allocation of gigabytes.
+constexpr int kMaxEdge = 8192;
 
 QString AssetPath(const QString& name) {
   return QStringLiteral(":/assets/%1.svg").arg(name);
@@ -53,10 +55,14 @@ void PaintAsset(QPainter& painter, const QString& name, const QRect& target) {
   QSizeF natural = renderer.viewBoxF().size();
   if (natural.isEmpty()) natural = renderer.defaultSize();
   renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
+  // The pictures are smooth artwork: unlike the program's own drawings they
+  // are rendered antialiased.
+  painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   renderer.render(&painter, FitCentred(natural, QRectF(target)));
+  painter.restore();
 }
 
 // Icon engine that renders the SVG afresh for every requested size.
@@ -68,7 +74,7 @@ class AssetIconEngine : public QIconEngine {
     PaintAsset(*painter, name_, rect);
   }
 
-  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
     QPixmap pm = AssetPixmap(name_, size);
     if (mode == QIcon::Disabled && !pm.isNull()) {
       // A plain greyed copy, as the style would make.
@@ -82,7 +88,6 @@ class AssetIconEngine : public QIconEngine {
       }
       pm = QPixmap::fromImage(img);
     }
-    (void)state;
     return pm;
   }
 
@@ -104,14 +109,27 @@ bool AssetExists(const QString& name) {
 
 QPixmap AssetPixmap(const QString& name, const QSize& size) {
   if (!size.isValid() || size.isEmpty()) return QPixmap();
-  const QSize clamped(qMin(size.width(), kMaxEdge), qMin(size.height(), kMaxEdge));
-  QImage image(clamped, QImage::Format_ARGB32_Premultiplied);
+  if (size.width() > kMaxEdge || size.height() > kMaxEdge) {
+    qWarning("Picture \"%s\" requested at %dx%d, larger than %d pixels", qPrintable(name),
+             size.width(), size.height(), kMaxEdge);
+    return QPixmap();
+  }
+  // Windows ask for the same pictures again when they are rebuilt; the
+  // rendered pixmaps are kept in Qt's pixmap cache.
+  const QString key =
+      QStringLiteral("asset:%1:%2x%3").arg(name).arg(size.width()).arg(size.height());
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
+
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   {
     QPainter painter(&image);
-    PaintAsset(painter, name, QRect(QPoint(0, 0), clamped));
+    PaintAsset(painter, name, QRect(QPoint(0, 0), size));
   }
-  return QPixmap::fromImage(image);
+  QPixmap pixmap = QPixmap::fromImage(image);
+  QPixmapCache::insert(key, pixmap);
+  return pixmap;
 }
 
 QIcon AssetIcon(const QString& name) {

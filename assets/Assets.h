@@ -22,7 +22,7 @@
 // device-independent pixels. The picture keeps its aspect ratio and is
 // centred; the rest stays transparent. An unknown or unreadable name gives a
 // magenta cross placeholder of that size (and a warning), never a crash. An
-// empty or invalid size gives a null pixmap.
+// empty or invalid size, or an edge above 8192 pixels, gives a null pixmap.
 QPixmap AssetPixmap(const QString& name, const QSize& size);
 
 // The named picture as an icon that renders crisply at any size (window
