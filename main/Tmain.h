@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -19,8 +20,15 @@ class QMenuBar;
 class QPaintEvent;
 class QTabWidget;
 class QTimer;
+class TWchart;
+class TWsmall;
 class Tlcd_bar;
+class Tsensor;
 struct Tsensor_wc;
+
+// printf's "%.<decimals>f" with a point as decimal separator whatever the
+// locale. NaN and infinities come out as "nan", "inf", "-inf".
+QString FormatFixed(double value, int decimals);
 
 // A plain drawn shape with a brush colour and no outline: the glass and the
 // mercury of the thermometer, the arrow bar of the altitude drawing, and the
@@ -257,4 +265,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void BuildAltimeterPage(QWidget* page);
   void BuildMenu();
   Tlcd_bar* HistoryBar(int index) const;
+  // The sensor and the small and chart windows when they exist and are
+  // alive; null otherwise.
+  static Tsensor* Sensor();
+  static TWsmall* SmallWindow();
+  static TWchart* ChartWindow();
 };

@@ -1,0 +1,150 @@
+// The measurement cycle of the main window: the timer tick, the refresh
+// after each new sample, the derived values and the minima and maxima.
+
+#include <QLabel>
+#include <QString>
+#include <QTimer>
+
+#include "atmosphere/Altitude.h"
+#include "chart/Tchart.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "sensor/Tsensor.h"
+#include "sensor/Tsensor_wc.h"
+#include "windows/Tsmall.h"
+
+namespace {
+
+// Pressure at sea level of the standard atmosphere [mbar].
+constexpr double kStandardSeaLevelPressure = 1013.25;
+// Feet per metre on the altitude setting line.
+constexpr double kFeetPerMetreSetting = 3.28;
+
+// Widens [min, max] to hold value; a NaN value replaces the maximum.
+void Track(double& min, double& max, double value) {
+  if (!(max >= value)) max = value;
+  if (min > value) min = value;
+}
+
+// Sets a pair so that the next Track leaves both ends at value.
+void Restart(double& min, double& max, double value) {
+  max = value - 1;
+  min = value + 1;
+}
+
+}  // namespace
+
+void TWmain::OnTimer() {
+  // The timer stays off while the tick works, so ticks never pile up.
+  Timer1->stop();
+  if (Tsensor* sensor = Sensor()) {
+    if (sensor->Measure(false)) UpdateMeasurement();
+  }
+  if (!Program().closing) Timer1->start();
+}
+
+void TWmain::StartMeasuring() {
+  if (Tsensor* sensor = Sensor()) sensor->Measure(true);
+  LoadSettings("setup.ini");
+  UpdateMeasurement();
+}
+
+void TWmain::UpdateMeasurement() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  ShowPressure(sensor->Pressure);
+  ShowTemperature(sensor->Temperature);
+  UpdateDerived();
+  lb_d1->setText(QString::number(sensor->GetD1()));
+  lb_d2->setText(QString::number(sensor->GetD2()));
+  // The chart gets the local pressure, not the sea-level pressure.
+  if (TWchart* chart = ChartWindow())
+    chart->AddMeasurement(sensor->GetD1(), sensor->GetD2(), sensor->Pressure, sensor->Temperature,
+                          alt_shown);
+}
+
+void TWmain::UpdateDerived() {
+  // Until a local altitude is applied the references would be empty; the
+  // first sample then stands for 0 m.
+  if (!altitude_applied && Sensor()) SetLocalAltitude(0.0);
+  UpdateSeaLevelPressure();
+  UpdateAltitude();
+  if (meteo) meteo->Assess(p_sea);
+  ShowWeather();
+  UpdateMinMax();
+}
+
+void TWmain::UpdateSeaLevelPressure() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  sea_offset = kStandardSeaLevelPressure - p_std;
+  p_sea = sea_offset + sensor->Pressure;
+  lbpresssea->setText(FormatFixed(p_sea, 2));
+  // The small window shows the local pressure.
+  if (TWsmall* small = SmallWindow())
+    small->lbpresssea->setText(FormatFixed(sensor->Pressure, 2) + " [mbar]");
+}
+
+void TWmain::UpdateAltitude() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  alt_offset = p_ref - p_std;
+  ShowAltitude(AltitudeFromPressure(sensor->Pressure - alt_offset));
+}
+
+void TWmain::SetLocalAltitude(double h) {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  alt_setting = h;
+  p_ref = sensor->Pressure;
+  p_std = PressureFromAltitude(h);
+  altitude_applied = true;
+  lb_alti->setText(FormatFixed(h, 1));
+  lb_altifeet->setText(FormatFixed(h * kFeetPerMetreSetting, 1));
+}
+
+void TWmain::UpdateMinMax() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  const double t = sensor->Temperature;
+  if (!minmax_started) {
+    // Nothing recorded yet: start from the present values, not from zero.
+    Restart(p_sea_min, p_sea_max, p_sea);
+    Restart(alt_min, alt_max, alt_shown);
+    Restart(t_min, t_max, t);
+    minmax_started = true;
+  }
+  Track(p_sea_min, p_sea_max, p_sea);
+  Track(alt_min, alt_max, alt_shown);
+  Track(t_min, t_max, t);
+
+  const QString celsius = QString(" [") + QChar(0xB0) + "C]";
+  lb_pmax->setText(FormatFixed(p_sea_max, 2) + " [mbar]");
+  lb_pmin->setText(FormatFixed(p_sea_min, 2) + " [mbar]");
+  lb_amax->setText(FormatFixed(alt_max, 2) + " [m]");
+  lb_amin->setText(FormatFixed(alt_min, 2) + " [m]");
+  lb_tmax->setText(FormatFixed(t_max, 2) + celsius);
+  lb_tmin->setText(FormatFixed(t_min, 2) + celsius);
+}
+
+void TWmain::ClearMinMax() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  Restart(p_sea_min, p_sea_max, p_sea);
+  Restart(alt_min, alt_max, alt_shown);
+  Restart(t_min, t_max, sensor->Temperature);
+  minmax_started = true;
+  UpdateMinMax();
+}
+
+void TWmain::GetCalibration(Tsensor_wc* record) {
+  if (record && Sensor()) Sensor()->GetCalibration(record);
+}
+
+void TWmain::SetCalibration(const Tsensor_wc* record) {
+  if (record && Sensor()) Sensor()->SetCalibration(record);
+}
+
+void TWmain::ReadCalibrationFromModule(Tsensor_wc* record) {
+  if (record && Sensor()) Sensor()->ReadCalibrationWords(record);
+}

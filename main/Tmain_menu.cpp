@@ -1,0 +1,167 @@
+// The main menu, the switch between the main and the small window, and the
+// quit path that every close request goes through.
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+#include "chart/Tchart.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "platform/Dialogs.h"
+#include "sensor/Tintro.h"
+#include "settings/Tsettings.h"
+#include "windows/Tabout.h"
+#include "windows/Tsmall.h"
+
+namespace {
+
+const char kDefaultSettingsFile[] = "setup.ini";
+const char kSettingsExtension[] = "ini";
+
+}  // namespace
+
+void TWmain::BuildMenu() {
+  MainMenu1 = menuBar();
+
+  // A check item's handler decides the mark itself: the automatic toggle of
+  // the menu is undone first, so that the handler sees the mark as it was
+  // whether it runs from the menu or from code.
+  auto add = [this](QMenu* menu, const QString& caption, void (TWmain::*handler)(),
+                    bool checkable = false) {
+    QAction* action = menu->addAction(caption);
+    action->setCheckable(checkable);
+    connect(action, &QAction::triggered, this, [this, action, handler, checkable](bool checked) {
+      if (checkable) action->setChecked(!checked);
+      (this->*handler)();
+    });
+    return action;
+  };
+
+  File1 = MainMenu1->addMenu("File");
+  DetectmoduleonLPT11 = add(File1, "Detect module on LPT1", &TWmain::DetectmoduleonLPT11Click);
+  File1->addSeparator();
+  Loadsettings1 = add(File1, "Load settings ...", &TWmain::Loadsettings1Click);
+  Loadsettings1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  SavesettingsAs1 = add(File1, "Save settings As ...", &TWmain::SavesettingsAs1Click);
+  Autosavesettingsonexit1 =
+      add(File1, "Autosave settings on exit", &TWmain::Autosavesettingsonexit1Click, true);
+  File1->addSeparator();
+  Exit1 = add(File1, "Exit", &TWmain::Exit1Click);
+
+  Plots1 = MainMenu1->addMenu("Plots");
+  ViewChart1 = add(Plots1, "View Chart", &TWmain::ViewChart1Click, true);
+
+  Settings2 = MainMenu1->addMenu("Settings");
+  ClearMinMax1 = add(Settings2, "Clear min/max values", &TWmain::ClearMinMax);
+  Minimize1 = add(Settings2, "Minimize", &TWmain::Minimize1Click);
+  Settings1 = add(Settings2, "Settings", &TWmain::Settings1Click);
+
+  Help1 = MainMenu1->addMenu("Help");
+  Mabout = add(Help1, "About", &TWmain::MaboutClick);
+}
+
+void TWmain::ApplyMinimized() {
+  TWsmall* small = SmallWindow();
+  if (!small) return;
+  if (minimized) {
+    small->show();
+    hide();
+  } else {
+    small->hide();
+    show();
+  }
+}
+
+void TWmain::ShowAutosaveCheck() {
+  Autosavesettingsonexit1->setChecked(save_on_exit);
+}
+
+void TWmain::UncheckViewChart() {
+  ViewChart1->setChecked(false);
+}
+
+int TWmain::ConfirmClose() {
+  int result = 0;
+  Dialogs* dialogs = Program().dialogs;
+  if (dialogs && dialogs->Confirm("Close application ?")) {
+    if (save_on_exit) SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
+    result = 2;
+  }
+  if (result == 2) {
+    // From now on the timer stays off: OnTimer no longer restarts it.
+    Program().closing = true;
+    Timer1->stop();
+  }
+  return result;
+}
+
+void TWmain::OnClose() {
+  if (ConfirmClose() == 2) TerminateApplication();
+}
+
+void TWmain::closeEvent(QCloseEvent* event) {
+  // Either the whole program ends or nothing happens: the window itself is
+  // never closed or hidden by a close request.
+  event->ignore();
+  OnClose();
+}
+
+void TWmain::DetectmoduleonLPT11Click() {
+  if (Program().Wintro && Program().Wintro_alive) Program().Wintro->StartSearch();
+}
+
+void TWmain::Loadsettings1Click() {
+  Dialogs* dialogs = Program().dialogs;
+  if (!dialogs) return;
+  std::string name = open_file_name;
+  if (!dialogs->OpenFileName(name, kSettingsExtension)) return;
+  open_file_name = name;
+  LoadSettings(name);
+}
+
+void TWmain::SavesettingsAs1Click() {
+  Dialogs* dialogs = Program().dialogs;
+  if (!dialogs) return;
+  std::string name = save_file_name;
+  if (!dialogs->SaveFileName(name, kSettingsExtension)) return;
+  save_file_name = name;
+  SaveSettings(name);
+}
+
+void TWmain::Autosavesettingsonexit1Click() {
+  save_on_exit = !Autosavesettingsonexit1->isChecked();
+  ShowAutosaveCheck();
+}
+
+void TWmain::Exit1Click() {
+  ConfirmClose();
+  if (Program().closing) TerminateApplication();
+}
+
+void TWmain::ViewChart1Click() {
+  TWchart* chart = ChartWindow();
+  if (ViewChart1->isChecked()) {
+    ViewChart1->setChecked(false);
+    if (chart) chart->hide();
+  } else {
+    ViewChart1->setChecked(true);
+    if (chart) chart->show();
+  }
+}
+
+void TWmain::Minimize1Click() {
+  minimized = true;
+  ApplyMinimized();
+}
+
+void TWmain::Settings1Click() {
+  if (Program().Wsettings && Program().Wsettings_alive) Program().Wsettings->exec();
+}
+
+void TWmain::MaboutClick() {
+  if (Program().Wabout && Program().Wabout_alive) Program().Wabout->exec();
+}

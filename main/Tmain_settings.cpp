@@ -1,0 +1,300 @@
+// The settings held by the main window, the sensor, the weather object and
+// the small window: index-addressed access and the settings file.
+
+#include <locale.h>
+#include <QFile>
+#include <QSaveFile>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "atmosphere/Lib_vc.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "platform/Dialogs.h"
+#include "sensor/Tsensor.h"
+#include "windows/Tsmall.h"
+
+namespace {
+
+// Setting indexes; 8 (the sea-level difference) has no key in the file.
+enum Setting : uint8_t {
+  kSamplingN = 1,
+  kSamplingTs = 2,
+  kAltitude = 3,
+  kSunnyLimit = 4,
+  kVariableLimit = 5,
+  kOvercastLimit = 6,
+  kHysteresis = 7,
+  kSeaOffset = 8,
+  kQuickDownRate = 9,
+  kSlowDownRate = 10,
+  kQuickUpRate = 11,
+  kSlowUpRate = 12,
+  kMinimized = 13,
+  kSaveOnExit = 14,
+  kSmallX = 15,
+  kSmallY = 16,
+};
+
+const char* const kKeys[17] = {nullptr,
+                               "set_sampling_n",
+                               "set_sampling_ts",
+                               "set_altitude",
+                               "set_meteo_sunny_limit",
+                               "set_meteo_variable_limit",
+                               "set_meteo_overcast_limit",
+                               "set_meteo_hysteresis_limit",
+                               nullptr,
+                               "set_quick_down_weather_rate",
+                               "set_slow_down_weather_rate",
+                               "set_quick_up_weather_rate",
+                               "set_slow_up_weather_rate",
+                               "set_minimized",
+                               "set_save_on_exit",
+                               "set_small_x",
+                               "set_small_y"};
+
+// Index of the key held in the tokenizer, compared exactly and with case;
+// 0 when it is no key.
+uint8_t KeyIndex(const Tstreamtokenizer& tokenizer) {
+  const size_t length = static_cast<size_t>(tokenizer.Length());
+  for (uint8_t index = 1; index <= 16; ++index) {
+    const char* key = kKeys[index];
+    if (key && std::strlen(key) == length && std::memcmp(key, tokenizer.Token, length) == 0)
+      return index;
+  }
+  return 0;
+}
+
+// The C library's decimal conversion (as atof: leading blanks, sign, digits,
+// point, exponent; not a number gives 0), always with a point as the decimal
+// separator whatever the user's locale.
+double ParseDecimal(const char* text) {
+  static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (c_locale) return strtod_l(text, nullptr, c_locale);
+  return std::strtod(text, nullptr);
+}
+
+std::string Number(double value) {
+  return FormatFixed(value, 6).toStdString();
+}
+
+void ShowError(const std::string& text) {
+  if (Program().dialogs) Program().dialogs->Error(text);
+}
+
+}  // namespace
+
+void TWmain::SetParameter(uint8_t index, double value) {
+  Tsensor* sensor = Sensor();
+  switch (index) {
+    case kSamplingN:
+      if (sensor) sensor->SetSampleCount(value);
+      break;
+    case kSamplingTs:
+      // A new interval takes a sample at once.
+      if (sensor) sensor->SetSequenceInterval(value);
+      OnTimer();
+      break;
+    case kAltitude: {
+      // Every application re-zeroes the altimeter at the present pressure;
+      // only a changed altitude restarts the history and the minima/maxima.
+      const double old = alt_setting;
+      SetLocalAltitude(value);
+      UpdateAltitude();
+      UpdateSeaLevelPressure();
+      if (value != old && meteo) {
+        meteo->ClearHistory();
+        ClearMinMax();
+      }
+      break;
+    }
+    case kSunnyLimit:
+      if (meteo) meteo->SetSunnyLimit(value);
+      break;
+    case kVariableLimit:
+      if (meteo) meteo->SetVariableLimit(value);
+      break;
+    case kOvercastLimit:
+      if (meteo) meteo->SetOvercastLimit(value);
+      break;
+    case kHysteresis:
+      if (meteo) meteo->SetHysteresis(value);
+      break;
+    case kSeaOffset:
+      sea_offset = value;  // recomputed from the altitude at the next refresh
+      break;
+    case kQuickDownRate:
+      if (meteo) meteo->SetQuickDownRate(value);
+      break;
+    case kSlowDownRate:
+      if (meteo) meteo->SetSlowDownRate(value);
+      break;
+    case kQuickUpRate:
+      if (meteo) meteo->SetQuickUpRate(value);
+      break;
+    case kSlowUpRate:
+      if (meteo) meteo->SetSlowUpRate(value);
+      break;
+    case kMinimized:
+      minimized = value != 0;
+      ApplyMinimized();
+      break;
+    case kSaveOnExit:
+      save_on_exit = value != 0;
+      ShowAutosaveCheck();
+      break;
+    case kSmallX:
+      if (TWsmall* small = SmallWindow()) small->SetX(value);
+      break;
+    case kSmallY:
+      if (TWsmall* small = SmallWindow()) small->SetY(value);
+      break;
+    default:
+      break;
+  }
+}
+
+double TWmain::GetParameter(uint8_t index) {
+  Tsensor* sensor = Sensor();
+  switch (index) {
+    case kSamplingN:
+      return sensor ? sensor->GetSampleCount() : 0;
+    case kSamplingTs:
+      return sensor ? sensor->GetSequenceInterval() : 0;
+    case kAltitude:
+      return alt_setting;
+    case kSunnyLimit:
+      return meteo ? meteo->GetSunnyLimit() : 0;
+    case kVariableLimit:
+      return meteo ? meteo->GetVariableLimit() : 0;
+    case kOvercastLimit:
+      return meteo ? meteo->GetOvercastLimit() : 0;
+    case kHysteresis:
+      return meteo ? meteo->GetHysteresis() : 0;
+    case kSeaOffset:
+      return sea_offset;
+    case kQuickDownRate:
+      return meteo ? meteo->GetQuickDownRate() : 0;
+    case kSlowDownRate:
+      return meteo ? meteo->GetSlowDownRate() : 0;
+    case kQuickUpRate:
+      return meteo ? meteo->GetQuickUpRate() : 0;
+    case kSlowUpRate:
+      return meteo ? meteo->GetSlowUpRate() : 0;
+    case kMinimized:
+      return minimized ? 1.0 : 0.0;
+    case kSaveOnExit:
+      return save_on_exit ? 1.0 : 0.0;
+    case kSmallX:
+      return SmallWindow() ? SmallWindow()->GetX() : 0;
+    case kSmallY:
+      return SmallWindow() ? SmallWindow()->GetY() : 0;
+    default:
+      return 0;
+  }
+}
+
+bool TWmain::SetWeatherLimits(double sunny, double variable, double overcast) {
+  if (!meteo) return false;
+  if (!(sunny > variable && variable > overcast)) return false;
+  // Each setter accepts only a value that keeps the order with the two
+  // limits in force. Going from one ordered set to another, every pass
+  // accepts at least one more limit, so three passes always suffice.
+  for (int pass = 0; pass < 3; ++pass) {
+    if (meteo->GetSunnyLimit() != sunny) meteo->SetSunnyLimit(sunny);
+    if (meteo->GetVariableLimit() != variable) meteo->SetVariableLimit(variable);
+    if (meteo->GetOvercastLimit() != overcast) meteo->SetOvercastLimit(overcast);
+  }
+  return meteo->GetSunnyLimit() == sunny && meteo->GetVariableLimit() == variable &&
+         meteo->GetOvercastLimit() == overcast;
+}
+
+void TWmain::LoadSettings(const std::string& name) {
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (!file) {
+    ShowError("Error : Unable to open input file " + name);
+    return;
+  }
+  Tstreamtokenizer tokenizer;
+  tokenizer.Attach(file);
+
+  // The weather limits are applied together at the end: one by one in file
+  // order, the guards would refuse part of a valid set.
+  std::optional<double> limits[3];  // sunny, variable, overcast
+
+  int position = 0;  // of the token within its line
+  uint8_t key = 0;
+  bool end_of_file = false;
+  do {
+    const bool end_of_line = tokenizer.NextToken(&end_of_file);
+    if (position == 0) {
+      key = KeyIndex(tokenizer);
+    } else if (position == 1 && key != 0 && tokenizer.Length() > 0) {
+      // An empty token (blanks before the line end) is no value.
+      const double value = ParseDecimal(tokenizer.Token);
+      if (key >= kSunnyLimit && key <= kOvercastLimit)
+        limits[key - kSunnyLimit] = value;
+      else
+        SetParameter(key, value);
+    }
+    if (end_of_line)
+      position = 0;
+    else if (position < 2)
+      ++position;
+  } while (!end_of_file);
+  std::fclose(file);
+
+  if (meteo && (limits[0] || limits[1] || limits[2])) {
+    SetWeatherLimits(limits[0].value_or(meteo->GetSunnyLimit()),
+                     limits[1].value_or(meteo->GetVariableLimit()),
+                     limits[2].value_or(meteo->GetOvercastLimit()));
+  }
+  ClearMinMax();
+  UpdateDerived();
+}
+
+void TWmain::SaveSettings(const std::string& name) {
+  const std::string error = "Error : Unable to open output file " + name;
+  Tsensor* sensor = Sensor();
+  TWsmall* small = SmallWindow();
+  if (!meteo || !sensor || !small) {
+    ShowError(error);
+    return;
+  }
+
+  std::string text;
+  text += "set_sampling_n\t" + std::to_string(sensor->GetSampleCount()) + "\n";
+  text += "set_sampling_ts\t" + std::to_string(sensor->GetSequenceInterval()) + "\n";
+  text += "set_altitude\t" + Number(alt_setting) + "\n";
+  text += "#warning, take care of the meteo limit sequence since they must be always coherent\n";
+  text += "set_meteo_overcast_limit\t" + Number(meteo->GetOvercastLimit()) + "\n";
+  text += "set_meteo_variable_limit\t" + Number(meteo->GetVariableLimit()) + "\n";
+  text += "set_meteo_sunny_limit\t" + Number(meteo->GetSunnyLimit()) + "\n";
+  text += "set_meteo_hysteresis_limit\t" + Number(meteo->GetHysteresis()) + "\n";
+  text += "#warning, take caer of the trend limit sequence since they must be always coherent\n";
+  text += "set_quick_down_weather_rate\t" + Number(meteo->GetQuickDownRate()) + "\n";
+  text += "set_slow_down_weather_rate\t" + Number(meteo->GetSlowDownRate()) + "\n";
+  text += "set_quick_up_weather_rate\t" + Number(meteo->GetQuickUpRate()) + "\n";
+  text += "set_slow_up_weather_rate\t" + Number(meteo->GetSlowUpRate()) + "\n";
+  text += std::string("set_minimized\t") + (minimized ? "1.0" : "0.0") + "\n";
+  text += std::string("set_save_on_exit\t") + (save_on_exit ? "1.0" : "0.0") + "\n";
+  text += "set_small_x\t" + Number(small->GetX()) + "\n";
+  text += "set_small_y\t" + Number(small->GetY()) + "\n";
+
+  // Written beside the target and renamed over it once complete: a failure
+  // on the way leaves the old file as it was.
+  QSaveFile file(QFile::decodeName(name.c_str()));
+  if (name.empty() || !file.open(QIODevice::WriteOnly)) {
+    ShowError(error);
+    return;
+  }
+  // A failed write makes the commit fail too, and the commit discards the
+  // temporary file.
+  file.write(text.data(), static_cast<qint64>(text.size()));
+  if (!file.commit()) ShowError(error);
+}
