@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/FloatingPort.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+#include "sensor/Tsensor.h"
+#include "support_ports.h"
+
+namespace {
+
+// The driver reading a simulated module on virtual time, its traffic taped.
+struct Bench {
+  explicit Bench(uint32_t seed = 1)
+      : module(clock, seed), module_port(module), port(&module_port), sensor(port, clock) {}
+  void Calibrate() {
+    sensor.Reset();
+    sensor.ReadCalibration();
+  }
+  VirtualClock clock;
+  SimulatedModule module;
+  SimulatedModulePort module_port;
+  RecordingPort port;
+  Tsensor sensor;
+};
+
+Tsensor_wc WordsOf(const SimulatedModule& m) {
+  Tsensor_wc r;
+  r.W1 = m.CalibrationWord(1);
+  r.W2 = m.CalibrationWord(2);
+  r.W3 = m.CalibrationWord(3);
+  r.W4 = m.CalibrationWord(4);
+  r.WordsToCoefficients();
+  return r;
+}
+
+}  // namespace
+
+TEST(DriverOnModule, CalibrationReadGivesTheModulesWords) {
+  Bench b;
+  b.Calibrate();
+  EXPECT_FALSE(b.sensor.HasError());
+  EXPECT_GT(b.sensor.GetD1(), 0);
+  Tsensor_wc record;
+  b.sensor.GetCalibration(&record);
+  EXPECT_EQ(record.W1, 0xB5A7);
+  EXPECT_EQ(record.W2, 0x9C4D);
+  EXPECT_EQ(record.W3, 0x62F1);
+  EXPECT_EQ(record.W4, 0xA7B3);
+  EXPECT_EQ(record.C1, 23251);
+  EXPECT_EQ(b.sensor.GetCoefficient(5), 1649);
+
+  b.module.SetCalibrationWords(0x0001, 0xFFFF, 0x8000, 0x7FFE);
+  b.Calibrate();
+  b.sensor.GetCalibration(&record);
+  EXPECT_EQ(record, WordsOf(b.module));
+}
+
+TEST(DriverOnModule, ReadsBackTheModulesConditionsAcrossTheRange) {
+  // Two calibrations, so that a coefficient taken for another shows up.
+  Tsensor_wc other;
+  other.C1 = 26000;
+  other.C2 = 2900;
+  other.C3 = 720;
+  other.C4 = 610;
+  other.C5 = 1500;
+  other.C6 = 40;
+  other.CoefficientsToWords();
+  for (int calibration = 0; calibration < 2; ++calibration) {
+    Bench b;
+    if (calibration == 1) {
+      b.module.SetCalibrationWords(other.W1, other.W2, other.W3, other.W4);
+    }
+    b.Calibrate();
+    ASSERT_FALSE(b.sensor.HasError());
+    for (double p = 300; p <= 1100; p += 50) {
+      for (double t = -20; t <= 50; t += 7.5) {
+        b.module.SetFixedConditions(p, t);
+        ASSERT_TRUE(b.sensor.Measure(true));
+        ASSERT_FALSE(b.sensor.HasError());
+        EXPECT_NEAR(b.sensor.Pressure, p, 0.1) << "calibration " << calibration << " t " << t;
+        EXPECT_NEAR(b.sensor.Temperature, t, 0.02) << "calibration " << calibration << " p " << p;
+      }
+    }
+  }
+}
+
+TEST(DriverOnModule, FollowsTheTimeVaryingAtmosphere) {
+  Bench b(7);
+  b.Calibrate();
+  b.sensor.SetSampleCount(4);
+  for (int hour = 0; hour < 48; hour += 5) {
+    b.clock.AdvanceSeconds(5 * 3600);
+    const double t = static_cast<double>(b.clock.Now());
+    ASSERT_TRUE(b.sensor.Measure(true));
+    EXPECT_FALSE(b.sensor.HasError());
+    // Noise and rounding only.
+    EXPECT_NEAR(b.sensor.Pressure, b.module.LocalPressureAt(t), 0.15);
+    EXPECT_NEAR(b.sensor.Temperature, b.module.TemperatureAt(t), 0.04);
+  }
+}
+
+TEST(DriverOnModule, ConversionTimeIsSpentInFiveMillisecondPolls) {
+  Bench b;
+  b.Calibrate();
+  b.sensor.SetSampleCount(2);
+  b.clock.ResetSleepStats();
+  ASSERT_TRUE(b.sensor.Measure(true));
+  // 35 ms: polls at 0, 5, ... 35 ms; the 8th sees the end. Four conversions.
+  EXPECT_EQ(b.clock.SleepCount(), 4 * 8);
+  EXPECT_EQ(b.clock.SleptMs(), 4 * 40);
+}
+
+TEST(DriverOnModule, UnpluggedModuleFailsAfterThirtyPolls) {
+  Bench b;
+  b.Calibrate();
+  b.module.SetUnplugged(true);
+  b.clock.ResetSleepStats();
+  b.port.log.clear();
+  b.sensor.ConvertD1();
+  EXPECT_TRUE(b.sensor.HasError());
+  EXPECT_EQ(b.sensor.GetD1(), 0);
+  EXPECT_EQ(b.clock.SleepCount(), 30);
+  EXPECT_EQ(b.clock.SleptMs(), 150);
+  EXPECT_EQ(b.port.Reads(), 31);  // acknowledge (floating high) and 30 polls
+
+  b.clock.ResetSleepStats();
+  EXPECT_TRUE(b.sensor.Measure(true));
+  EXPECT_TRUE(b.sensor.HasError());
+  EXPECT_EQ(b.clock.SleptMs(), 300);
+
+  // Plugged in again, it answers at once.
+  b.module.SetUnplugged(false);
+  EXPECT_TRUE(b.sensor.Measure(true));
+  EXPECT_FALSE(b.sensor.HasError());
+}
+
+TEST(DriverOnModule, DetectionWithoutAnyPort) {
+  VirtualClock clock;
+  FloatingPort port;
+  Tsensor sensor(port, clock);
+  sensor.ReadCalibration();
+  EXPECT_TRUE(sensor.HasError());
+  EXPECT_EQ(clock.SleepCount(), 30);
+}
+
+TEST(DriverOnModule, ModuleFaults) {
+  Bench b;
+  b.Calibrate();
+
+  b.module.SetNoAcknowledge(true);
+  b.clock.ResetSleepStats();
+  b.sensor.ConvertD2();
+  EXPECT_TRUE(b.sensor.HasError());
+  EXPECT_EQ(b.sensor.GetD2(), 0);
+  EXPECT_EQ(b.clock.SleepCount(), 0);
+  b.module.SetNoAcknowledge(false);
+
+  b.module.SetEndOfConversionAfterPolls(29);
+  b.sensor.ConvertD2();
+  EXPECT_FALSE(b.sensor.HasError());
+  EXPECT_GT(b.sensor.GetD2(), 0);
+  b.module.SetEndOfConversionAfterPolls(30);
+  b.sensor.ConvertD2();
+  EXPECT_TRUE(b.sensor.HasError());
+
+  // A conversion that never ends; the driver gives up and the next command
+  // finds the module listening again, without a reset.
+  b.module.SetEndOfConversionAfterPolls(-1);
+  b.sensor.ConvertD1();
+  EXPECT_TRUE(b.sensor.HasError());
+  b.module.SetEndOfConversionAfterPolls(0);
+  b.module.SetFixedConditions(900, 10);
+  EXPECT_TRUE(b.sensor.Measure(true));
+  EXPECT_FALSE(b.sensor.HasError());
+  EXPECT_NEAR(b.sensor.Pressure, 900, 0.1);
+}
+
+TEST(DriverOnModule, DetectionAfterTheModuleWentAway) {
+  Bench b;
+  b.module.SetDisappearAfterConversions(1);
+  b.Calibrate();  // its probe is the one conversion
+  EXPECT_FALSE(b.sensor.HasError());
+  EXPECT_TRUE(b.sensor.Measure(true));
+  EXPECT_TRUE(b.sensor.HasError());
+  b.Calibrate();
+  EXPECT_TRUE(b.sensor.HasError());
+  EXPECT_EQ(b.module.ConversionCount(), 1);
+}
+
+TEST(DriverOnModule, EveryByteWhileTheSensorLivesHoldsTheUpperLines) {
+  VirtualClock clock;
+  SimulatedModule module(clock);
+  SimulatedModulePort module_port(module);
+  RecordingPort port(&module_port);
+  {
+    Tsensor sensor(port, clock);
+    sensor.ReadCalibration();
+    sensor.SetSampleCount(3);
+    sensor.Measure(false);
+    module.SetUnplugged(true);
+    sensor.Measure(true);
+    EXPECT_TRUE(sensor.HasError());
+  }
+  const std::vector<uint8_t> writes = port.Writes();
+  ASSERT_GT(writes.size(), 500u);
+  for (size_t i = 0; i + 1 < writes.size(); ++i) ASSERT_EQ(writes[i] & 0xFC, 0xFC) << i;
+  EXPECT_EQ(writes.back(), 0x00);
+  // With its supply lines down, the module no longer drives anything.
+  module.SetUnplugged(false);
+  EXPECT_EQ(module.ReadStatus(), 0xFF);
+}
