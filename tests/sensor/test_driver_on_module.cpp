@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/FloatingPort.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "sensor/Tsensor.h"
@@ -136,15 +135,6 @@ TEST(DriverOnModule, UnpluggedModuleFailsAfterThirtyPolls) {
   b.module.SetUnplugged(false);
   EXPECT_TRUE(b.sensor.Measure(true));
   EXPECT_FALSE(b.sensor.HasError());
-}
-
-TEST(DriverOnModule, DetectionWithoutAnyPort) {
-  VirtualClock clock;
-  FloatingPort port;
-  Tsensor sensor(port, clock);
-  sensor.ReadCalibration();
-  EXPECT_TRUE(sensor.HasError());
-  EXPECT_EQ(clock.SleepCount(), 30);
 }
 
 TEST(DriverOnModule, ModuleFaults) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FloatingPort.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "sensor/Tsensor.h"
@@ -95,7 +96,7 @@ TEST_F(OnModule, SequenceIntervalCountsTicks) {
   EXPECT_EQ(ran, (std::vector<int>{1, 6, 11, 16}));
 
   // A forced call always runs and restarts the countdown from ts.
-  EXPECT_TRUE(sensor.Measure(false) == false);
+  EXPECT_FALSE(sensor.Measure(false));
   EXPECT_TRUE(sensor.Measure(true));
   for (int i = 0; i < 4; ++i) EXPECT_FALSE(sensor.Measure(false));
   EXPECT_TRUE(sensor.Measure(false));
@@ -234,8 +235,7 @@ TEST(SensorDriver, CalibrationTransfersAndReset) {
 
 TEST(SensorDriver, CalibrationReadWithoutModuleStillTakesWhatWasRead) {
   VirtualClock clock;
-  RecordingPort port;
-  port.idle_line = 1;  // floating lines read high
+  FloatingPort port;  // no port at all: every line reads high
   Tsensor sensor(port, clock);
   sensor.ReadCalibration();
   EXPECT_TRUE(sensor.HasError());
