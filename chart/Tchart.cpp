@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 
+#include "chart/Tchart_settings.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
@@ -69,6 +70,12 @@ void TWchart::AddMeasurement(int32_t, int32_t, double, double, double) {
 }
 
 void TWchart::ResetToAutoscale() {
+  // The plots come with the chart work; the range dialog already follows.
+  if (TWrange* range = Program().Wrange) {
+    range->SetPressureAutoscale(true);
+    range->SetAltitudeAutoscale(true);
+    range->SetTemperatureAutoscale(true);
+  }
   RefreshView(false);
 }
 

@@ -5,7 +5,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -18,11 +17,13 @@ namespace {
 // Index of set_minimized in the main window's setting access.
 constexpr uint8_t kSetMinimized = 13;
 
-// Truncates toward zero; NaN gives 0 and values beyond int saturate.
+// Truncates toward zero. NaN gives 0; values beyond the widest coordinate a
+// window can take are held there, so no conversion or geometry sum overflows.
 int TruncateToPixel(double v) {
+  constexpr double kLimit = QWIDGETSIZE_MAX;
   if (std::isnan(v)) return 0;
-  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+  if (v >= kLimit) return QWIDGETSIZE_MAX;
+  if (v <= -kLimit) return -QWIDGETSIZE_MAX;
   return static_cast<int>(v);
 }
 

@@ -15,7 +15,8 @@ class TWsmall : public QWidget {
   ~TWsmall() override;
 
   // Window position in screen pixels (the frame's top-left corner). SetX and
-  // SetY truncate toward zero; values beyond the int range saturate.
+  // SetY truncate toward zero; NaN gives 0 and huge values are held at the
+  // widest coordinate a window can take.
   void SetX(double x);
   void SetY(double y);
   double GetX() const;

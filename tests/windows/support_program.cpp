@@ -1,0 +1,92 @@
+#include "support_program.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <fstream>
+#include <sstream>
+
+#include "main/Entry.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "sensor/Tintro.h"
+
+QString DefaultSetupPath() {
+  // This file lives in tests/windows/ of the source tree.
+  return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/../../packaging/setup.ini";
+}
+
+void ProgramTest::SetUp() {
+  ASSERT_TRUE(dir_.isValid());
+  previous_dir_ = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+}
+
+void ProgramTest::TearDown() {
+  EndProgramNow();
+  QDir::setCurrent(previous_dir_);
+}
+
+void ProgramTest::InstallDefaultSetup() {
+  ASSERT_TRUE(QFile::copy(DefaultSetupPath(), PathOf("setup.ini")));
+}
+
+void ProgramTest::StartProgram() {
+  BeginProgram(port, clock, dialogs);
+  CreateWindows();
+  running_ = true;
+}
+
+void ProgramTest::RunDetection() {
+  TWintro* intro = Program().Wintro;
+  ASSERT_NE(intro, nullptr);
+  for (int tick = 0; tick < 20 && intro->Timer1->isActive(); ++tick) {
+    clock.AdvanceMs(300);
+    intro->OnTimer();
+  }
+  ASSERT_FALSE(intro->Timer1->isActive()) << "detection did not finish";
+}
+
+void ProgramTest::MeasureTicks(int n) {
+  for (int i = 0; i < n; ++i) {
+    clock.AdvanceSeconds(1);
+    Program().Wmain->OnTimer();
+  }
+}
+
+void ProgramTest::EndProgramNow() {
+  if (!running_) return;
+  running_ = false;
+  EndProgram();
+}
+
+QString ProgramTest::PathOf(const QString& name) const {
+  return dir_.filePath(name);
+}
+
+bool Exists(const QString& path) {
+  return QFileInfo::exists(path);
+}
+
+std::string ReadFile(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const QString& path, const std::string& text) {
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out << text;
+}
+
+std::string ValueOf(const std::string& file_text, const std::string& key) {
+  std::istringstream lines(file_text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.compare(0, key.size() + 1, key + "\t") == 0) return line.substr(key.size() + 1);
+  }
+  return "";
+}

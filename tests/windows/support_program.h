@@ -1,0 +1,58 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+
+// The whole program on the simulated module, a virtual clock and scripted
+// dialogs, started through the same entry stages as the executables, in a
+// temporary working folder. The timers are not left to the event loop: the
+// tests run their handlers themselves.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Copies the default setup.ini that ./run installs into the working folder.
+  void InstallDefaultSetup();
+  // Begins the program and creates its windows; detection is then started.
+  void StartProgram();
+  // Ticks the splash window's timer (300 ms apart) until it stops.
+  void RunDetection();
+  // n ticks of the main window's measurement timer, one second apart.
+  void MeasureTicks(int n);
+  // Ends the program (alive flags, sensor, windows), as after the event loop.
+  void EndProgramNow();
+
+  // Path in the working folder.
+  QString PathOf(const QString& name) const;
+
+  int InformationCount() const { return dialogs.CountOf(ScriptedDialogs::Kind::Information); }
+  int ErrorCount() const { return dialogs.CountOf(ScriptedDialogs::Kind::Error); }
+
+  VirtualClock clock;
+  SimulatedModule module{clock, 7};
+  SimulatedModulePort port{module};
+  ScriptedDialogs dialogs;
+
+ private:
+  QTemporaryDir dir_;
+  QString previous_dir_;
+  bool running_ = false;
+};
+
+// The default settings file shipped for ./run.
+QString DefaultSetupPath();
+
+bool Exists(const QString& path);
+std::string ReadFile(const QString& path);
+void WriteFile(const QString& path, const std::string& text);
+// Value of a key as a settings file holds it ("" when absent).
+std::string ValueOf(const std::string& file_text, const std::string& key);

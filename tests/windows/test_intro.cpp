@@ -1,0 +1,148 @@
+// The splash window's search sequence, on its own (no main window).
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QTimer>
+#include <memory>
+
+#include "main/Program.h"
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+#include "sensor/Tintro.h"
+#include "sensor/Tsensor.h"
+
+namespace {
+
+class IntroTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Program() = ProgramState();
+    Program().dialogs = &dialogs;
+    Program().clock = &clock;
+  }
+  void TearDown() override {
+    intro.reset();
+    Program() = ProgramState();
+  }
+
+  void UseSensor() {
+    sensor = std::make_unique<Tsensor>(port, clock);
+    Program().sensor = sensor.get();
+  }
+
+  // Runs one tick; returns the status text afterwards.
+  QString Tick() {
+    clock.AdvanceMs(300);
+    intro->OnTimer();
+    return intro->lbstatus->text();
+  }
+
+  VirtualClock clock;
+  SimulatedModule module{clock, 3};
+  SimulatedModulePort port{module};
+  ScriptedDialogs dialogs;
+  std::unique_ptr<Tsensor> sensor;
+  std::unique_ptr<TWintro> intro;
+};
+
+TEST_F(IntroTest, FoundModuleGoesThroughTheStepsWithoutABox) {
+  UseSensor();
+  intro = std::make_unique<TWintro>();
+  EXPECT_TRUE(Program().Wintro_alive);
+  EXPECT_EQ(intro->windowTitle(), "Wintro");
+  EXPECT_EQ(intro->size(), QSize(310, 242));
+  EXPECT_EQ(intro->Timer1->interval(), 300);
+  EXPECT_FALSE(intro->Timer1->isActive());
+  EXPECT_TRUE(intro->lbstatus->text().isEmpty());
+
+  intro->StartSearch();
+  EXPECT_EQ(intro->lbstatus->text(), "Searching barometer module on LPT1");
+  EXPECT_TRUE(intro->Timer1->isActive());
+  EXPECT_FALSE(intro->isVisible());  // StartSearch itself does not show it
+
+  Tick();
+  EXPECT_TRUE(intro->isVisible());
+  const int conversions = module.ConversionCount();
+  EXPECT_EQ(Tick(), "Searching barometer module on LPT1");
+  EXPECT_EQ(module.ConversionCount(), conversions + 1);  // the probe conversion
+  EXPECT_FALSE(intro->ModuleMissing);
+  EXPECT_TRUE(intro->Timer1->isActive());
+  EXPECT_EQ(Tick(), "OK: module found");
+  Tick();
+  EXPECT_FALSE(intro->isVisible());
+  EXPECT_TRUE(intro->Timer1->isActive());
+  Tick();
+  EXPECT_FALSE(intro->Timer1->isActive());
+  EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(IntroTest, MissingModuleHoldsTheTimerWhileTheNoteIsOpen) {
+  module.SetUnplugged(true);
+  UseSensor();
+  intro = std::make_unique<TWintro>();
+  intro->StartSearch();
+
+  bool timer_during_box = true;
+  dialogs.on_call = [&](const ScriptedDialogs::Call&) {
+    timer_during_box = intro->Timer1->isActive();
+  };
+  Tick();
+  Tick();
+  EXPECT_TRUE(intro->ModuleMissing);
+  EXPECT_EQ(Tick(), "Error: No module found on LPT1");
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Information);
+  EXPECT_FALSE(timer_during_box);
+  EXPECT_TRUE(intro->Timer1->isActive());  // on again once it was answered
+  Tick();
+  EXPECT_FALSE(intro->isVisible());
+}
+
+TEST_F(IntroTest, WithoutASensorTheSearchReportsNoModule) {
+  intro = std::make_unique<TWintro>();
+  intro->StartSearch();
+  Tick();
+  Tick();
+  EXPECT_TRUE(intro->ModuleMissing);
+  EXPECT_EQ(Tick(), "Error: No module found on LPT1");
+  EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Information), 1);
+  EXPECT_EQ(port.WriteCount(), 0);
+}
+
+TEST_F(IntroTest, ANewSearchStartsOverAndShowsTheWindowAgain) {
+  UseSensor();
+  intro = std::make_unique<TWintro>();
+  intro->StartSearch();
+  for (int i = 0; i < 5; ++i) Tick();
+  ASSERT_FALSE(intro->isVisible());
+  ASSERT_FALSE(intro->Timer1->isActive());
+
+  // The search changed n and ts back to 1; a new one starts from step 0.
+  module.SetUnplugged(true);
+  intro->StartSearch();
+  EXPECT_EQ(intro->Step, 0);
+  Tick();
+  EXPECT_TRUE(intro->isVisible());
+  Tick();
+  EXPECT_TRUE(intro->ModuleMissing);
+  intro->StartSearch();
+  EXPECT_FALSE(intro->ModuleMissing);
+  EXPECT_EQ(intro->Step, 0);
+}
+
+TEST_F(IntroTest, ClosingTheSplashEndsTheProgram) {
+  intro = std::make_unique<TWintro>();
+  intro->StartSearch();
+  Tick();
+  QCloseEvent close;
+  QCoreApplication::sendEvent(intro.get(), &close);
+  EXPECT_TRUE(close.isAccepted());
+  EXPECT_EQ(Program().terminate_requests, 1);
+  EXPECT_FALSE(intro->Timer1->isActive());
+}
+
+}  // namespace
