@@ -286,10 +286,11 @@ void Tplot_time::MinMaxInOut(int first, int last) {
   const double entry = values_[first];
   double lo = entry;
   double hi = entry;
+  // std::min and std::max keep the comparisons of a plain scan (a NaN never
+  // replaces anything) and compile without branches.
   for (int i = first + 1; i <= last; ++i) {
-    const double v = values_[i];
-    if (v < lo) lo = v;
-    if (v > hi) hi = v;
+    lo = std::min(lo, values_[i]);
+    hi = std::max(hi, values_[i]);
   }
   const double exit = last > first ? values_[last] : entry;
   entry_y_ = RowOf(entry);
@@ -334,15 +335,20 @@ void Tplot_time::DrawComponent() {
 
   if (!HasStores() || count_ <= 1) return;
   p.setPen(QPen(wave_color_, 0));
+  // The curve's lines are collected and drawn in one call; they share a
+  // colour, so their order does not matter.
+  std::vector<QLine> lines;
 
   if (count_ <= w) {
     // Samples spread evenly over the width, whatever their time stamps.
+    lines.reserve(static_cast<size_t>(count_));
     QPoint pen(0, RowOf(values_[0]));
     for (int i = 1; i < count_; ++i) {
       const QPoint next(ToPixel(x_offset_ + i * x_scale_), RowOf(values_[i]));
-      p.drawLine(pen, next);
+      lines.emplace_back(pen, next);
       pen = next;
     }
+    p.drawLines(lines.data(), static_cast<int>(lines.size()));
     return;
   }
 
@@ -351,14 +357,16 @@ void Tplot_time::DrawComponent() {
   const double ratio = static_cast<double>(count_) / w;
   const double newest = count_ - 1;
   double position = 0.0;
+  lines.reserve(2 * static_cast<size_t>(w));
   QPoint pen(0, RowOf(values_[0]));
   for (int c = 0; c < w; ++c) {
     const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
     position += ratio;
     const int last = static_cast<int>(std::min(std::floor(position), newest));
     MinMaxInOut(first, last);
-    p.drawLine(pen, QPoint(c, entry_y_));
-    if (max_y_ != min_y_) p.drawLine(c, min_y_, c, max_y_);
+    lines.emplace_back(pen, QPoint(c, entry_y_));
+    if (max_y_ != min_y_) lines.emplace_back(c, min_y_, c, max_y_);
     pen = QPoint(c, exit_y_);
   }
+  p.drawLines(lines.data(), static_cast<int>(lines.size()));
 }

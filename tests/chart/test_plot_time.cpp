@@ -55,8 +55,6 @@ TEST(PlotTime, NewPlotWorksWithDefaults) {
   EXPECT_EQ(plot.geometry(), QRect(100, 100, 100, 100));
   EXPECT_EQ(plot.GetBitmap().format(), QImage::Format_RGB32);
   EXPECT_EQ(plot.HistoryLength(), Tplot_time::kDefaultHistoryLength);
-  EXPECT_TRUE(plot.AutoScaleYOn());
-  EXPECT_EQ(plot.BorderColor(), QColor(255, 0, 0));
   EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
   EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
   plot.AddSample(3.0, 30.0);
@@ -274,6 +272,11 @@ TEST(PlotTime, RendersChartPng) {
   for (int i = 0; i < 1500; ++i)
     plot.AddSample(1013 + 4 * std::sin(i / 200.0) + ((i * 7919) % 13) / 10.0, i);
   EXPECT_TRUE(plot.GetBitmap().save("plot_time.png"));
+
+  Tplot_time few;  // fewer samples than columns: joined points
+  SetUpChartPlot(few, 3600);
+  for (int i = 0; i < 40; ++i) few.AddSample(std::sin(i / 4.0), i);
+  EXPECT_TRUE(few.GetBitmap().save("plot_time_few.png"));
 }
 
 }  // namespace
