@@ -242,6 +242,7 @@ void TWmain::BuildTopLine(QWidget* parent) {
 void TWmain::BuildRightColumn(QWidget* parent) {
   gb_pressure = Group(parent, 504, 0, 145, 49, "Current local pressure");
   lbpressure = Value(gb_pressure, 6, 18, 95, 26, PixelFont(22, true));
+  lbpressure->setText("0.00");  // what p_shown starts with
   Text(gb_pressure, 105, 25, 36, 16, "mbar");
 
   gb_temperature = Group(parent, 504, 56, 145, 337, "Temperature");

@@ -1,9 +1,12 @@
 // The settings held by the main window, the sensor, the weather object and
 // the small window: index-addressed access and the settings file.
 
+#include <fcntl.h>
 #include <locale.h>
-#include <QFile>
-#include <QSaveFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +84,47 @@ double ParseDecimal(const char* text) {
 
 std::string Number(double value) {
   return FormatFixed(value, 6).toStdString();
+}
+
+// Writes the file beside the target under a temporary name and renames it
+// over the target once it is complete and on the disk, so that a failure on
+// the way (full disk, crash) leaves the old file as it was. Every step is
+// checked; false when the file could not be written.
+bool WriteWhole(const std::string& name, const std::string& text) {
+  if (name.empty()) return false;
+  std::string temporary = name + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+
+  // The new file gets the old one's permissions, or those a new file gets.
+  struct stat old_file;
+  mode_t mode;
+  if (stat(name.c_str(), &old_file) == 0) {
+    mode = old_file.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = fchmod(fd, mode) == 0;
+
+  const char* data = text.data();
+  size_t left = text.size();
+  while (ok && left > 0) {
+    const ssize_t written = write(fd, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      ok = false;
+      break;
+    }
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(temporary.c_str(), name.c_str()) == 0;
+  if (!ok) unlink(temporary.c_str());
+  return ok;
 }
 
 void ShowError(const std::string& text) {
@@ -286,15 +330,5 @@ void TWmain::SaveSettings(const std::string& name) {
   text += "set_small_x\t" + Number(small->GetX()) + "\n";
   text += "set_small_y\t" + Number(small->GetY()) + "\n";
 
-  // Written beside the target and renamed over it once complete: a failure
-  // on the way leaves the old file as it was.
-  QSaveFile file(QFile::decodeName(name.c_str()));
-  if (name.empty() || !file.open(QIODevice::WriteOnly)) {
-    ShowError(error);
-    return;
-  }
-  // A failed write makes the commit fail too, and the commit discards the
-  // temporary file.
-  file.write(text.data(), static_cast<qint64>(text.size()));
-  if (!file.commit()) ShowError(error);
+  if (!WriteWhole(name, text)) ShowError(error);
 }

@@ -1,0 +1,65 @@
+#include "support_fixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "chart/Tchart.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "windows/Tsmall.h"
+
+void MainWindowTest::SetUp() {
+  std::remove("setup.ini");
+  sensor = std::make_unique<Tsensor>(port, clock);
+  sensor->ReadCalibration();
+  ProgramState& program = Program();
+  program.sensor = sensor.get();
+  program.clock = &clock;
+  program.dialogs = &dialogs;
+  program.closing = false;
+  program.terminate_requests = 0;
+  small = new TWsmall;
+  program.Wsmall = small;
+  chart = new TWchart;
+  program.Wchart = chart;
+  wmain = new TWmain;
+  program.Wmain = wmain;
+  wmain->InitDisplays();
+}
+
+void MainWindowTest::TearDown() {
+  ProgramState& program = Program();
+  program.ClearAliveFlags();
+  delete wmain;
+  delete chart;
+  delete small;
+  program.Wmain = nullptr;
+  program.Wchart = nullptr;
+  program.Wsmall = nullptr;
+  program.sensor = nullptr;
+  program.clock = nullptr;
+  program.dialogs = nullptr;
+  program.closing = false;
+  sensor.reset();
+  std::remove("setup.ini");
+}
+
+void MainWindowTest::Ticks(int n, int seconds) {
+  for (int i = 0; i < n; ++i) {
+    clock.AdvanceSeconds(seconds);
+    wmain->OnTimer();
+  }
+}
+
+std::string MainWindowTest::ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void MainWindowTest::WriteFile(const std::string& name, const std::string& text) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out << text;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+#include "sensor/Tsensor.h"
+
+class TWchart;
+class TWmain;
+class TWsmall;
+
+// A main window with a real sensor on the simulated module, virtual time,
+// scripted dialogs, and the small and chart windows it talks to, all
+// registered in the program-wide state as the entry does.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Holds the module at these local conditions (no noise).
+  void Conditions(double pressure, double temperature) {
+    module.SetFixedConditions(pressure, temperature);
+  }
+  // n timer ticks, the clock moving `seconds` before each.
+  void Ticks(int n, int seconds = 1);
+  // Conversions the module has made; two per sample with n = 1.
+  int Conversions() const { return module.ConversionCount(); }
+
+  static std::string ReadFile(const std::string& name);
+  static void WriteFile(const std::string& name, const std::string& text);
+  static std::string Text(const QLabel* label) { return label->text().toStdString(); }
+
+  VirtualClock clock{1700000000};
+  SimulatedModule module{clock, 7};
+  SimulatedModulePort port{module};
+  ScriptedDialogs dialogs;
+  std::unique_ptr<Tsensor> sensor;
+  TWsmall* small = nullptr;
+  TWchart* chart = nullptr;
+  TWmain* wmain = nullptr;
+};

@@ -1,0 +1,335 @@
+// The settings file: format, loading rules, the round trip under any
+// locale, failed saves and hostile values.
+
+#include <sys/resource.h>
+
+#include <QWidget>
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <limits>
+
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "support_fixture.h"
+#include "windows/Tsmall.h"
+
+namespace {
+
+// Indexes that have a key in the file (8, the sea-level difference, has not).
+constexpr std::array<uint8_t, 15> kStored = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 16};
+
+const char kDefaultFile[] =
+    "set_sampling_n\t1\n"
+    "set_sampling_ts\t1\n"
+    "set_altitude\t0.000000\n"
+    "#warning, take care of the meteo limit sequence since they must be always coherent\n"
+    "set_meteo_overcast_limit\t1002.000000\n"
+    "set_meteo_variable_limit\t1009.000000\n"
+    "set_meteo_sunny_limit\t1016.000000\n"
+    "set_meteo_hysteresis_limit\t0.500000\n"
+    "#warning, take caer of the trend limit sequence since they must be always coherent\n"
+    "set_quick_down_weather_rate\t-0.900000\n"
+    "set_slow_down_weather_rate\t-0.230000\n"
+    "set_quick_up_weather_rate\t0.900000\n"
+    "set_slow_up_weather_rate\t0.230000\n"
+    "set_minimized\t0.0\n"
+    "set_save_on_exit\t1.0\n"
+    "set_small_x\t709.000000\n"
+    "set_small_y\t282.000000\n";
+
+class SettingsTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Conditions(990, 15);
+    wmain->StartMeasuring();  // no setup.ini yet: one error box
+    dialogs.calls.clear();
+  }
+
+  std::array<double, 17> Snapshot() {
+    std::array<double, 17> values{};
+    for (uint8_t i : kStored) values[i] = wmain->GetParameter(i);
+    return values;
+  }
+
+  void ExpectSettings(const std::array<double, 17>& expected) {
+    for (uint8_t i : kStored) EXPECT_EQ(wmain->GetParameter(i), expected[i]) << "index " << int(i);
+  }
+
+  // Saves a full set of non-default settings with the limits at
+  // 1020/1025/1030, puts the defaults back and loads the file again.
+  void RoundTrip() {
+    wmain->SetParameter(1, 4);
+    wmain->SetParameter(2, 10);
+    wmain->SetParameter(3, 450.5);
+    // One by one, from the top, as the guards accept them.
+    wmain->SetParameter(4, 1030);
+    wmain->SetParameter(5, 1025);
+    wmain->SetParameter(6, 1020);
+    wmain->SetParameter(7, 0.75);
+    wmain->SetParameter(9, -1.5);
+    wmain->SetParameter(10, -0.4);
+    wmain->SetParameter(11, 1.6);
+    wmain->SetParameter(12, 0.35);
+    wmain->SetParameter(14, 0);
+    wmain->SetParameter(15, 120);
+    wmain->SetParameter(16, 340);
+    const std::array<double, 17> saved = Snapshot();
+    ASSERT_EQ(saved[6], 1020);
+    wmain->SaveSettings("roundtrip.ini");
+    ASSERT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Error), 0);
+
+    // Back to the start values of every holder.
+    wmain->SetParameter(1, 1);
+    wmain->SetParameter(2, 1);
+    wmain->SetParameter(3, 0);
+    ASSERT_TRUE(wmain->SetWeatherLimits(1016, 1009, 1002));
+    wmain->SetParameter(7, 0.5);
+    wmain->SetParameter(9, -0.9);
+    wmain->SetParameter(10, -0.23);
+    wmain->SetParameter(11, 0.9);
+    wmain->SetParameter(12, 0.23);
+    wmain->SetParameter(14, 1);
+    wmain->SetParameter(15, 709);
+    wmain->SetParameter(16, 282);
+
+    wmain->LoadSettings("roundtrip.ini");
+    ExpectSettings(saved);
+    EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Error), 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, SavedFileHasTheSeventeenLinesInOrder) {
+  wmain->SetParameter(3, 0);  // the start state's altitude, applied
+  wmain->SaveSettings("setup.ini");
+  EXPECT_EQ(ReadFile("setup.ini"), kDefaultFile);
+  EXPECT_EQ(dialogs.calls.size(), 0u);
+
+  wmain->minimized = true;
+  wmain->save_on_exit = false;
+  wmain->SaveSettings("setup.ini");
+  const std::string text = ReadFile("setup.ini");
+  EXPECT_NE(text.find("set_minimized\t1.0\nset_save_on_exit\t0.0\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, RoundTripRestoresTheSettingsSavedWhateverIsInForce) {
+  RoundTrip();
+  // And the other way: lower limits loaded while higher ones are in force.
+  ASSERT_TRUE(wmain->SetWeatherLimits(1016, 1009, 1002));
+  wmain->SaveSettings("low.ini");
+  ASSERT_TRUE(wmain->SetWeatherLimits(1060, 1050, 1040));
+  wmain->LoadSettings("low.ini");
+  EXPECT_EQ(wmain->GetParameter(4), 1016);
+  EXPECT_EQ(wmain->GetParameter(5), 1009);
+  EXPECT_EQ(wmain->GetParameter(6), 1002);
+  // Loading what was just saved, with it in force, changes nothing.
+  const auto before = Snapshot();
+  wmain->LoadSettings("low.ini");
+  ExpectSettings(before);
+  EXPECT_EQ(wmain->p_sea_min, wmain->p_sea_max);
+}
+
+TEST_F(SettingsTest, RoundTripUnderACommaLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
+      << "locale de_DE.UTF-8 missing (./test generates it)";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+  EXPECT_STREQ(probe, "0,5");  // the locale really writes commas
+
+  RoundTrip();
+  const std::string text = ReadFile("roundtrip.ini");
+  EXPECT_NE(text.find("set_meteo_hysteresis_limit\t0.750000\n"), std::string::npos);
+  // The only commas are the two comment lines' own.
+  EXPECT_EQ(std::count(text.begin(), text.end(), ','), 2);
+  EXPECT_EQ(Text(wmain->lb_alti), "450.5");
+  std::setlocale(LC_ALL, previous.c_str());
+}
+
+TEST_F(SettingsTest, WeatherLimitsApplyAsOneSet) {
+  // The file order overcast, variable, sunny, all above the limits in force.
+  WriteFile("up.ini",
+            "set_meteo_overcast_limit\t1010\nset_meteo_variable_limit\t1015\n"
+            "set_meteo_sunny_limit\t1020\n");
+  wmain->LoadSettings("up.ini");
+  EXPECT_EQ(wmain->GetParameter(6), 1010);
+  EXPECT_EQ(wmain->GetParameter(5), 1015);
+  EXPECT_EQ(wmain->GetParameter(4), 1020);
+
+  // A set out of order with the limits in force leaves them all.
+  WriteFile("bad.ini", "set_meteo_sunny_limit\t1000\n");  // below variable 1015
+  wmain->LoadSettings("bad.ini");
+  WriteFile("bad2.ini", "set_meteo_overcast_limit\t1030\nset_meteo_variable_limit\t1025\n");
+  wmain->LoadSettings("bad2.ini");
+  WriteFile("bad3.ini",
+            "set_meteo_overcast_limit\tnan\nset_meteo_variable_limit\t1012\n"
+            "set_meteo_sunny_limit\t1013\n");
+  wmain->LoadSettings("bad3.ini");
+  EXPECT_EQ(wmain->GetParameter(6), 1010);
+  EXPECT_EQ(wmain->GetParameter(5), 1015);
+  EXPECT_EQ(wmain->GetParameter(4), 1020);
+
+  // All three below the set in force: needs the lowest one first.
+  EXPECT_TRUE(wmain->SetWeatherLimits(990, 985, 980));
+  EXPECT_EQ(wmain->GetParameter(4), 990);
+  EXPECT_EQ(wmain->GetParameter(6), 980);
+  EXPECT_FALSE(wmain->SetWeatherLimits(1000, 1000, 980));
+}
+
+TEST_F(SettingsTest, LinesAreReadKeyFirstValueSecondAndNothingElse) {
+  const auto before = Snapshot();
+  WriteFile("odd.ini",
+            "SET_SAMPLING_N\t5\r\n"                 // keys match with case
+            "set_hysteresis\t3\r\n"                 // no such key
+            "set_quick_up_weather_rate\r\n2.5\r\n"  // value on the next line
+            "set_slow_up_weather_rate \r\n"         // blank, then the line end
+            "\r\n"
+            "#warning, set_sampling_n 7\r\n"
+            "set_meteo_hysteresis_limit\t0.9\t0.1 extra\r\n"  // later tokens ignored
+            "set_sampling_n\t3\r\n"
+            "set_sampling_n\t2");  // given twice, no final line end: the later wins
+  wmain->LoadSettings("odd.ini");
+  auto expected = before;
+  expected[1] = 2;
+  expected[7] = 0.9;
+  ExpectSettings(expected);
+  EXPECT_EQ(dialogs.calls.size(), 0u);
+
+  WriteFile("abc.ini", "set_sampling_n\tabc\n");  // not a number: 0
+  wmain->LoadSettings("abc.ini");
+  EXPECT_EQ(wmain->GetParameter(1), 0);
+}
+
+TEST_F(SettingsTest, AltitudeAloneChangesOnlyTheAltitude) {
+  Ticks(1);
+  const auto before = Snapshot();
+  ASSERT_NE(wmain->meteo->GetHistory(0), -1);
+  const int conversions = Conversions();
+  WriteFile("alt.ini", "set_altitude\t450\n");
+  wmain->LoadSettings("alt.ini");
+  auto expected = before;
+  expected[3] = 450;
+  ExpectSettings(expected);
+  EXPECT_EQ(Conversions(), conversions);  // no sample taken
+  EXPECT_NEAR(wmain->alt_shown, 450, 2);  // re-zeroed
+  // The history restarted with the value assessed after loading.
+  EXPECT_EQ(wmain->meteo->GetHistory(1), -1);
+  EXPECT_NEAR(wmain->meteo->GetHistory(0), wmain->p_sea, 1e-9);
+  EXPECT_EQ(wmain->alt_min, wmain->alt_max);
+}
+
+TEST_F(SettingsTest, TsTakesASampleAndMinimizedSwitchesWindowsWhileLoading) {
+  wmain->show();
+  const int before = Conversions();
+  // 0.5 counts as on.
+  WriteFile("acts.ini", "set_sampling_ts\t10\nset_minimized\t0.5\n");
+  wmain->LoadSettings("acts.ini");
+  EXPECT_EQ(Conversions(), before + 2);  // only the ts line samples
+  EXPECT_EQ(wmain->GetParameter(2), 10);
+  EXPECT_TRUE(wmain->minimized);
+  EXPECT_TRUE(wmain->isHidden());
+  EXPECT_FALSE(small->isHidden());
+}
+
+TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
+  const auto before = Snapshot();
+  wmain->LoadSettings("nofile.ini");
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
+  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open input file nofile.ini");
+  ExpectSettings(before);
+}
+
+TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
+  WriteFile("keep.ini", "old contents\n");
+
+  // A disk that takes no more than 64 bytes per file.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  rlimit small_limit = old_limit;
+  small_limit.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small_limit), 0);
+  wmain->SaveSettings("keep.ini");
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+
+  EXPECT_EQ(ReadFile("keep.ini"), "old contents\n");
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open output file keep.ini");
+
+  wmain->SaveSettings("no_such_folder/x.ini");
+  wmain->SaveSettings("");
+  ASSERT_EQ(dialogs.calls.size(), 3u);
+  EXPECT_EQ(dialogs.calls[1].text, "Error : Unable to open output file no_such_folder/x.ini");
+
+  // Without the small window there is nothing to take its place from: the
+  // old file is not touched either.
+  Program().Wsmall_alive = false;
+  wmain->SaveSettings("keep.ini");
+  EXPECT_EQ(dialogs.calls.size(), 4u);
+  EXPECT_EQ(ReadFile("keep.ini"), "old contents\n");
+}
+
+TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
+  const char* const values[] = {"nan", "inf", "-inf", "1e300", "-1e300", "1e999", "-nan"};
+  const char* const keys[] = {"set_sampling_ts",
+                              "set_altitude",
+                              "set_meteo_sunny_limit",
+                              "set_meteo_variable_limit",
+                              "set_meteo_overcast_limit",
+                              "set_meteo_hysteresis_limit",
+                              "set_quick_down_weather_rate",
+                              "set_slow_down_weather_rate",
+                              "set_quick_up_weather_rate",
+                              "set_slow_up_weather_rate",
+                              "set_minimized",
+                              "set_save_on_exit",
+                              "set_small_x",
+                              "set_small_y"};
+  for (const char* value : values) {
+    SCOPED_TRACE(value);
+    std::string text;
+    for (const char* key : keys) text += std::string(key) + "\t" + value + "\n";
+    WriteFile("hostile.ini", text);
+    wmain->LoadSettings("hostile.ini");
+    Ticks(2);
+    wmain->SaveSettings("saved.ini");
+    wmain->LoadSettings("saved.ini");
+    wmain->SetParameter(2, 1);
+    Ticks(1);
+  }
+  EXPECT_EQ(wmain->GetParameter(13), 1);  // nan is not 0: on
+
+  // A count that cannot be stored saturates (no sample is taken here).
+  WriteFile("count.ini", "set_sampling_n\t1e300\n");
+  wmain->LoadSettings("count.ini");
+  EXPECT_EQ(wmain->GetParameter(1), std::numeric_limits<int32_t>::max());
+  WriteFile("count.ini", "set_sampling_n\t-inf\n");
+  wmain->LoadSettings("count.ini");
+  EXPECT_EQ(wmain->GetParameter(1), std::numeric_limits<int32_t>::min());
+  Ticks(1);
+  wmain->SaveSettings("saved.ini");
+  EXPECT_NE(ReadFile("saved.ini").find("set_sampling_n\t-2147483648\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ParametersWithoutAKeyOrOutOfRange) {
+  wmain->SetParameter(8, 12.5);  // sea-level difference: recomputed next refresh
+  EXPECT_EQ(wmain->GetParameter(8), 12.5);
+  Ticks(1);
+  EXPECT_NE(wmain->GetParameter(8), 12.5);
+  const auto before = Snapshot();
+  wmain->SetParameter(0, 5);
+  wmain->SetParameter(17, 5);
+  wmain->SetParameter(255, 5);
+  ExpectSettings(before);
+  EXPECT_EQ(wmain->GetParameter(0), 0);
+  EXPECT_EQ(wmain->GetParameter(200), 0);
+  wmain->SetParameter(15, 120.9);
+  EXPECT_EQ(wmain->GetParameter(15), 120);
+}
