@@ -1,0 +1,79 @@
+// The whole program, one measurement tick at a time: the sensor on the
+// simulated module (no conversion delay), every display of the main and
+// small windows, the weather object and the hand-over to the chart window.
+// Also reports the peak resident memory of the process.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "main/Entry.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+#include "sensor/Tintro.h"
+
+namespace {
+
+double PeakResidentMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux gives KiB
+}
+
+// Starts the program and lets detection hand over to the main window.
+void StartAndDetect(VirtualClock& clock) {
+  CreateWindows();
+  TWintro* intro = Program().Wintro;
+  for (int tick = 0; tick < 20 && intro->Timer1->isActive(); ++tick) {
+    clock.AdvanceMs(300);
+    intro->OnTimer();
+  }
+  QCoreApplication::processEvents();
+}
+
+void BM_MeasurementTick(benchmark::State& state) {
+  VirtualClock clock;
+  SimulatedModule module(clock, 11);
+  module.SetConversionTimeMs(0);
+  SimulatedModulePort port(module);
+  ScriptedDialogs dialogs;  // setup.ini may be missing: its error box is recorded
+  BeginProgram(port, clock, dialogs);
+  StartAndDetect(clock);
+  TWmain* main_window = Program().Wmain;
+
+  for (auto _ : state) {
+    clock.AdvanceSeconds(1);
+    main_window->OnTimer();
+  }
+  state.counters["peak_MiB"] = PeakResidentMiB();
+  EndProgram();
+}
+BENCHMARK(BM_MeasurementTick)->Unit(benchmark::kMicrosecond);
+
+// A sample every tick with n = 8 conversion pairs per sample.
+void BM_MeasurementTickEightPairs(benchmark::State& state) {
+  VirtualClock clock;
+  SimulatedModule module(clock, 11);
+  module.SetConversionTimeMs(0);
+  SimulatedModulePort port(module);
+  ScriptedDialogs dialogs;
+  BeginProgram(port, clock, dialogs);
+  StartAndDetect(clock);
+  TWmain* main_window = Program().Wmain;
+  main_window->SetParameter(1, 8.0);
+
+  for (auto _ : state) {
+    clock.AdvanceSeconds(1);
+    main_window->OnTimer();
+  }
+  state.counters["peak_MiB"] = PeakResidentMiB();
+  EndProgram();
+}
+BENCHMARK(BM_MeasurementTickEightPairs)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
