@@ -125,7 +125,7 @@ class Tplot_time : public QWidget {
   QColor border_color_{255, 0, 0};
   QColor back_color_{0, 0, 0};
   QColor wave_color_{255, 255, 255};
-  int history_length_ = 10;
+  int history_length_ = 10;  // until the constructor has the stores
   bool auto_scale_y_on_ = true;
 
   double display_y_low_ = 0.0;
