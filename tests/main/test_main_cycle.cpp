@@ -10,7 +10,6 @@
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tsensor_wc.h"
 #include "support_fixture.h"
 #include "windows/Tsmall.h"
 
@@ -356,21 +355,4 @@ TEST_F(MainWindowTest, WithoutSensorTheCycleOnlyKeepsTheTimerGoing) {
   EXPECT_EQ(wmain->GetParameter(1), 0);
   EXPECT_EQ(wmain->GetParameter(3), 0);  // the altitude needs a sample to apply
   EXPECT_EQ(Text(wmain->lb_d1), "--");
-  Tsensor_wc record;
-  wmain->GetCalibration(&record);
-  EXPECT_EQ(record.W1, 0);
-}
-
-TEST_F(MainWindowTest, CalibrationPassesThroughToTheSensor) {
-  Tsensor_wc record;
-  wmain->GetCalibration(&record);
-  EXPECT_EQ(record.W1, module.CalibrationWord(1));
-  record.C1 += 100;
-  wmain->SetCalibration(&record);
-  EXPECT_EQ(sensor->GetCoefficient(1), record.C1);
-  Tsensor_wc from_module;
-  wmain->ReadCalibrationFromModule(&from_module);
-  EXPECT_EQ(from_module.W4, module.CalibrationWord(4));
-  wmain->GetCalibration(nullptr);  // ignored
-  wmain->ReadCalibrationFromModule(nullptr);
 }
