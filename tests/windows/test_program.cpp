@@ -234,6 +234,24 @@ TEST_F(ProgramTest, QuittingWithYesAndAutosaveWritesSetupIni) {
   EXPECT_FALSE(program.Wmain->Timer1->isActive());
 }
 
+TEST_F(ProgramTest, AConfirmedQuitEndsTheRunningEventLoopWithoutAskingAgain) {
+  InstallDefaultSetup();
+  StartProgram();
+  ProgramState& program = Program();
+  RunDetection();
+
+  dialogs.confirm_answers = {true};
+  QTimer::singleShot(0, [] { Program().Wmain->Exit1Click(); });
+  // Should the loop not end, this ends it with another code.
+  QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
+  const int result = QCoreApplication::exec();
+
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Confirm), 1);
+  EXPECT_EQ(program.terminate_requests, 1);
+  EXPECT_TRUE(program.Wmain->isVisible());  // nothing was closed on the way out
+}
+
 TEST_F(ProgramTest, QuittingAfterSaveAsWritesTheFileChosenLast) {
   InstallDefaultSetup();
   StartProgram();
