@@ -120,8 +120,12 @@ void CreateWindows() {
   // Init steps, in creation order; only the chart window's does work.
   if (program.Wchart != nullptr && program.Wchart_alive) program.Wchart->ResetToAutoscale();
 
-  program.Wintro->show();
-  if (program.Wintro != nullptr && program.Wintro_alive) program.Wintro->StartSearch();
+  // The splash window is the one window visible from the start; detection
+  // then runs on its timer.
+  if (program.Wintro != nullptr && program.Wintro_alive) {
+    program.Wintro->show();
+    program.Wintro->StartSearch();
+  }
 }
 
 void EndProgram() {
