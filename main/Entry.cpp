@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPointer>
 #include <clocale>
 #include <exception>
 #include <string>
@@ -55,29 +54,6 @@ class BarometerApplication : public QApplication {
   }
 };
 
-// The toolkit's quit first asks every window to close and gives up when one
-// refuses. The main and small windows answer a close request with the quit
-// confirmation, so a confirmed quit would ask again and never end. Once the
-// program has decided to end, the event loop simply ends.
-class QuitWithoutClosingWindows : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
-      QCoreApplication::exit(0);
-      return true;
-    }
-    return false;
-  }
-};
-
-void InstallQuitFilter() {
-  static QPointer<QObject> filter;
-  if (filter) return;
-  filter = new QuitWithoutClosingWindows;
-  filter->setParent(QCoreApplication::instance());
-  QCoreApplication::instance()->installEventFilter(filter);
-}
-
 template <typename Window>
 void DestroyWindow(Window*& pointer) {
   // The pointer goes first, so nothing can reach a half-destroyed window.
@@ -104,7 +80,6 @@ void CreateWindows() {
   // the splash window's close box. Hiding or closing any other window never
   // ends it by itself.
   QApplication::setQuitOnLastWindowClosed(false);
-  InstallQuitFilter();
   QApplication::setWindowIcon(AssetIcon("app_icon"));
 
   ProgramState& program = Program();

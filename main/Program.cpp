@@ -14,5 +14,8 @@ void ProgramState::ClearAliveFlags() {
 
 void TerminateApplication() {
   ++Program().terminate_requests;
-  QCoreApplication::quit();
+  // exit() ends the event loop directly. quit() would first ask every window
+  // to close, and the main and small windows answer that with the quit
+  // confirmation again.
+  QCoreApplication::exit(0);
 }
