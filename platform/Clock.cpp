@@ -7,7 +7,9 @@ void SystemClock::SleepMs(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-std::time_t SystemClock::Now() { return std::time(nullptr); }
+std::time_t SystemClock::Now() {
+  return std::time(nullptr);
+}
 
 int64_t SystemClock::NowMs() {
   using namespace std::chrono;
@@ -22,10 +24,14 @@ void VirtualClock::SleepMs(int ms) {
 }
 
 namespace {
-int64_t FloorDiv1000(int64_t ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
+int64_t FloorDiv1000(int64_t ms) {
+  return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+}
 }  // namespace
 
-std::time_t VirtualClock::Now() { return static_cast<std::time_t>(FloorDiv1000(ms_)); }
+std::time_t VirtualClock::Now() {
+  return static_cast<std::time_t>(FloorDiv1000(ms_));
+}
 
 void VirtualClock::SetNow(std::time_t t) {
   const int64_t ms_part = ms_ - FloorDiv1000(ms_) * 1000;

@@ -26,8 +26,7 @@ class SystemClock : public Clock {
 // Time that moves only when told to: by SleepMs or by Advance.
 class VirtualClock : public Clock {
  public:
-  explicit VirtualClock(std::time_t start = 1700000000)
-      : ms_(static_cast<int64_t>(start) * 1000) {}
+  explicit VirtualClock(std::time_t start = 1700000000) : ms_(static_cast<int64_t>(start) * 1000) {}
 
   void SleepMs(int ms) override;
   std::time_t Now() override;

@@ -7,7 +7,9 @@
 
 namespace {
 
-QString Caption() { return QApplication::applicationName(); }
+QString Caption() {
+  return QApplication::applicationName();
+}
 
 QString WithExtension(const QString& name, const std::string& default_ext) {
   if (name.isEmpty() || default_ext.empty() || !QFileInfo(name).suffix().isEmpty()) return name;
