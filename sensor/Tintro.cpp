@@ -52,12 +52,12 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
 
   AddLabel(Panel1, "Barometer / Altimeter software for Windows 9x/NT/2000", QRect(24, 24, 220, 32),
            true);
-  AddLabel(Panel1, "Norvatech Instruments - the Nimbaro sensor module is required",
+  AddLabel(Panel1, "Nimbaro Instruments - the Nimbaro sensor module is required",
            QRect(8, 64, 265, 41), false);
   auto* logo = new QLabel(Panel1);
   logo->setGeometry(16, 112, 241, 33);
   logo->setPixmap(AssetPixmap("logo", QSize(241, 33)));
-  AddLabel(Panel1, "norvatech.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
+  AddLabel(Panel1, "nimbaro.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
 
   lbstatus = AddLabel(this, "", QRect(20, 208, 265, 25), false);
   QPalette blue = lbstatus->palette();

@@ -55,11 +55,11 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   AddLabel(panel, "Nimbaro Barometer", QRect(16, 8, 313, 29), ArialPx(24, true), Qt::white,
            Qt::AlignCenter);
   AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialPx(13, true), Qt::white);
-  AddLabel(panel, "norvatech.example", QRect(180, 232, 133, 16), ArialPx(13, true), Qt::white);
+  AddLabel(panel, "nimbaro.example", QRect(180, 232, 133, 16), ArialPx(13, true), Qt::white);
 
   AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialPx(11, true), Qt::black);
-  AddLabel(panel, "Vostrel software team", QRect(152, 256, 153, 16), ArialPx(13, false), Qt::black);
-  AddLabel(panel, "Norvatech Instruments", QRect(152, 272, 153, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Nimbaro software team", QRect(152, 256, 153, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Nimbaro Instruments", QRect(152, 272, 153, 16), ArialPx(13, false), Qt::black);
   AddLabel(panel, "Europe", QRect(152, 288, 153, 16), ArialPx(13, false), Qt::black);
   AddLabel(panel, "Compilation Date:", QRect(8, 304, 140, 16), ArialPx(11, true), Qt::black);
   lb_date =
