@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "chart/Tchart_settings.h"
+#include "components/UiFont.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
@@ -30,10 +31,7 @@ void AddPlotArea(QWidget* panel) {
 
 QLabel* AddTitle(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
-  QFont font("Liberation Sans");
-  font.setPixelSize(13);
-  font.setBold(true);
-  label->setFont(font);
+  label->setFont(ArialFont(13, true));
   label->setAlignment(Qt::AlignCenter);
   label->setWordWrap(true);
   label->setGeometry(geometry);
@@ -46,9 +44,7 @@ TWchart::TWchart(QWidget* parent) : QWidget(parent) {
   setWindowTitle("Data recorder");
   setFixedSize(654, 522);
   move(321, 140);
-  QFont font("Liberation Sans");
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(ArialFont(11));
 
   QFrame* upper = AddPanel(this, QRect(8, 0, 641, 241));
   AddPlotArea(upper);

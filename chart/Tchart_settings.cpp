@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "components/UiFont.h"
 #include "main/Program.h"
 
 namespace {
@@ -25,9 +26,7 @@ TWrange::TWrange(QWidget* parent) : QDialog(parent) {
                  Qt::WindowCloseButtonHint);
   setFixedSize(369, 402);
   move(417, 170);
-  QFont font("Liberation Sans");
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(ArialFont(11));
 
   auto* frame = new QFrame(this);
   frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);

@@ -18,6 +18,7 @@
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
+#include "components/UiFont.h"
 #include "main/Program.h"
 #include "windows/Tsmall.h"
 
@@ -30,14 +31,6 @@ const QColor kMaxColor(255, 0, 0);
 const QColor kGlassColor(212, 240, 240);
 const QColor kAltitudePanelColor(0, 128, 128);
 const QColor kTrendTextColor(128, 0, 128);
-
-QFont PixelFont(int pixels, bool bold = false, bool italic = false) {
-  QFont font("Liberation Sans");
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  font.setItalic(italic);
-  return font;
-}
 
 // Truncates toward zero into an int; values beyond the int range saturate
 // and NaN gives 0, so no out-of-range conversion can happen.
@@ -172,7 +165,7 @@ TWmain::TWmain(QWidget* parent) : QMainWindow(parent) {
 
   setWindowTitle("NORVATECH's Barometer");
   setWindowIcon(AssetIcon("app_icon"));
-  setFont(PixelFont(11));
+  setFont(ArialFont(11));
   BuildLayout();
   BuildMenu();
   // The client area is fixed; the window is as large as it and the menu bar.
@@ -228,20 +221,20 @@ void TWmain::BuildLayout() {
 
 void TWmain::BuildTopLine(QWidget* parent) {
   QFrame* line = Panel(parent, 8, 6, 489, 28);
-  Text(line, 8, 6, 120, 16, "Local Altitude Setup", PixelFont(11, true));
-  lb_alti = Value(line, 128, 6, 57, 16, PixelFont(11, true));
+  Text(line, 8, 6, 120, 16, "Local Altitude Setup", ArialFont(11, true));
+  lb_alti = Value(line, 128, 6, 57, 16, ArialFont(11, true));
   Text(line, 189, 6, 40, 16, "[meter]");
-  lb_altifeet = Value(line, 230, 6, 57, 16, PixelFont(11, true));
+  lb_altifeet = Value(line, 230, 6, 57, 16, ArialFont(11, true));
   Text(line, 291, 6, 36, 16, "[feet]");
   Text(line, 340, 6, 22, 16, "D1 :");
-  lb_d1 = Value(line, 362, 6, 44, 16, PixelFont(11));
+  lb_d1 = Value(line, 362, 6, 44, 16, ArialFont(11));
   Text(line, 416, 6, 22, 16, "D2 :");
-  lb_d2 = Value(line, 438, 6, 44, 16, PixelFont(11));
+  lb_d2 = Value(line, 438, 6, 44, 16, ArialFont(11));
 }
 
 void TWmain::BuildRightColumn(QWidget* parent) {
   gb_pressure = Group(parent, 504, 0, 145, 49, "Current local pressure");
-  lbpressure = Value(gb_pressure, 6, 18, 95, 26, PixelFont(22, true));
+  lbpressure = Value(gb_pressure, 6, 18, 95, 26, ArialFont(22, true));
   lbpressure->setText("0.00");  // what p_shown starts with
   Text(gb_pressure, 105, 25, 36, 16, "mbar");
 
@@ -259,13 +252,13 @@ void TWmain::BuildRightColumn(QWidget* parent) {
   mercure = new TShape(TShape::Kind::Rectangle, QColor(255, 0, 0), g);
   mercure->setGeometry(72, 184, 9, 25);
 
-  lbcelsius = Text(g, 6, 248, 133, 18, "--", PixelFont(15, true), Qt::AlignCenter);
-  lbfarenheit = Text(g, 6, 268, 133, 16, "--", PixelFont(13), Qt::AlignCenter);
+  lbcelsius = Text(g, 6, 248, 133, 18, "--", ArialFont(15, true), Qt::AlignCenter);
+  lbfarenheit = Text(g, 6, 268, 133, 16, "--", ArialFont(13), Qt::AlignCenter);
   QFrame* minmax = Panel(g, 8, 292, 129, 39);
   Text(minmax, 6, 3, 26, 16, "min");
-  lb_tmin = Value(minmax, 30, 3, 93, 16, PixelFont(11, true), kMinColor);
+  lb_tmin = Value(minmax, 30, 3, 93, 16, ArialFont(11, true), kMinColor);
   Text(minmax, 6, 20, 26, 16, "max");
-  lb_tmax = Value(minmax, 30, 20, 93, 16, PixelFont(11, true), kMaxColor);
+  lb_tmax = Value(minmax, 30, 20, 93, 16, ArialFont(11, true), kMaxColor);
 }
 
 void TWmain::BuildBarometerPage(QWidget* page) {
@@ -278,26 +271,26 @@ void TWmain::BuildBarometerPage(QWidget* page) {
   img_rainy = Picture(Panel4, 8, 8, 177, 177, "weather_rainy");
   img_rainsnow = Picture(Panel4, 8, 8, 177, 177, "weather_rainsnow");
   img_snow = Picture(Panel4, 8, 8, 177, 177, "weather_snow");
-  Panel5 = Text(meteo_group, 8, 214, 193, 30, "", PixelFont(16, true), Qt::AlignCenter);
+  Panel5 = Text(meteo_group, 8, 214, 193, 30, "", ArialFont(16, true), Qt::AlignCenter);
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Text(meteo_group, 10, 250, 60, 14, "trend");
-  pl_trend = Text(meteo_group, 8, 266, 193, 46, "", PixelFont(11), Qt::AlignCenter);
+  pl_trend = Text(meteo_group, 8, 266, 193, 46, "", ArialFont(11), Qt::AlignCenter);
   pl_trend->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   pl_trend->setWordWrap(true);
   SetTextColor(pl_trend, kTrendTextColor);
 
   QFrame* sea = Panel(page, 248, 24, 217, 145, QFrame::Raised);
-  Text(sea, 10, 8, 200, 18, "Pressure at sea level :", PixelFont(13, true));
-  lbpresssea = Value(sea, 8, 34, 157, 38, PixelFont(32, true));
-  Text(sea, 169, 48, 40, 18, "mbar", PixelFont(13));
+  Text(sea, 10, 8, 200, 18, "Pressure at sea level :", ArialFont(13, true));
+  lbpresssea = Value(sea, 8, 34, 157, 38, ArialFont(32, true));
+  Text(sea, 169, 48, 40, 18, "mbar", ArialFont(13));
   QFrame* sea_minmax = Panel(sea, 8, 86, 201, 49);
-  Text(sea_minmax, 8, 5, 30, 18, "min", PixelFont(13));
-  lb_pmin = Value(sea_minmax, 40, 5, 153, 18, PixelFont(13, true), kMinColor);
-  Text(sea_minmax, 8, 25, 30, 18, "max", PixelFont(13));
-  lb_pmax = Value(sea_minmax, 40, 25, 153, 18, PixelFont(13, true), kMaxColor);
+  Text(sea_minmax, 8, 5, 30, 18, "min", ArialFont(13));
+  lb_pmin = Value(sea_minmax, 40, 5, 153, 18, ArialFont(13, true), kMinColor);
+  Text(sea_minmax, 8, 25, 30, 18, "max", ArialFont(13));
+  lb_pmax = Value(sea_minmax, 40, 25, 153, 18, ArialFont(13, true), kMaxColor);
 
   QFrame* history = Panel(page, 232, 184, 233, 137, QFrame::Raised);
-  Text(history, 8, 4, 217, 18, "Historical Pressure Trend ", PixelFont(12, true));
+  Text(history, 8, 4, 217, 18, "Historical Pressure Trend ", ArialFont(12, true));
   // Oldest on the left, the present hour on the right.
   const char* const captions[6] = {"-16 h", "-8 h", "-4 h", "-2 h", "-1h", "actual"};
   Tlcd_bar** bars[6] = {&pb16, &pb8, &pb4, &pb2, &pb1, &pb0};
@@ -313,10 +306,10 @@ void TWmain::BuildBarometerPage(QWidget* page) {
     bar->Set_BDColor(QColor(128, 128, 128));
     bar->Set_Value(1020.0);
     *bars[i] = bar;
-    Text(history, x - 4, 78, 35, 14, captions[i], PixelFont(10), Qt::AlignCenter);
+    Text(history, x - 4, 78, 35, 14, captions[i], ArialFont(10), Qt::AlignCenter);
   }
   Text(history, 8, 104, 62, 18, "Variation :");
-  lb_var = Value(history, 68, 104, 64, 18, PixelFont(11, true));
+  lb_var = Value(history, 68, 104, 64, 18, ArialFont(11, true));
   Text(history, 136, 104, 60, 18, "[mbar/h]");
   // Trend arrows beside the bars; the trend is told by the text instead.
   img_unch = Picture(history, 198, 28, 33, 33, "trend_unch");
@@ -333,7 +326,7 @@ void TWmain::BuildAltimeterPage(QWidget* page) {
   altipanel->setFrameStyle(QFrame::NoFrame);
   SetBackground(altipanel, kAltitudePanelColor);
   SetTextColor(altipanel, Qt::white);
-  altipanel->setFont(PixelFont(11, true));
+  altipanel->setFont(ArialFont(11, true));
   mountlow = Picture(altipanel, 88, 8, 201, 201, "mount_low");
   mountmid = Picture(altipanel, 89, 8, 200, 201, "mount_mid");
   mounthigh = Picture(altipanel, 89, 8, 200, 201, "mount_high");
@@ -349,16 +342,16 @@ void TWmain::BuildAltimeterPage(QWidget* page) {
   bvl_base->setGeometry(8, 208, 72, 2);
 
   QGroupBox* current = Group(group, 312, 24, 153, 137, "Current altitude");
-  lbmeter = Value(current, 6, 28, 92, 30, PixelFont(24, false, true));
+  lbmeter = Value(current, 6, 28, 92, 30, ArialFont(24, false, true));
   Text(current, 102, 38, 46, 16, "meters");
-  lbfeet = Value(current, 6, 78, 92, 30, PixelFont(24, false, true));
+  lbfeet = Value(current, 6, 78, 92, 30, ArialFont(24, false, true));
   Text(current, 102, 88, 46, 16, "feet");
 
   QFrame* minmax = Panel(group, 312, 192, 153, 57);
-  Text(minmax, 8, 8, 30, 18, "min", PixelFont(13));
-  lb_amin = Value(minmax, 38, 8, 107, 18, PixelFont(13, true), kMinColor);
-  Text(minmax, 8, 30, 30, 18, "max", PixelFont(13));
-  lb_amax = Value(minmax, 38, 30, 107, 18, PixelFont(13, true), kMaxColor);
+  Text(minmax, 8, 8, 30, 18, "min", ArialFont(13));
+  lb_amin = Value(minmax, 38, 8, 107, 18, ArialFont(13, true), kMinColor);
+  Text(minmax, 8, 30, 30, 18, "max", ArialFont(13));
+  lb_amax = Value(minmax, 38, 30, 107, 18, ArialFont(13, true), kMaxColor);
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "assets/Assets.h"
+#include "components/UiFont.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -18,10 +19,7 @@ namespace {
 
 QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, bool bold) {
   auto* label = new QLabel(text, parent);
-  QFont font("Liberation Sans");
-  font.setPixelSize(13);
-  font.setBold(bold);
-  label->setFont(font);
+  label->setFont(ArialFont(13, bold));
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   label->setWordWrap(true);

@@ -4,6 +4,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
+#include "components/UiFont.h"
 #include "main/Program.h"
 
 TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
@@ -12,9 +13,7 @@ TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
                  Qt::WindowCloseButtonHint);
   setFixedSize(487, 506);
   move(371, 102);
-  QFont font("Liberation Sans");
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(ArialFont(11));
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setGeometry(8, 8, 471, 449);

@@ -10,16 +10,10 @@
 #include <QStyle>
 
 #include "assets/Assets.h"
+#include "components/UiFont.h"
 #include "main/Program.h"
 
 namespace {
-
-QFont ArialPx(int pixels, bool bold) {
-  QFont font("Liberation Sans");
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
 
 QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, const QFont& font,
                  const QColor& color, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop) {
@@ -40,7 +34,7 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(341, 388);
-  setFont(ArialPx(11, false));
+  setFont(ArialFont(11, false));
 
   auto* panel = new QFrame(this);
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -52,21 +46,22 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   picture->setPixmap(AssetPixmap("about", QSize(310, 240)));
 
   // White texts drawn over the picture (labels are transparent by default).
-  AddLabel(panel, "Nimbaro Barometer", QRect(16, 8, 313, 29), ArialPx(24, true), Qt::white,
+  AddLabel(panel, "Nimbaro Barometer", QRect(16, 8, 313, 29), ArialFont(24, true), Qt::white,
            Qt::AlignCenter);
-  AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialPx(13, true), Qt::white);
-  AddLabel(panel, "nimbaro.example", QRect(180, 232, 133, 16), ArialPx(13, true), Qt::white);
+  AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialFont(13, true), Qt::white);
+  AddLabel(panel, "nimbaro.example", QRect(180, 232, 133, 16), ArialFont(13, true), Qt::white);
 
-  AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialPx(11, true), Qt::black);
-  AddLabel(panel, "Nimbaro software team", QRect(152, 256, 153, 16), ArialPx(13, false), Qt::black);
-  AddLabel(panel, "Nimbaro Instruments", QRect(152, 272, 153, 16), ArialPx(13, false), Qt::black);
-  AddLabel(panel, "Europe", QRect(152, 288, 153, 16), ArialPx(13, false), Qt::black);
-  AddLabel(panel, "Compilation Date:", QRect(8, 304, 140, 16), ArialPx(11, true), Qt::black);
-  lb_date =
-      AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialPx(13, false), Qt::black);
+  AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialFont(11, true), Qt::black);
+  AddLabel(panel, "Nimbaro software team", QRect(152, 256, 153, 16), ArialFont(13, false),
+           Qt::black);
+  AddLabel(panel, "Nimbaro Instruments", QRect(152, 272, 153, 16), ArialFont(13, false), Qt::black);
+  AddLabel(panel, "Europe", QRect(152, 288, 153, 16), ArialFont(13, false), Qt::black);
+  AddLabel(panel, "Compilation Date:", QRect(8, 304, 140, 16), ArialFont(11, true), Qt::black);
+  lb_date = AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialFont(13, false),
+                     Qt::black);
 
   AddLabel(this, "New version with full support of Win 95/98/Me NT/2000", QRect(56, 344, 280, 14),
-           ArialPx(11, false), Qt::black);
+           ArialFont(11, false), Qt::black);
 
   bt_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
   bt_ok->setGeometry(128, 360, 75, 25);

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "assets/Assets.h"
+#include "components/UiFont.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
@@ -50,9 +51,7 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
   setFixedSize(211, 80);
   move(709, 282);
 
-  QFont font("Liberation Sans");
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(ArialFont(11));
 
   weather_panel = AddPanel(this, QRect(8, 4, 81, 73));
   trend_panel = AddPanel(this, QRect(96, 4, 41, 73));
