@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QThread>
 #include <clocale>
 #include <exception>
 #include <string>
@@ -24,8 +25,8 @@
 namespace {
 
 // An exception thrown by an event handler must not unwind through the
-// toolkit's event dispatch. It is caught here instead: the first one is kept
-// and the event loop is ended, so that the entry can show it and shut down.
+// toolkit's event dispatch. It is caught here instead and kept, so that the
+// entry can show it and shut down.
 class BarometerApplication : public QApplication {
  public:
   BarometerApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -34,24 +35,14 @@ class BarometerApplication : public QApplication {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-      Escaped(e.what());
+      escaped.Keep(e.what());
     } catch (...) {
-      Escaped("Unknown exception");
+      escaped.Keep("Unknown exception");
     }
     return false;
   }
 
-  bool has_escaped = false;
-  std::string escaped_message;
-
- private:
-  void Escaped(const std::string& message) {
-    if (!has_escaped) {
-      has_escaped = true;
-      escaped_message = message;
-    }
-    QCoreApplication::exit(0);
-  }
+  EscapedException escaped;
 };
 
 template <typename Window>
@@ -126,6 +117,19 @@ void EndProgram() {
   program.clock = nullptr;
 }
 
+void EscapedException::Keep(const std::string& text) {
+  // Only the first one is kept and ends the event loop. A later one (a timer
+  // tick while the error box is up, say) must not end the box's own loop and
+  // take the message away before it was read.
+  if (caught) return;
+  caught = true;
+  message = text;
+  // Before the event loop runs (a handler called while the windows are being
+  // shown) there is no loop to end, and telling the application to exit then
+  // would end the error box's loop at once instead.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
 void ReportException(const std::string& message) {
   if (Program().dialogs != nullptr) Program().dialogs->Error(message);
 }
@@ -136,13 +140,22 @@ int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dial
   bool escaped = false;
   std::string message;
   {
-    BarometerApplication app(argc, argv);
+    // The program takes nothing from its command line, so the application
+    // does not see the toolkit's own options (-style, -reverse, ...) either;
+    // it gets the program name only.
+    static char fallback_name[] = "barometer";
+    char* app_argv[] = {argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : fallback_name,
+                        nullptr};
+    int app_argc = 1;
+    BarometerApplication app(app_argc, app_argv);
     // The application has taken the user's locale; every number the program
     // writes or reads uses a point whatever it is.
     std::setlocale(LC_NUMERIC, "C");
     try {
       CreateWindows();
-      QApplication::exec();
+      // An exception escaping a handler while the windows were being shown
+      // has nothing to end yet: the loop is not run at all then.
+      if (!app.escaped.caught) QApplication::exec();
     } catch (const std::exception& e) {
       escaped = true;
       message = e.what();
@@ -150,9 +163,9 @@ int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dial
       escaped = true;
       message = "Unknown exception";
     }
-    if (!escaped && app.has_escaped) {
+    if (!escaped && app.escaped.caught) {
       escaped = true;
-      message = app.escaped_message;
+      message = app.escaped.message;
     }
 
     Program().ClearAliveFlags();

@@ -24,6 +24,16 @@ void CreateWindows();
 // forgets the dialogs and the clock.
 void EndProgram();
 
+// The first exception that escaped an event handler. Keeping it ends the
+// running event loop so that the entry can show it and shut down; later ones
+// are dropped.
+struct EscapedException {
+  bool caught = false;
+  std::string message;
+
+  void Keep(const std::string& text);
+};
+
 // Shows an exception that escaped start-up or the event loop, once.
 void ReportException(const std::string& message);
 
