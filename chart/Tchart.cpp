@@ -67,7 +67,8 @@ void TWchart::AddMeasurement(int32_t, int32_t, double, double, double) {
 
 void TWchart::ResetToAutoscale() {
   // The plots come with the chart work; the range dialog already follows.
-  if (TWrange* range = Program().Wrange) {
+  ProgramState& program = Program();
+  if (TWrange* range = program.Wrange; range != nullptr && program.Wrange_alive) {
     range->SetPressureAutoscale(true);
     range->SetAltitudeAutoscale(true);
     range->SetTemperatureAutoscale(true);
