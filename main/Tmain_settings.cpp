@@ -73,13 +73,39 @@ uint8_t KeyIndex(const Tstreamtokenizer& tokenizer) {
   return 0;
 }
 
-// The C library's decimal conversion (as atof: leading blanks, sign, digits,
-// point, exponent; not a number gives 0), always with a point as the decimal
-// separator whatever the user's locale.
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The decimal conversion of a value: leading blanks, optional sign, digits
+// with an optional point and fraction, optional exponent; reading stops at
+// the first character that does not fit, and text that does not start with
+// a number gives 0. Words such as "nan" or "inf" and hexadecimal are no
+// numbers here. The point is the decimal separator whatever the locale.
 double ParseDecimal(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const char* const start = p;
+  if (*p == '+' || *p == '-') ++p;
+  bool digits = false;
+  for (; IsDigit(*p); ++p) digits = true;
+  if (*p == '.')
+    for (++p; IsDigit(*p); ++p) digits = true;
+  if (!digits) return 0;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    if (*q == '+' || *q == '-') ++q;
+    if (IsDigit(*q)) {
+      while (IsDigit(*q)) ++q;
+      p = q;
+    }
+  }
+  // The C library converts what was matched: correctly rounded, and out of
+  // range as it does (infinity or zero).
+  const std::string number(start, p);
   static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  if (c_locale) return strtod_l(text, nullptr, c_locale);
-  return std::strtod(text, nullptr);
+  if (c_locale) return strtod_l(number.c_str(), nullptr, c_locale);
+  return std::strtod(number.c_str(), nullptr);
 }
 
 std::string Number(double value) {
@@ -92,14 +118,28 @@ std::string Number(double value) {
 // checked; false when the file could not be written.
 bool WriteWhole(const std::string& name, const std::string& text) {
   if (name.empty()) return false;
-  std::string temporary = name + ".XXXXXX";
+  // Through a link, the file it points to is written (the link stays).
+  std::string target = name;
+  if (char* resolved = realpath(name.c_str(), nullptr)) {
+    target = resolved;
+    std::free(resolved);
+  }
+  // An existing file is replaced only when this user may write it, as he
+  // could when it were opened for writing; a folder never is.
+  const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe >= 0)
+    close(probe);
+  else if (errno != ENOENT)
+    return false;
+
+  std::string temporary = target + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
 
   // The new file gets the old one's permissions, or those a new file gets.
   struct stat old_file;
   mode_t mode;
-  if (stat(name.c_str(), &old_file) == 0) {
+  if (stat(target.c_str(), &old_file) == 0) {
     mode = old_file.st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
@@ -122,7 +162,7 @@ bool WriteWhole(const std::string& name, const std::string& text) {
   }
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
-  ok = ok && std::rename(temporary.c_str(), name.c_str()) == 0;
+  ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) unlink(temporary.c_str());
   return ok;
 }
@@ -260,6 +300,12 @@ bool TWmain::SetWeatherLimits(double sunny, double variable, double overcast) {
 
 void TWmain::LoadSettings(const std::string& name) {
   std::FILE* file = std::fopen(name.c_str(), "rb");
+  // A folder opens for reading here, but holds no text to read.
+  struct stat info;
+  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
+    std::fclose(file);
+    file = nullptr;
+  }
   if (!file) {
     ShowError("Error : Unable to open input file " + name);
     return;

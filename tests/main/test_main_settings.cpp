@@ -2,12 +2,16 @@
 // locale, failed saves and hostile values.
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QWidget>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cinttypes>
 #include <clocale>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <limits>
@@ -167,10 +171,7 @@ TEST_F(SettingsTest, WeatherLimitsApplyAsOneSet) {
   wmain->LoadSettings("bad.ini");
   WriteFile("bad2.ini", "set_meteo_overcast_limit\t1030\nset_meteo_variable_limit\t1025\n");
   wmain->LoadSettings("bad2.ini");
-  WriteFile("bad3.ini",
-            "set_meteo_overcast_limit\tnan\nset_meteo_variable_limit\t1012\n"
-            "set_meteo_sunny_limit\t1013\n");
-  wmain->LoadSettings("bad3.ini");
+  EXPECT_FALSE(wmain->SetWeatherLimits(1013, 1012, std::nan("")));
   EXPECT_EQ(wmain->GetParameter(6), 1010);
   EXPECT_EQ(wmain->GetParameter(5), 1015);
   EXPECT_EQ(wmain->GetParameter(4), 1020);
@@ -204,6 +205,23 @@ TEST_F(SettingsTest, LinesAreReadKeyFirstValueSecondAndNothingElse) {
   WriteFile("abc.ini", "set_sampling_n\tabc\n");  // not a number: 0
   wmain->LoadSettings("abc.ini");
   EXPECT_EQ(wmain->GetParameter(1), 0);
+
+  // A value is read as far as it is a decimal number: sign, digits, point,
+  // fraction, exponent. Words, hexadecimal and commas are no part of one.
+  const struct {
+    const char* text;
+    double value;
+  } numbers[] = {
+      {"+7.25E+1", 72.5}, {"-.5e1x", -5}, {"3e", 3},
+      {"4.e-1", 0.4},     {"12,5", 12},   {"1e999", std::numeric_limits<double>::infinity()},
+      {"nan", 0},         {"-inf", 0},    {"infinity", 0},
+      {"0x10", 0},        {".", 0},       {"-", 0}};
+  for (const auto& number : numbers) {
+    SCOPED_TRACE(number.text);
+    WriteFile("number.ini", std::string("set_meteo_hysteresis_limit\t") + number.text + "\n");
+    wmain->LoadSettings("number.ini");
+    EXPECT_EQ(wmain->GetParameter(7), number.value);
+  }
 }
 
 TEST_F(SettingsTest, AltitudeAloneChangesOnlyTheAltitude) {
@@ -243,6 +261,11 @@ TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
   EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open input file nofile.ini");
+  // A folder opens on this system but cannot be read as a file.
+  ASSERT_EQ(mkdir("folder.ini", 0755) == 0 || errno == EEXIST, true);
+  wmain->LoadSettings("folder.ini");
+  ASSERT_EQ(dialogs.calls.size(), 2u);
+  EXPECT_EQ(dialogs.calls[1].text, "Error : Unable to open input file folder.ini");
   ExpectSettings(before);
 }
 
@@ -268,12 +291,36 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
   ASSERT_EQ(dialogs.calls.size(), 3u);
   EXPECT_EQ(dialogs.calls[1].text, "Error : Unable to open output file no_such_folder/x.ini");
 
+  // A file the user may not write is not replaced behind his back (root may
+  // write any file, so this holds for other users only).
+  if (geteuid() != 0) {
+    WriteFile("locked.ini", "old contents\n");
+    ASSERT_EQ(chmod("locked.ini", 0444), 0);
+    wmain->SaveSettings("locked.ini");
+    EXPECT_EQ(ReadFile("locked.ini"), "old contents\n");
+    EXPECT_EQ(dialogs.calls.back().text, "Error : Unable to open output file locked.ini");
+    dialogs.calls.pop_back();
+  }
+
   // Without the small window there is nothing to take its place from: the
   // old file is not touched either.
   Program().Wsmall_alive = false;
   wmain->SaveSettings("keep.ini");
   EXPECT_EQ(dialogs.calls.size(), 4u);
   EXPECT_EQ(ReadFile("keep.ini"), "old contents\n");
+}
+
+TEST_F(SettingsTest, SavingThroughALinkWritesTheFileItPointsTo) {
+  std::remove("link.ini");
+  WriteFile("target.ini", "old contents\n");
+  ASSERT_EQ(symlink("target.ini", "link.ini"), 0);
+  wmain->SaveSettings("link.ini");
+  EXPECT_TRUE(dialogs.calls.empty());
+  struct stat link_stat {};
+  ASSERT_EQ(lstat("link.ini", &link_stat), 0);
+  EXPECT_TRUE(S_ISLNK(link_stat.st_mode));
+  EXPECT_EQ(ReadFile("target.ini").rfind("set_sampling_n\t1\n", 0), 0u);
+  std::remove("link.ini");
 }
 
 TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
@@ -304,13 +351,25 @@ TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
     wmain->SetParameter(2, 1);
     Ticks(1);
   }
-  EXPECT_EQ(wmain->GetParameter(13), 1);  // nan is not 0: on
+  EXPECT_EQ(wmain->GetParameter(13), 0);  // "-nan" is no number: 0
+
+  // The settings dialog passes doubles as they come; any index takes any
+  // value (n aside: a huge count would sample for ever).
+  for (double value : {std::nan(""), std::numeric_limits<double>::infinity(),
+                       -std::numeric_limits<double>::infinity(), 1e300, -1e300}) {
+    SCOPED_TRACE(value);
+    for (uint8_t index = 2; index <= 16; ++index) wmain->SetParameter(index, value);
+    Ticks(2);
+    wmain->SaveSettings("saved.ini");
+    wmain->LoadSettings("saved.ini");
+  }
+  EXPECT_EQ(wmain->GetParameter(13), 1);  // -1e300 is not 0: on
 
   // A count that cannot be stored saturates (no sample is taken here).
   WriteFile("count.ini", "set_sampling_n\t1e300\n");
   wmain->LoadSettings("count.ini");
   EXPECT_EQ(wmain->GetParameter(1), std::numeric_limits<int32_t>::max());
-  WriteFile("count.ini", "set_sampling_n\t-inf\n");
+  WriteFile("count.ini", "set_sampling_n\t-1e300\n");
   wmain->LoadSettings("count.ini");
   EXPECT_EQ(wmain->GetParameter(1), std::numeric_limits<int32_t>::min());
   Ticks(1);
