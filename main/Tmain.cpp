@@ -381,6 +381,7 @@ void TWmain::InitDisplays() {
 void TWmain::InitAltitudeDisplay() {
   SetTop(lbtop, 8);
   alt_setting = 0;
+  altitude_applied = false;  // the next sample applies 0 m (see UpdateDerived)
   px_per_m = 1.0;
   range_index = -1;
   alt_shown = kNothingShown;

@@ -154,9 +154,10 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   int32_t range_index = -1;
   double t_shown = kNothingShown;
   double p_shown = 0;
-  // Whether a local altitude has been applied since the window was made;
-  // until then the first sample applies 0 m, so that the sea-level pressure
-  // and the altitude never come from an empty reference.
+  // Whether a local altitude has been applied since the window was made or
+  // the altitude display was reset; until then the first sample applies 0 m,
+  // so that the sea-level pressure and the altitude never come from an empty
+  // reference or from one taken for another altitude.
   bool altitude_applied = false;
   // Whether the minima and maxima hold a value; the first update starts them
   // from the present values.

@@ -64,9 +64,20 @@ void TWmain::UpdateMeasurement() {
 }
 
 void TWmain::UpdateDerived() {
-  // Until a local altitude is applied the references would be empty; the
-  // first sample then stands for 0 m.
-  if (!altitude_applied && Sensor()) SetLocalAltitude(0.0);
+  // Until a local altitude is applied (after the start, or after a new
+  // detection put the setting back to 0 m) the first sample stands for 0 m,
+  // so the references always belong to the setting shown.
+  if (!altitude_applied && Sensor()) {
+    // References left from another altitude would shift the sea-level
+    // pressure at once: as for a changed altitude, the history and the
+    // minima and maxima start over.
+    const bool other_altitude = p_std != 0 && p_std != PressureFromAltitude(0.0);
+    SetLocalAltitude(0.0);
+    if (other_altitude && meteo) {
+      meteo->ClearHistory();
+      minmax_started = false;  // restart from the values computed below
+    }
+  }
   UpdateSeaLevelPressure();
   UpdateAltitude();
   if (meteo) meteo->Assess(p_sea);

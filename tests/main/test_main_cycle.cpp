@@ -65,6 +65,43 @@ TEST_F(MainWindowTest, FirstSampleWithoutAltitudeStandsForZeroMetres) {
   EXPECT_EQ(wmain->alt_max, wmain->alt_shown);
 }
 
+TEST_F(MainWindowTest, MinimaStartFromTheFirstSampleAlsoWhenTheFileHasNoAltitude) {
+  // The load restarts the minima and maxima before any sea-level pressure
+  // has been computed; they must not start from that empty value.
+  WriteFile("setup.ini", "set_sampling_n\t1\n");
+  Conditions(1000, 15);
+  wmain->StartMeasuring();
+  EXPECT_NEAR(wmain->p_sea, 1000, 0.1);
+  EXPECT_EQ(wmain->p_sea_min, wmain->p_sea);
+  EXPECT_EQ(wmain->p_sea_max, wmain->p_sea);
+  EXPECT_EQ(wmain->alt_min, wmain->alt_shown);
+  EXPECT_EQ(wmain->alt_max, wmain->alt_shown);
+}
+
+TEST_F(MainWindowTest, DetectionAgainWithoutAnAltitudeInTheFileStartsOverAtZeroMetres) {
+  Conditions(980, 15);
+  wmain->StartMeasuring();
+  wmain->SetParameter(3, 450);
+  Ticks(1);
+  ASSERT_NEAR(wmain->p_sea - sensor->Pressure, 1013.25 - PressureFromAltitude(450), 1e-9);
+
+  // What the end of a detection does; there is still no setup.ini.
+  wmain->InitDisplays();
+  wmain->StartMeasuring();
+  // The setting went back to 0 m, and so did the references: the shown
+  // setting, the sea-level pressure and the altimeter agree again.
+  EXPECT_EQ(wmain->GetParameter(3), 0);
+  EXPECT_EQ(Text(wmain->lb_alti), "0.0");
+  EXPECT_NEAR(wmain->p_sea - sensor->Pressure, 1013.25 - PressureFromAltitude(0), 1e-9);
+  EXPECT_NEAR(wmain->alt_shown, 0, 1.0);
+  // That step of the sea-level pressure is no weather: the history and the
+  // minima and maxima start over.
+  EXPECT_NEAR(wmain->meteo->GetHistory(0), wmain->p_sea, 1e-9);
+  EXPECT_EQ(wmain->meteo->GetHistory(1), -1);
+  EXPECT_EQ(wmain->p_sea_max, wmain->p_sea);
+  EXPECT_EQ(wmain->alt_min, wmain->alt_shown);
+}
+
 TEST_F(MainWindowTest, ApplyingTheAltitudeSetsTheSeaLevelOffsetAndReZeroesTheAltimeter) {
   Conditions(980, 15);
   wmain->StartMeasuring();
