@@ -331,7 +331,7 @@ void TWmain::BuildAltimeterPage(QWidget* page) {
   mountmid = Picture(altipanel, 89, 8, 200, 201, "mount_mid");
   mounthigh = Picture(altipanel, 89, 8, 200, 201, "mount_high");
   lbbottom = Text(altipanel, 32, 192, 52, 14, "");
-  lbtop = Text(altipanel, 32, 8, 52, 14, "");
+  lbtop = Text(altipanel, 32, 4, 52, 14, "");
   shparrow = new TShape(TShape::Kind::Rectangle, QColor(255, 0, 0), altipanel);
   shparrow->setGeometry(14, 140, 5, 69);
   imgup = Picture(altipanel, 8, 124, 17, 17, "arrow_up", false);
