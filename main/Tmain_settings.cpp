@@ -124,8 +124,8 @@ bool WriteWhole(const std::string& name, const std::string& text) {
     target = resolved;
     std::free(resolved);
   }
-  // An existing file is replaced only when this user may write it, as he
-  // could when it were opened for writing; a folder never is.
+  // An existing file is replaced only if this user could open it for
+  // writing; a folder never is.
   const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (probe >= 0)
     close(probe);
