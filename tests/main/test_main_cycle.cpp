@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "atmosphere/Altitude.h"
+#include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
@@ -377,6 +378,13 @@ TEST_F(MainWindowTest, HiddenChartStillReceivesEverySample) {
   wmain->StartMeasuring();
   Ticks(4);
   EXPECT_EQ(chart->MeasurementCount(), 5);
+  // The plots get the local pressure (not the sea-level one), the
+  // temperature and the altitude shown, stamped with the calendar time.
+  ASSERT_EQ(chart->pressure_plot->Count(), 5);
+  EXPECT_NEAR(chart->pressure_plot->ValueAt(4), 1000, 0.1);
+  EXPECT_NEAR(chart->temperature_plot->ValueAt(4), 15, 0.05);
+  EXPECT_EQ(chart->altitude_plot->ValueAt(4), wmain->alt_shown);
+  EXPECT_EQ(chart->temperature_plot->TimeAt(4), static_cast<double>(clock.Now()));
   Program().Wchart_alive = false;
   Ticks(2);
   EXPECT_EQ(chart->MeasurementCount(), 5);
