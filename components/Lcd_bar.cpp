@@ -135,9 +135,12 @@ void Tlcd_bar::Rescale() {
 }
 
 int Tlcd_bar::LitSegments() const {
+  // A range of zero width has no scale: nothing is lit, also for a value
+  // stored before the range closed up (its fraction would be infinite).
+  if (y_high_range_ == y_low_range_) return 0;
   const double fraction = (bar_value_ - y_low_range_) / (y_high_range_ - y_low_range_);
   const double lit = nbr_of_segments_ * fraction;
-  // Also catches a NaN from a range of zero width or a NaN value: nothing lit.
+  // Also catches a NaN value or range bound: nothing lit.
   if (!(lit > 0.0)) return 0;
   if (lit >= nbr_of_segments_) return nbr_of_segments_;
   return std::min(nbr_of_segments_, static_cast<int>(std::ceil(lit)));

@@ -154,6 +154,15 @@ TEST(LcdBar, DegenerateRangesAndValuesLightNothing) {
   EXPECT_EQ(LitSegments(bar.GetBitmap()), 0);
   bar.Set_Value(1010);
   EXPECT_EQ(LitSegments(bar.GetBitmap()), 0);
+  // The range closes up away from a stored value: x / 0 is infinite, yet
+  // nothing is lit on either side.
+  bar.Set_LowRange(1000);
+  bar.Set_HighRange(1000);
+  EXPECT_EQ(bar.BarValue(), 1010);
+  EXPECT_EQ(LitSegments(bar.GetBitmap()), 0);
+  bar.Set_LowRange(1020);
+  bar.Set_HighRange(1020);
+  EXPECT_EQ(LitSegments(bar.GetBitmap()), 0);
 
   bar.Set_LowRange(995);
   bar.Set_HighRange(1025);
