@@ -33,8 +33,10 @@ Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
   setGeometry(100, 100, 100, 100);
   last_geometry_ = geometry();
   image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
-  image_.fill(back_color_);
   SetHistoryLength(kDefaultHistoryLength);
+  // Draw the first picture now (background, border, grid), so the image
+  // never shows an undrawn frame and a new plot has nothing pending.
+  RedrawIfNeeded();
 }
 
 Tplot_time::~Tplot_time() = default;

@@ -55,6 +55,11 @@ TEST(PlotTime, NewPlotWorksWithDefaults) {
   EXPECT_EQ(plot.geometry(), QRect(100, 100, 100, 100));
   EXPECT_EQ(plot.GetBitmap().format(), QImage::Format_RGB32);
   EXPECT_EQ(plot.HistoryLength(), Tplot_time::kDefaultHistoryLength);
+  // Drawn at once: red border on black, nothing left pending.
+  EXPECT_FALSE(plot.NeedsRedraw());
+  EXPECT_EQ(Px(plot, 0, 50), 0xFF0000u);
+  EXPECT_EQ(Px(plot, 99, 99), 0xFF0000u);
+  EXPECT_EQ(Px(plot, 50, 50), kBlack);
   EXPECT_TRUE(plot.YScaleChangedSinceLastCheck());
   EXPECT_FALSE(plot.YScaleChangedSinceLastCheck());
   plot.AddSample(3.0, 30.0);
