@@ -161,7 +161,7 @@ void Tsensor::WriteLines(int clock, int data, int upper) {
   uint8_t value = 0;
   if (clock & 1) value |= kClockBit;
   if (data & 1) value |= kDataBit;
-  if (upper & 1) value |= kUpperLines;
+  if (upper == 1) value |= kUpperLines;
   port_.WriteByte(kLptData, value);
 }
 

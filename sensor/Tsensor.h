@@ -62,8 +62,9 @@ class Tsensor {
   double GetCoefficient(int index) const;
 
   // --- link level ---------------------------------------------------------
-  // One byte to the data register: clock in bit 0, data in bit 1, and the six
-  // upper lines all on (upper = 1) or all off.
+  // One byte to the data register: clock in bit 0, data in bit 1 (only bit 0
+  // of each argument counts), and the six upper lines all on when upper is 1,
+  // all off for any other value.
   void WriteLines(int clock, int data, int upper);
   // The module's data line (status bit 5) as 0 or 1.
   int ReadDataLine();

@@ -226,8 +226,9 @@ TEST(SensorLines, ConstructorRaisesUpperLinesAndDestructorDropsThem) {
     sensor.WriteLines(1, 1, 1);
     sensor.WriteLines(3, 2, 1);  // only bit 0 of each argument counts
     sensor.WriteLines(1, 0, 0);
+    sensor.WriteLines(0, 1, 3);  // the upper lines need exactly 1, not an odd value
     sensor.Reset();
-    EXPECT_EQ(port.Writes(), (Bytes{0xFC, 0xFF, 0xFD, 0x01, 0xFC}));
+    EXPECT_EQ(port.Writes(), (Bytes{0xFC, 0xFF, 0xFD, 0x01, 0x02, 0xFC}));
     port.log.clear();
   }
   EXPECT_EQ(port.Writes(), Bytes{0x00});
