@@ -7,21 +7,19 @@
 
 namespace {
 
-// Characters that, read outside quotes and outside comments, are appended to
-// the token. Blanks and line ends end it, quotes are not kept and a slash is
-// held back.
-bool StoredOutsideQuotes(int c) {
+// Characters that, read outside quotes, end the token by themselves: blanks,
+// line ends and the end of the stream. Any other character belongs to a token,
+// either as text or, like a quote or a slash, as markup for what follows.
+bool EndsToken(int c) {
   switch (c) {
     case ' ':
     case '\t':
     case '\n':
     case '\r':
     case -1:
-    case '"':
-    case '/':
-      return false;
-    default:
       return true;
+    default:
+      return false;
   }
 }
 
@@ -112,9 +110,10 @@ bool Tstreamtokenizer::NextToken(bool* end_of_file) {
         continue;
       }
       Store('/');
-      if (length_ >= kMaxLength && StoredOutsideQuotes(c)) {
+      if (length_ >= kMaxLength && !EndsToken(c)) {
         // The token is full with the slash: this character starts the next
-        // token.
+        // token. An opening quote included: handled here, it would open
+        // quotes in a token that is already complete, and be lost.
         PutBack(c);
         token_complete_ = true;
         continue;

@@ -100,6 +100,7 @@ TEST(Tokenizer, LongTokensNeverPass255) {
   EXPECT_EQ(Tokenize(x254 + "/ y"), (Tokens{x254 + "/", "y<"}));
   EXPECT_EQ(Tokenize(x254 + "/\ny"), (Tokens{x254 + "/<", "y<"}));
   EXPECT_EQ(Tokenize(x254 + "//y"), (Tokens{x254 + "/", "/y<"}));
+  EXPECT_EQ(Tokenize(x254 + "/\"a b\" c"), (Tokens{x254 + "/", "a b", "c<"}));
   EXPECT_EQ(Tokenize("x" + x254 + "/y"), (Tokens{"x" + x254, "/y<"}));
   // Whatever the slashes' positions, a long word comes back whole in pieces
   // of at most 255 characters.
