@@ -56,13 +56,15 @@ void Tmeteo::Assess(double x) {
     }
   }
 
-  // One entry per history step. The first value after construction or a
-  // clear is recorded at once. A clock that went back holds entries off
-  // until it has passed the last entry by a full step again. The difference
-  // is taken in unsigned arithmetic so that no clock value can overflow it.
+  // An entry is due once now - step >= the last entry's time. With no entry
+  // yet that time is 0, so the first value after construction or a clear is
+  // recorded at once on any clock past the first hour of 1970. A clock that
+  // went back holds entries off until it has passed the last entry by a full
+  // step again. The difference is taken in unsigned arithmetic, only when now
+  // is not behind, so that no clock value can overflow it.
   const std::time_t now = clock_->Now();
-  bool due = last_push_time_ == 0;
-  if (!due && now > last_push_time_) {
+  bool due = false;
+  if (now >= last_push_time_) {
     const uint64_t elapsed = static_cast<uint64_t>(now) - static_cast<uint64_t>(last_push_time_);
     due = elapsed >= static_cast<uint64_t>(kHistoryStep);
   }

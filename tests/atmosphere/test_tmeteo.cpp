@@ -176,6 +176,29 @@ TEST_F(TmeteoTest, ClockGoingBackwardsDelaysTheNextEntry) {
   EXPECT_EQ(meteo.GetHistory(1), 1010.0);
 }
 
+TEST_F(TmeteoTest, EntriesNeedAFullStepSinceTheLastOneEvenWithNone) {
+  // A clock that reads 0 must not record a value on every call: the empty
+  // history counts as an entry at time 0.
+  clock.SetNow(0);
+  meteo.Assess(1010.0);
+  meteo.Assess(1011.0);
+  clock.SetNow(3599);
+  meteo.Assess(1012.0);
+  EXPECT_EQ(meteo.GetHistory(0), -1);
+  EXPECT_TRUE(display.Take().empty());
+  clock.SetNow(3600);
+  meteo.Assess(1013.0);
+  meteo.Assess(1014.0);
+  EXPECT_EQ(meteo.GetHistory(0), 1013.0);
+  EXPECT_EQ(meteo.GetHistory(1), -1);
+  EXPECT_EQ(meteo.GetLastPushTime(), 3600);
+  // Nor does a clock set before 1970.
+  meteo.ClearHistory();
+  clock.SetNow(-86400);
+  meteo.Assess(1015.0);
+  EXPECT_EQ(meteo.GetHistory(0), -1);
+}
+
 TEST_F(TmeteoTest, LimitsKeepTheirOrder) {
   meteo.SetVariableLimit(1020);  // above sunny: refused
   EXPECT_EQ(meteo.GetVariableLimit(), 1009);
