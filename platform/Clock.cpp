@@ -25,7 +25,8 @@ void VirtualClock::SleepMs(int ms) {
 
 namespace {
 int64_t FloorDiv1000(int64_t ms) {
-  return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+  // Division truncates toward zero; step down for negative remainders.
+  return ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
 }
 }  // namespace
 

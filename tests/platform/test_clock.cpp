@@ -22,6 +22,10 @@ TEST(VirtualClock, CanGoBackwards) {
   clock.SetNow(4000);
   EXPECT_EQ(clock.Now(), 4000);
   EXPECT_EQ(clock.NowMs(), 4000500);
+  clock.SetNow(-2);  // before 1970: whole seconds still round down
+  EXPECT_EQ(clock.Now(), -2);
+  clock.AdvanceMs(-501);  // -2.5 s to -2.001 s
+  EXPECT_EQ(clock.Now(), -3);
 }
 
 TEST(ScriptedDialogs, AnswersFromQueuesAndRecords) {
