@@ -37,6 +37,8 @@ void StartAndDetect(VirtualClock& clock) {
   QCoreApplication::processEvents();
 }
 
+// A sample every tick, with the benchmark's argument as the number of
+// conversion pairs per sample (n).
 void BM_MeasurementTick(benchmark::State& state) {
   VirtualClock clock;
   SimulatedModule module(clock, 11);
@@ -46,6 +48,7 @@ void BM_MeasurementTick(benchmark::State& state) {
   BeginProgram(port, clock, dialogs);
   StartAndDetect(clock);
   TWmain* main_window = Program().Wmain;
+  main_window->SetParameter(1, static_cast<double>(state.range(0)));
 
   for (auto _ : state) {
     clock.AdvanceSeconds(1);
@@ -56,29 +59,6 @@ void BM_MeasurementTick(benchmark::State& state) {
   state.counters["peak_MiB"] = PeakResidentMiB();
   EndProgram();
 }
-BENCHMARK(BM_MeasurementTick)->Unit(benchmark::kMicrosecond);
-
-// A sample every tick with n = 8 conversion pairs per sample.
-void BM_MeasurementTickEightPairs(benchmark::State& state) {
-  VirtualClock clock;
-  SimulatedModule module(clock, 11);
-  module.SetConversionTimeMs(0);
-  SimulatedModulePort port(module);
-  ScriptedDialogs dialogs;
-  BeginProgram(port, clock, dialogs);
-  StartAndDetect(clock);
-  TWmain* main_window = Program().Wmain;
-  main_window->SetParameter(1, 8.0);
-
-  for (auto _ : state) {
-    clock.AdvanceSeconds(1);
-    main_window->OnTimer();
-    // The repaints the tick asked for, as the event loop would run them.
-    QCoreApplication::processEvents();
-  }
-  state.counters["peak_MiB"] = PeakResidentMiB();
-  EndProgram();
-}
-BENCHMARK(BM_MeasurementTickEightPairs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MeasurementTick)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 
 namespace {
@@ -21,10 +21,7 @@ void SetGroupAutoscale(QCheckBox* box, QLineEdit* low, QLineEdit* high, bool on)
 }  // namespace
 
 TWrange::TWrange(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("Chart settings");
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(369, 402);
+  SetFixedDialogFrame(this, "Chart settings", 369, 402);
   move(417, 170);
   setFont(ArialFont(11));
 

@@ -18,7 +18,7 @@
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 #include "windows/Tsmall.h"
 

@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "assets/Assets.h"
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -29,10 +29,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, bo
 }  // namespace
 
 TWintro::TWintro(QWidget* parent) : QWidget(parent) {
-  setWindowTitle("Wintro");
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(310, 242);
+  SetFixedDialogFrame(this, "Wintro", 310, 242);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(0, 0), size());
     frame.moveCenter(screen->availableGeometry().center());

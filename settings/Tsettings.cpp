@@ -4,14 +4,11 @@
 #include <QTabWidget>
 #include <QWidget>
 
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 
 TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("Wsettings");
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(487, 506);
+  SetFixedDialogFrame(this, "Wsettings", 487, 506);
   move(371, 102);
   setFont(ArialFont(11));
 

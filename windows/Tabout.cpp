@@ -10,7 +10,7 @@
 #include <QStyle>
 
 #include "assets/Assets.h"
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 
 namespace {
@@ -30,10 +30,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, co
 }  // namespace
 
 TWabout::TWabout(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("About Norvatech's Barometer");
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(341, 388);
+  SetFixedDialogFrame(this, "About Norvatech's Barometer", 341, 388);
   setFont(ArialFont(11, false));
 
   auto* panel = new QFrame(this);

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "assets/Assets.h"
-#include "components/UiFont.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
