@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -108,58 +110,115 @@ double ParseDecimal(const char* text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
+// "%f" text, unless that would pass the 255 characters the tokenizer keeps
+// in one token (from about 1e248 on): such a value is written with 17
+// significant digits instead, which the reader takes and which loads back
+// exactly.
 std::string Number(double value) {
-  return FormatFixed(value, 6).toStdString();
+  std::string text = FormatFixed(value, 6).toStdString();
+  if (text.size() <= 255) return text;
+  char buffer[32];
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+  return std::string(buffer, result.ptr);
 }
 
-// Writes the file beside the target under a temporary name and renames it
-// over the target once it is complete and on the disk, so that a failure on
-// the way (full disk, crash) leaves the old file as it was. Every step is
-// checked; false when the file could not be written.
+// The file a name leads to: links are followed, also a link whose target
+// does not exist yet (saving then creates that target). A name that leads
+// nowhere after many links is returned as reached.
+std::string FollowLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0) return path;
+    link.resize(static_cast<size_t>(length));
+    // A relative link is relative to the folder that holds it.
+    const size_t slash = path.rfind('/');
+    if (link[0] != '/' && slash != std::string::npos) link = path.substr(0, slash + 1) + link;
+    path = link;
+  }
+  return path;
+}
+
+// Writes all of the text to an open descriptor; false on any error.
+bool WriteAll(int fd, const std::string& text) {
+  const char* data = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    const ssize_t written = write(fd, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Writes the text over the contents of an existing file or device.
+bool WriteInPlace(const std::string& target, bool regular, const std::string& text) {
+  // Non-blocking open: a fifo without a reader fails at once instead of
+  // waiting for one; the writes themselves block as usual.
+  const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const int flags = fcntl(fd, F_GETFL);
+  bool ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  ok = ok && WriteAll(fd, text);
+  if (regular) ok = ok && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  return ok;
+}
+
+// Saves the text under the name so that the old file is never harmed:
+// - a regular file (or none yet) is written beside it under one fixed
+//   temporary name and renamed over it once complete and on the disk, so a
+//   failure or a kill on the way leaves the old file whole, and at most one
+//   stale temporary file, which the next save reuses;
+// - a device, fifo or socket is written in place, never replaced;
+// - links are written through, a dangling one creating its target.
+// An existing file is written only if this user could open it for writing;
+// a folder never is. Every step is checked; false when the text could not
+// be saved.
 bool WriteWhole(const std::string& name, const std::string& text) {
   if (name.empty()) return false;
-  // Through a link, the file it points to is written (the link stays).
-  std::string target = name;
-  if (char* resolved = realpath(name.c_str(), nullptr)) {
-    target = resolved;
-    std::free(resolved);
-  }
-  // An existing file is replaced only if this user could open it for
-  // writing; a folder never is.
-  const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (probe >= 0)
-    close(probe);
-  else if (errno != ENOENT)
-    return false;
+  const std::string target = FollowLinks(name);
 
-  std::string temporary = target + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
+  struct stat info;
+  const bool exists = stat(target.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (exists && S_ISDIR(info.st_mode)) return false;
+  if (exists && !S_ISREG(info.st_mode)) return WriteInPlace(target, false, text);
+  if (exists) {
+    const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0) return false;
+    close(probe);
+  }
+
+  const std::string temporary = target + ".tmp";
+  const int fd =
+      open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // The rename needs a new entry in the folder. In a folder this user may
+    // not write (a shared settings file), the file itself may still be
+    // writable: it is then written in place, which leaves it whole once the
+    // write succeeded.
+    if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
+      return WriteInPlace(target, true, text);
+    return false;
+  }
 
   // The new file gets the old one's permissions, or those a new file gets.
-  struct stat old_file;
   mode_t mode;
-  if (stat(target.c_str(), &old_file) == 0) {
-    mode = old_file.st_mode & 07777;
+  if (exists) {
+    mode = info.st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
     umask(mask);
     mode = 0666 & ~mask;
   }
   bool ok = fchmod(fd, mode) == 0;
-
-  const char* data = text.data();
-  size_t left = text.size();
-  while (ok && left > 0) {
-    const ssize_t written = write(fd, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      ok = false;
-      break;
-    }
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
+  ok = ok && WriteAll(fd, text);
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;

@@ -1,6 +1,7 @@
 // The settings file: format, loading rules, the round trip under any
 // locale, failed saves and hostile values.
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -391,4 +392,85 @@ TEST_F(SettingsTest, ParametersWithoutAKeyOrOutOfRange) {
   EXPECT_EQ(wmain->GetParameter(200), 0);
   wmain->SetParameter(15, 120.9);
   EXPECT_EQ(wmain->GetParameter(15), 120);
+}
+
+// Saving replaces only regular files, writes through any link, and leaves
+// nothing but the file itself behind.
+TEST_F(SettingsTest, SavingNeverHarmsWhatItReplaces) {
+  // A fifo stands in for a device: written in place while a reader holds it,
+  // refused at once without one, and in both cases still a fifo afterwards.
+  std::remove("pipe.ini");
+  ASSERT_EQ(mkfifo("pipe.ini", 0600), 0);
+  const int reader = open("pipe.ini", O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  wmain->SaveSettings("pipe.ini");
+  EXPECT_TRUE(dialogs.calls.empty());
+  char received[64] = {};
+  ASSERT_GT(read(reader, received, sizeof received - 1), 0);
+  EXPECT_EQ(std::string(received).rfind("set_sampling_n\t1\n", 0), 0u);
+  close(reader);
+  wmain->SaveSettings("pipe.ini");
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open output file pipe.ini");
+  struct stat info {};
+  ASSERT_EQ(lstat("pipe.ini", &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_FALSE(access("pipe.ini.tmp", F_OK) == 0);
+  std::remove("pipe.ini");
+  dialogs.calls.clear();
+
+  // A dangling link creates its target and stays a link.
+  std::remove("dangling.ini");
+  std::remove("missing.ini");
+  ASSERT_EQ(symlink("missing.ini", "dangling.ini"), 0);
+  wmain->SaveSettings("dangling.ini");
+  ASSERT_EQ(lstat("dangling.ini", &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadFile("missing.ini").rfind("set_sampling_n\t1\n", 0), 0u);
+
+  // One fixed temporary name: a stale one from a killed save is reused and
+  // gone after the next save.
+  WriteFile("missing.ini.tmp", "half a file");
+  wmain->SaveSettings("missing.ini");
+  EXPECT_FALSE(access("missing.ini.tmp", F_OK) == 0);
+  EXPECT_TRUE(dialogs.calls.empty());
+  std::remove("dangling.ini");
+  std::remove("missing.ini");
+}
+
+// A writable settings file in a folder the user may not write is written in
+// place. Root may write any folder, so as root the save runs as "nobody".
+TEST_F(SettingsTest, SharedFileInALockedFolderIsWrittenInPlace) {
+  ::mkdir("shared", 0755);
+  WriteFile("shared/s.ini", "old contents\n");
+  ASSERT_EQ(chmod("shared/s.ini", 0666), 0);
+  ASSERT_EQ(chmod("shared", 0555), 0);
+  const bool dropped = geteuid() == 0 && seteuid(65534) == 0;
+  if (geteuid() == 0) {
+    chmod("shared", 0755);
+    GTEST_SKIP() << "cannot run as another user";
+  }
+  wmain->SaveSettings("shared/s.ini");
+  if (dropped) {
+    ASSERT_EQ(seteuid(0), 0);
+  }
+  chmod("shared", 0755);
+  EXPECT_TRUE(dialogs.calls.empty());
+  EXPECT_EQ(ReadFile("shared/s.ini").rfind("set_sampling_n\t1\n", 0), 0u);
+  EXPECT_FALSE(access("shared/s.ini.tmp", F_OK) == 0);
+}
+
+TEST_F(SettingsTest, ExtremeValuesLoadBackAsSaved) {
+  const double lowest = -std::numeric_limits<double>::max();
+  wmain->SetParameter(9, lowest);
+  wmain->SetParameter(11, 1e300);
+  wmain->SaveSettings("extreme.ini");
+  EXPECT_NE(ReadFile("extreme.ini").find("set_quick_down_weather_rate\t-1.7976931348623157e+308\n"),
+            std::string::npos);
+  wmain->SetParameter(9, -0.9);
+  wmain->SetParameter(11, 0.9);
+  wmain->LoadSettings("extreme.ini");
+  EXPECT_EQ(wmain->GetParameter(9), lowest);
+  EXPECT_EQ(wmain->GetParameter(11), 1e300);
+  EXPECT_TRUE(dialogs.calls.empty());
 }
