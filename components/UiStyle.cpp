@@ -1,5 +1,10 @@
 #include "components/UiStyle.h"
 
+#include <QAction>
+#include <QList>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QWidget>
 
 QFont ArialFont(int pixels, bool bold, bool italic) {
@@ -15,4 +20,32 @@ void SetFixedDialogFrame(QWidget* window, const QString& caption, int width, int
   window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint);
   window->setFixedSize(width, height);
+}
+
+namespace {
+
+// Puts a mnemonic on each action of one menu level: the first letter or
+// digit of the caption that no earlier action of that level has taken.
+void AssignLevel(const QList<QAction*>& actions) {
+  QSet<QChar> taken;
+  for (QAction* action : actions) {
+    if (action->isSeparator()) continue;
+    QString text = action->text();
+    if (text.contains('&')) continue;
+    for (int i = 0; i < text.size(); ++i) {
+      const QChar key = text[i].toLower();
+      if (!key.isLetterOrNumber() || taken.contains(key)) continue;
+      taken.insert(key);
+      text.insert(i, '&');
+      action->setText(text);
+      break;
+    }
+    if (QMenu* menu = action->menu()) AssignLevel(menu->actions());
+  }
+}
+
+}  // namespace
+
+void AssignMnemonics(QMenuBar* bar) {
+  if (bar != nullptr) AssignLevel(bar->actions());
 }

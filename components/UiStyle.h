@@ -13,3 +13,11 @@ QFont ArialFont(int pixels, bool bold = false, bool italic = false);
 // A dialog-style window with a fixed client area, a title bar and only a
 // close box.
 void SetFixedDialogFrame(QWidget* window, const QString& caption, int width, int height);
+
+class QMenuBar;
+
+// Keyboard access to a menu bar: every menu and every item gets a mnemonic
+// (Alt+F for "File" and so on), the first letter of its caption not yet
+// taken among its neighbours, else the first free letter further on. The
+// captions read as before; only the underline is new.
+void AssignMnemonics(QMenuBar* bar);

@@ -115,6 +115,7 @@ void EndProgram() {
 
   program.dialogs = nullptr;
   program.clock = nullptr;
+  program.port_finding.clear();
 }
 
 void EscapedException::Keep(const std::string& text) {

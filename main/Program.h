@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class Tsensor;
 class TWintro;
 class TWmain;
@@ -43,6 +45,11 @@ struct ProgramState {
 
   Dialogs* dialogs = nullptr;
   Clock* clock = nullptr;
+
+  // What the program found at the port, in plain words, added to the box
+  // that says no module was found; empty when there is nothing to add (the
+  // simulated module's port always opens).
+  std::string port_finding;
 
   // Clears every alive flag (after the event loop, before the windows go).
   void ClearAliveFlags();

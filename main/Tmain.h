@@ -72,6 +72,13 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void OnTimer();
   // Forced first sample, "setup.ini" loaded, first refresh.
   void StartMeasuring();
+  // Judges the sampling sequence that just ran and keeps its values when it
+  // is good; a failed one leaves every value as it was.
+  void TakeSample();
+  // Whether the sensor's last sequence is data: no error flag, and pressure
+  // and temperature within what the module can measure (300..1100 mbar,
+  // -40..85 deg C; a word whose tail floats high has no error flag).
+  static bool IsGoodSample(const Tsensor& sensor);
   void UpdateMeasurement();
   void UpdateDerived();
   void UpdateSeaLevelPressure();
@@ -92,6 +99,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void InitTemperatureDisplay();
   void ShowPressure(double p);
   void ShowTemperature(double t);
+  // "--" in the local pressure, sea-level pressure and temperature displays
+  // of this and the small window, until the next good sample.
+  void ShowReadingFailed();
   void ShowAltitude(double a);
   void ShowWeather();
   void ShowHistoryRange(double low, double high) override;
@@ -159,6 +169,13 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // so that the sea-level pressure and the altitude never come from an empty
   // reference or from one taken for another altitude.
   bool altitude_applied = false;
+  // Local pressure and temperature of the last good sample; every derived
+  // value comes from them, so a failed sample changes none.
+  double p_local = 0;
+  double t_local = 0;
+  // Whether any sample was good so far, and whether the last one was.
+  bool has_good_sample = false;
+  bool last_sample_good = false;
   // Whether the minima and maxima hold a value; the first update starts them
   // from the present values.
   bool minmax_started = false;

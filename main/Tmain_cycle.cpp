@@ -19,6 +19,10 @@ namespace {
 constexpr double kStandardSeaLevelPressure = 1013.25;
 // Feet per metre on the altitude setting line.
 constexpr double kFeetPerMetreSetting = 3.28;
+// What the module can measure; a compensated value outside it comes from a
+// reading that went wrong on the way (the link has no checksum).
+constexpr double kLowestPressure = 300, kHighestPressure = 1100;
+constexpr double kLowestTemperature = -40, kHighestTemperature = 85;
 
 // Widens [min, max] to hold value; a NaN value replaces the maximum.
 void Track(double& min, double& max, double value) {
@@ -38,32 +42,80 @@ void TWmain::OnTimer() {
   // The timer stays off while the tick works, so ticks never pile up.
   Timer1->stop();
   if (Tsensor* sensor = Sensor()) {
-    if (sensor->Measure(false)) UpdateMeasurement();
+    if (sensor->Measure(false)) {
+      TakeSample();
+      UpdateMeasurement();
+    }
   }
   if (!Program().closing) Timer1->start();
 }
 
 void TWmain::StartMeasuring() {
-  if (Tsensor* sensor = Sensor()) sensor->Measure(true);
+  if (Tsensor* sensor = Sensor()) {
+    sensor->Measure(true);
+    TakeSample();
+  }
   LoadSettings("setup.ini");
   UpdateMeasurement();
+}
+
+bool TWmain::IsGoodSample(const Tsensor& sensor) {
+  const double p = sensor.Pressure;
+  const double t = sensor.Temperature;
+  return !sensor.HasError() && p >= kLowestPressure && p <= kHighestPressure &&
+         t >= kLowestTemperature && t <= kHighestTemperature;
+}
+
+void TWmain::TakeSample() {
+  Tsensor* sensor = Sensor();
+  if (!sensor) return;
+  last_sample_good = IsGoodSample(*sensor);
+  if (!last_sample_good) return;
+  p_local = sensor->Pressure;
+  t_local = sensor->Temperature;
+  // An altitude applied before any good sample had no pressure to take as
+  // its reference: the first good sample is it.
+  if (!has_good_sample && altitude_applied) p_ref = p_local;
+  has_good_sample = true;
 }
 
 void TWmain::UpdateMeasurement() {
   Tsensor* sensor = Sensor();
   if (!sensor) return;
-  ShowPressure(sensor->Pressure);
-  ShowTemperature(sensor->Temperature);
-  UpdateDerived();
+  if (last_sample_good) {
+    ShowPressure(p_local);
+    ShowTemperature(t_local);
+    UpdateDerived();
+  } else {
+    ShowReadingFailed();
+  }
   lb_d1->setText(QString::number(sensor->GetD1()));
   lb_d2->setText(QString::number(sensor->GetD2()));
-  // The chart gets the local pressure, not the sea-level pressure.
+  // The chart gets the local pressure, not the sea-level pressure; a failed
+  // sample is no data for it (nor for its log).
+  if (!last_sample_good) return;
   if (TWchart* chart = ChartWindow())
-    chart->AddMeasurement(sensor->GetD1(), sensor->GetD2(), sensor->Pressure, sensor->Temperature,
-                          alt_shown);
+    chart->AddMeasurement(sensor->GetD1(), sensor->GetD2(), p_local, t_local, alt_shown);
+}
+
+void TWmain::ShowReadingFailed() {
+  const QString failed = QStringLiteral("--");
+  lbpressure->setText(failed);
+  lbpresssea->setText(failed);
+  lbcelsius->setText(failed);
+  lbfarenheit->setText(failed);
+  if (TWsmall* small = SmallWindow()) {
+    small->lbcelsius->setText(failed);
+    small->lbpresssea->setText(failed);
+  }
+  // The next good sample is shown whatever its value.
+  p_shown = kNothingShown;
+  t_shown = kNothingShown;
 }
 
 void TWmain::UpdateDerived() {
+  // Everything derived stays as it was while the module fails.
+  if (!last_sample_good) return;
   // Until a local altitude is applied (after the start, or after a new
   // detection put the setting back to 0 m) the first sample stands for 0 m,
   // so the references always belong to the setting shown.
@@ -89,25 +141,27 @@ void TWmain::UpdateSeaLevelPressure() {
   Tsensor* sensor = Sensor();
   if (!sensor) return;
   sea_offset = kStandardSeaLevelPressure - p_std;
-  p_sea = sea_offset + sensor->Pressure;
+  if (!last_sample_good) return;
+  p_sea = sea_offset + p_local;
   lbpresssea->setText(FormatFixed(p_sea, 2));
   // The small window shows the local pressure.
   if (TWsmall* small = SmallWindow())
-    small->lbpresssea->setText(FormatFixed(sensor->Pressure, 2) + " [mbar]");
+    small->lbpresssea->setText(FormatFixed(p_local, 2) + " [mbar]");
 }
 
 void TWmain::UpdateAltitude() {
   Tsensor* sensor = Sensor();
   if (!sensor) return;
   alt_offset = p_ref - p_std;
-  ShowAltitude(AltitudeFromPressure(sensor->Pressure - alt_offset));
+  if (!last_sample_good) return;
+  ShowAltitude(AltitudeFromPressure(p_local - alt_offset));
 }
 
 void TWmain::SetLocalAltitude(double h) {
   Tsensor* sensor = Sensor();
   if (!sensor) return;
   alt_setting = h;
-  p_ref = sensor->Pressure;
+  p_ref = p_local;
   p_std = PressureFromAltitude(h);
   altitude_applied = true;
   lb_alti->setText(FormatFixed(h, 1));
@@ -116,8 +170,8 @@ void TWmain::SetLocalAltitude(double h) {
 
 void TWmain::UpdateMinMax() {
   Tsensor* sensor = Sensor();
-  if (!sensor) return;
-  const double t = sensor->Temperature;
+  if (!sensor || !has_good_sample) return;
+  const double t = t_local;
   if (!minmax_started) {
     // Nothing recorded yet: start from the present values, not from zero.
     Restart(p_sea_min, p_sea_max, p_sea);
@@ -143,7 +197,7 @@ void TWmain::ClearMinMax() {
   if (!sensor) return;
   Restart(p_sea_min, p_sea_max, p_sea);
   Restart(alt_min, alt_max, alt_shown);
-  Restart(t_min, t_max, sensor->Temperature);
+  Restart(t_min, t_max, t_local);
   minmax_started = true;
   UpdateMinMax();
 }

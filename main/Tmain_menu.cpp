@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "chart/Tchart.h"
+#include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -62,6 +63,8 @@ void TWmain::BuildMenu() {
 
   Help1 = MainMenu1->addMenu("Help");
   Mabout = add(Help1, "About", &TWmain::MaboutClick);
+
+  AssignMnemonics(MainMenu1);
 }
 
 void TWmain::ApplyMinimized() {

@@ -4,13 +4,14 @@
 #include <string>
 
 #include "main/Entry.h"
+#include "main/Program.h"
 #include "platform/Clock.h"
 #include "platform/HardwarePort.h"
 #include "platform/QtDialogs.h"
 
 int main(int argc, char** argv) {
   std::string description;
-  std::unique_ptr<PortIo> port = OpenHardwarePort(&description);
+  std::unique_ptr<PortIo> port = OpenHardwarePort(&description, &Program().port_finding);
   SystemClock clock;
   QtDialogs dialogs;
   return RunProgram(argc, argv, *port, clock, dialogs);

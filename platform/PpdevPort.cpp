@@ -15,13 +15,16 @@ void SetError(std::string* error, const std::string& text) {
 }
 }  // namespace
 
-std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::string* error) {
+std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::string* error,
+                                           int* error_number) {
   const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
+    if (error_number != nullptr) *error_number = errno;
     SetError(error, device + ": " + std::strerror(errno));
     return nullptr;
   }
   if (::ioctl(fd, PPCLAIM) != 0) {
+    if (error_number != nullptr) *error_number = errno;
     SetError(error, device + ": cannot claim the port: " + std::strerror(errno));
     ::close(fd);
     return nullptr;

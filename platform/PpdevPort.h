@@ -14,9 +14,9 @@ class PpdevPort : public PortIo {
   static constexpr const char* kDefaultDevice = "/dev/parport0";
 
   // Opens and claims the device; on failure returns null and, when asked,
-  // says why in `error`.
+  // says why in `error` and gives the errno of the failed step.
   static std::unique_ptr<PpdevPort> Open(const std::string& device = kDefaultDevice,
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr, int* error_number = nullptr);
   ~PpdevPort() override;
 
   PpdevPort(const PpdevPort&) = delete;

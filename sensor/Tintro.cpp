@@ -47,12 +47,12 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
 
   AddLabel(Panel1, "Barometer / Altimeter software for Windows 9x/NT/2000", QRect(24, 24, 220, 32),
            true);
-  AddLabel(Panel1, "Nimbaro Instruments - the Nimbaro sensor module is required",
-           QRect(8, 64, 265, 41), false);
+  AddLabel(Panel1, "Norvatech - the Norvatech sensor module is required", QRect(8, 64, 265, 41),
+           false);
   auto* logo = new QLabel(Panel1);
   logo->setGeometry(16, 112, 241, 33);
   logo->setPixmap(AssetPixmap("logo", QSize(241, 33)));
-  AddLabel(Panel1, "nimbaro.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
+  AddLabel(Panel1, "www.norvatech.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
 
   lbstatus = AddLabel(this, "", QRect(20, 208, 265, 25), false);
   QPalette blue = lbstatus->palette();
@@ -98,9 +98,11 @@ void TWintro::OnTimer() {
         Timer1->stop();
         lbstatus->setText("Error: No module found on LPT1");
         if (program.dialogs != nullptr) {
-          program.dialogs->Information(
+          std::string text =
               "Note: No module found on parallel port, please check the connection and/or "
-              "plug-in the module.\n");
+              "plug-in the module.\n";
+          if (!program.port_finding.empty()) text += "\n" + program.port_finding + "\n";
+          program.dialogs->Information(text);
         }
         Timer1->start();
       } else {

@@ -21,7 +21,7 @@ namespace {
 std::vector<std::string> Captions(const QMenu* menu) {
   std::vector<std::string> captions;
   for (const QAction* action : menu->actions())
-    captions.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+    captions.push_back(action->isSeparator() ? "-" : action->text().remove('&').toStdString());
   return captions;
 }
 
@@ -50,10 +50,10 @@ class MenuTest : public MainWindowTest {
 TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
   const QList<QAction*> menus = wmain->MainMenu1->actions();
   ASSERT_EQ(menus.size(), 4);
-  EXPECT_EQ(menus[0]->text(), "File");
-  EXPECT_EQ(menus[1]->text(), "Plots");
-  EXPECT_EQ(menus[2]->text(), "Settings");
-  EXPECT_EQ(menus[3]->text(), "Help");
+  EXPECT_EQ(menus[0]->text(), "&File");
+  EXPECT_EQ(menus[1]->text(), "&Plots");
+  EXPECT_EQ(menus[2]->text(), "&Settings");
+  EXPECT_EQ(menus[3]->text(), "&Help");
   EXPECT_EQ(
       Captions(wmain->File1),
       (std::vector<std::string>{"Detect module on LPT1", "-", "Load settings ...",
