@@ -14,7 +14,7 @@
 //   thermo_scale                              (41x161, drawn for that size)
 //   trend_quick_up, trend_slow_up, trend_quick_down, trend_slow_down (17x33)
 //   trend_unch                                (33x33)
-//   logo                                      (241x33, wordmark "Nimbaro")
+//   logo                                      (241x33, wordmark "Norvatech")
 //   about                                     (310x240 about-box scene)
 //   app_icon                                  (square program icon)
 

@@ -9,6 +9,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
+#include "BuildDate.h"
 #include "assets/Assets.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
@@ -43,15 +44,16 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   picture->setPixmap(AssetPixmap("about", QSize(310, 240)));
 
   // White texts drawn over the picture (labels are transparent by default).
-  AddLabel(panel, "Nimbaro Barometer", QRect(16, 8, 313, 29), ArialFont(24, true), Qt::white,
+  AddLabel(panel, "Norvatech Barometer", QRect(16, 8, 313, 29), ArialFont(24, true), Qt::white,
            Qt::AlignCenter);
   AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialFont(13, true), Qt::white);
-  AddLabel(panel, "nimbaro.example", QRect(180, 232, 133, 16), ArialFont(13, true), Qt::white);
+  AddLabel(panel, "www.norvatech.example", QRect(180, 232, 133, 16), ArialFont(13, true),
+           Qt::white);
 
   AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialFont(11, true), Qt::black);
-  AddLabel(panel, "Nimbaro software team", QRect(152, 256, 153, 16), ArialFont(13, false),
+  AddLabel(panel, "Norvatech software team", QRect(152, 256, 153, 16), ArialFont(13, false),
            Qt::black);
-  AddLabel(panel, "Nimbaro Instruments", QRect(152, 272, 153, 16), ArialFont(13, false), Qt::black);
+  AddLabel(panel, "Norvatech", QRect(152, 272, 153, 16), ArialFont(13, false), Qt::black);
   AddLabel(panel, "Europe", QRect(152, 288, 153, 16), ArialFont(13, false), Qt::black);
   AddLabel(panel, "Compilation Date:", QRect(8, 304, 140, 16), ArialFont(11, true), Qt::black);
   lb_date = AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialFont(13, false),
@@ -77,14 +79,7 @@ void TWabout::bt_okClick() {
 }
 
 QString TWabout::BuildDate() {
-#ifdef BAROMETER_BUILD_DATE
   return QString::fromLatin1(BAROMETER_BUILD_DATE);
-#else
-  // The compiler's date pads a one-digit day with a blank ("Dec  8 2026").
-  QString date = QString::fromLatin1(__DATE__);
-  if (date.size() > 4 && date[4] == ' ') date[4] = '0';
-  return date;
-#endif
 }
 
 void TWabout::showEvent(QShowEvent* event) {
