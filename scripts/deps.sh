@@ -1,11 +1,13 @@
-# Installs the Debian packages that building, testing and running need,
-# when any is missing. Sourced by ./run and ./test.
+# Installs the Debian packages that building, testing, running and packaging
+# need, when any is missing. Sourced by ./run, ./test and packaging/make-deb.
 BAROMETER_PACKAGES=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   locales
+  # the Debian package and its check (packaging/check)
+  dpkg-dev file desktop-file-utils appstream
 )
 
 barometer_install_deps() {
