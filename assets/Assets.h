@@ -17,6 +17,10 @@
 //   logo                                      (241x33, wordmark "Norvatech")
 //   about                                     (310x240 about-box scene)
 //   app_icon                                  (square program icon)
+//   sampling                                  (253x123 sampling sequence)
+//   altitude_site                             (253x123 altitude above sea)
+//   forecast                                  (253x123 rising and falling)
+//   sky_sunny, sky_variable, sky_overcast, sky_rainy (64x48 sky tiles)
 
 // Renders the named picture into a transparent pixmap of exactly `size`
 // device-independent pixels. The picture keeps its aspect ratio and is

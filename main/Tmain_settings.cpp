@@ -236,7 +236,9 @@ void TWmain::SetParameter(uint8_t index, double value) {
   Tsensor* sensor = Sensor();
   switch (index) {
     case kSamplingN:
-      if (sensor) sensor->SetSampleCount(value);
+      // A sequence holds the program for about 2 x n conversions: more than
+      // 100 would freeze it, so larger values are held at 100.
+      if (sensor) sensor->SetSampleCount(value > 100 ? 100 : value);
       break;
     case kSamplingTs:
       // A new interval takes a sample at once.
