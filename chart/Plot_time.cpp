@@ -240,14 +240,22 @@ void Tplot_time::SyncGeometry() {
 }
 
 void Tplot_time::RedrawIfNeeded() {
-  if (!needs_redraw_) return;
-  DrawComponent();
-  needs_redraw_ = false;
+  if (needs_redraw_) DrawComponent();
+}
+
+bool Tplot_time::InHiddenWindow() const {
+  // A plot without a parent is drawn for its picture alone (an off-screen
+  // rendering); it never waits for a window.
+  return parentWidget() != nullptr && !isVisible();
 }
 
 void Tplot_time::Paint() {
   SyncGeometry();
-  RedrawIfNeeded();
+  // Off screen nothing is drawn: the mark stays, and the paint that comes
+  // with showing the window draws the picture from the samples as they are
+  // then. The picture depends on the stored state alone, so it is the one
+  // that drawing every sample would have left.
+  if (!InHiddenWindow()) RedrawIfNeeded();
   update();
 }
 
@@ -305,6 +313,8 @@ void Tplot_time::DrawComponent() {
   if (!VisibleFlag()) return;
   UpdateDrawScaling();
   if (image_.isNull()) return;
+  // The picture is about to show the present state; nothing stays pending.
+  needs_redraw_ = false;
   const int w = image_.width();
   const int h = image_.height();
 
