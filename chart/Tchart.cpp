@@ -91,6 +91,7 @@ QLabel* AddTitle(QWidget* parent, const QString& text, const QRect& geometry) {
   label->setAlignment(Qt::AlignCenter);
   label->setWordWrap(true);
   label->setGeometry(geometry);
+  label->setAutoFillBackground(true);
   return label;
 }
 
@@ -99,6 +100,7 @@ QLabel* AddLabel(QWidget* parent, const QRect& geometry, Qt::Alignment align, bo
   label->setAlignment(align);
   label->setWordWrap(wrap);
   label->setGeometry(geometry);
+  label->setAutoFillBackground(true);
   return label;
 }
 
@@ -268,10 +270,18 @@ std::string TWchart::DateTimeText(std::time_t t) {
 
 void TWchart::UpdateTimeLabels(const Tplot_time* plot, const Labels& labels) {
   if (plot == nullptr) return;
-  labels.at0->setText(FormatTimeLabel(plot->GetRangeTempsAtX(0.0)));
-  labels.at33->setText(FormatTimeLabel(plot->GetRangeTempsAtX(0.33)));
-  labels.at66->setText(FormatTimeLabel(plot->GetRangeTempsAtX(0.66)));
-  labels.at100->setText(FormatTimeLabel(plot->GetRangeTempsAtX(1.0)));
+  // The labels are narrower than a whole date: each breaks after the day,
+  // so that all eight read alike (date above, time and year below).
+  auto show = [plot](QLabel* label, double fraction) {
+    QString text = FormatTimeLabel(plot->GetRangeTempsAtX(fraction));
+    const int blank = text.indexOf(' ', 4);
+    if (blank > 0) text[blank] = '\n';
+    label->setText(text);
+  };
+  show(labels.at0, 0.0);
+  show(labels.at33, 0.33);
+  show(labels.at66, 0.66);
+  show(labels.at100, 1.0);
 }
 
 void TWchart::UpdateValueLabels(const Tplot_time* plot, const Labels& labels) {

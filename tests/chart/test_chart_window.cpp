@@ -227,7 +227,7 @@ TEST_F(ChartTest, TimeLabelsShowLocalTimeWithoutWeekday) {
   EXPECT_EQ(TWchart::FormatTimeLabel(1e300).toStdString(), "");
   EXPECT_EQ(TWchart::FormatTimeLabel(std::nan("")).toStdString(), "");
   // Before the first sample every time label shows calendar second 0.
-  EXPECT_EQ(Text(Chart()->lb_tx100), "Jan 01 00:00:00 1970\n");
+  EXPECT_EQ(Text(Chart()->lb_tx100), "Jan 01\n00:00:00 1970\n");
 }
 
 TEST_F(ChartTest, RangeDialogChecksEveryFieldAndAppliesOnOk) {
