@@ -17,6 +17,8 @@ class QPaintEvent;
 // control moved or changed size) and copied to the screen on every paint.
 // When there are more samples than pixel columns, each column shows the span
 // of its samples as a vertical bar, so drawing cost is bounded by the width.
+// A plot inside a window that is not shown records its samples but draws
+// nothing until the window shows again (or DrawComponent is called).
 //
 // The time stamps are never interpreted; GetRangeTempsAtX hands back the one
 // found at a fraction of the history, for the caller's axis labels.
@@ -68,7 +70,8 @@ class Tplot_time : public QWidget {
   // in use.
   void GetArrayRange();
   // Brings the image up to date (new size, pending redraw) and schedules the
-  // copy to the screen.
+  // copy to the screen. Inside a hidden window the redraw waits for the
+  // window to show.
   void Paint();
   // Derives the value-to-row and sample-to-column mapping from the range in
   // use and the size.
@@ -77,7 +80,8 @@ class Tplot_time : public QWidget {
   // first .. last, for one column of the compressed drawing. Virtual so that
   // a test can watch the spans the drawing asks for.
   virtual void MinMaxInOut(int first, int last);
-  // Redraws the image now (nothing when the plot is hidden).
+  // Redraws the image now and clears the redraw mark (nothing when the plot
+  // itself is hidden).
   void DrawComponent();
 
   QColor BackColor() const { return back_color_; }
@@ -118,6 +122,8 @@ class Tplot_time : public QWidget {
   void SyncGeometry();
   // Redraws the image if it is marked.
   void RedrawIfNeeded();
+  // True while the plot sits in a window that is not shown.
+  bool InHiddenWindow() const;
   // Pixel row of a value under the current scaling.
   int RowOf(double v) const;
 

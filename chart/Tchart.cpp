@@ -1,19 +1,67 @@
 #include "chart/Tchart.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
-#include <ctime>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <charconv>
+#include <cmath>
 
+#include "atmosphere/Lib_vc.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "sensor/Tsensor_wc.h"
 
 namespace {
+
+// Setting indexes the log header reads from the main window.
+constexpr uint8_t kSamplingN = 1;
+constexpr uint8_t kSamplingTs = 2;
+constexpr uint8_t kAltitude = 3;
+constexpr uint8_t kSeaOffset = 8;
+
+constexpr int kRecBlinkMs = 600;
+
+// printf's "%.<decimals>f" in the C locale, whatever the process locale.
+std::string Fixed(double value, int decimals) {
+  char buffer[400];  // the widest double in fixed notation, sign and decimals
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc()) return "?";
+  return std::string(buffer, result.ptr);
+}
+
+std::string Hex(int32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(value));
+  return buffer;
+}
+
+// Calendar second t (truncated toward zero) in local time; false when t lies
+// outside the calendar the C library can convert.
+bool LocalTime(double t, std::tm* out) {
+  // Far beyond any year an int holds, but inside time_t.
+  constexpr double kLimit = 1e17;
+  if (!(t > -kLimit && t < kLimit)) return false;
+  const auto seconds = static_cast<std::time_t>(t);
+  return localtime_r(&seconds, out) != nullptr;
+}
 
 QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
   auto* panel = new QFrame(parent);
@@ -43,48 +91,269 @@ QLabel* AddTitle(QWidget* parent, const QString& text, const QRect& geometry) {
   label->setAlignment(Qt::AlignCenter);
   label->setWordWrap(true);
   label->setGeometry(geometry);
+  label->setAutoFillBackground(true);
+  return label;
+}
+
+QLabel* AddLabel(QWidget* parent, const QRect& geometry, Qt::Alignment align, bool wrap) {
+  auto* label = new QLabel(parent);
+  label->setAlignment(align);
+  label->setWordWrap(wrap);
+  label->setGeometry(geometry);
+  label->setAutoFillBackground(true);
   return label;
 }
 
 }  // namespace
 
-TWchart::TWchart(QWidget* parent) : QWidget(parent) {
+// ---------------------------------------------------------------------------
+// Construction
+
+TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle("Data recorder");
-  setFixedSize(654, 522);
-  move(321, 140);
   setFont(ArialFont(11));
+  move(321, 140);
 
-  QFrame* upper = AddPanel(this, QRect(8, 0, 641, 241));
-  altitude_plot = AddPlot(upper);
+  client = new QWidget(this);
+  client->setFixedSize(654, 522);
+  setCentralWidget(client);
+
+  const Qt::Alignment value_align = Qt::AlignRight | Qt::AlignVCenter;
+  const Qt::Alignment time_left = Qt::AlignLeft | Qt::AlignTop;
+  const Qt::Alignment time_centre = Qt::AlignHCenter | Qt::AlignTop;
+  const Qt::Alignment time_right = Qt::AlignRight | Qt::AlignTop;
+
+  Panel2 = AddPanel(client, QRect(8, 0, 641, 241));
+  altitude_plot = AddPlot(Panel2);
   altitude_plot->hide();
-  pressure_plot = AddPlot(upper);
-  AddTitle(upper, "Pressure [mbar]", QRect(8, 80, 81, 33));
-  lb_p = AddTitle(upper, "Chart of pressure vs time", QRect(272, 216, 185, 17));
+  pressure_plot = AddPlot(Panel2);  // created last, so it lies on top
+  lb_press = AddTitle(Panel2, "", QRect(8, 80, 81, 33));
+  lb_ph100 = AddLabel(Panel2, QRect(16, 8, 76, 13), value_align, false);
+  lb_ph66 = AddLabel(Panel2, QRect(16, 64, 76, 13), value_align, false);
+  lb_ph33 = AddLabel(Panel2, QRect(16, 120, 76, 13), value_align, false);
+  lb_ph0 = AddLabel(Panel2, QRect(16, 168, 76, 13), value_align, false);
+  lb_px0 = AddLabel(Panel2, QRect(97, 192, 88, 25), time_left, true);
+  lb_px33 = AddLabel(Panel2, QRect(233, 192, 80, 25), time_centre, true);
+  lb_px66 = AddLabel(Panel2, QRect(425, 192, 72, 25), time_centre, true);
+  lb_px100 = AddLabel(Panel2, QRect(561, 192, 72, 25), time_right, true);
+  lb_p = AddTitle(Panel2, "", QRect(272, 216, 185, 17));
 
-  QFrame* lower = AddPanel(this, QRect(8, 248, 641, 241));
-  temperature_plot = AddPlot(lower);
-  AddTitle(lower, QString::fromUtf8("Temperature [\u00b0C]"), QRect(8, 80, 81, 33));
-  Label2 = AddTitle(lower, "Temperature Chart vs time", QRect(272, 216, 185, 17));
+  Panel1 = AddPanel(client, QRect(8, 248, 641, 241));
+  temperature_plot = AddPlot(Panel1);
+  Label3 = AddTitle(Panel1, QString::fromUtf8("Temperature [\u00b0C]"), QRect(8, 80, 81, 33));
+  lb_th100 = AddLabel(Panel1, QRect(16, 8, 76, 13), value_align, false);
+  lb_th66 = AddLabel(Panel1, QRect(16, 64, 76, 13), value_align, false);
+  lb_th33 = AddLabel(Panel1, QRect(16, 120, 76, 13), value_align, false);
+  lb_th0 = AddLabel(Panel1, QRect(16, 168, 76, 13), value_align, false);
+  lb_tx0 = AddLabel(Panel1, QRect(97, 192, 80, 25), time_left, true);
+  lb_tx33 = AddLabel(Panel1, QRect(241, 192, 72, 25), time_centre, true);
+  lb_tx66 = AddLabel(Panel1, QRect(416, 192, 81, 25), time_centre, true);
+  lb_tx100 = AddLabel(Panel1, QRect(560, 192, 73, 25), time_right, true);
+  Label2 = AddTitle(Panel1, "Temperature Chart vs time", QRect(272, 216, 185, 17));
+
+  lb_rec = new QLabel("REC", client);
+  lb_rec->setGeometry(8, 496, 49, 18);
+  lb_rec->setAlignment(Qt::AlignCenter);
+  lb_rec->setFont(ArialFont(15, true));
+  lb_rec->setAutoFillBackground(true);
+  QPalette rec_palette = lb_rec->palette();
+  rec_palette.setColor(QPalette::Window, Qt::black);
+  rec_palette.setColor(QPalette::WindowText, Qt::red);
+  lb_rec->setPalette(rec_palette);
+  lb_rec->hide();
+
+  Button1 = new QPushButton("Clear Charts", client);
+  Button1->setGeometry(304, 496, 105, 25);
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+  BuildMenu();
+  // The client area is fixed; the window is as large as it and the menu bar.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  timer_rec = new QTimer(this);
+  timer_rec->setInterval(kRecBlinkMs);
+  timer_rec->setSingleShot(true);
+  connect(timer_rec, &QTimer::timeout, this, [this] { OnTimer(); });
 
   Program().Wchart_alive = true;
 }
 
-TWchart::~TWchart() = default;
+void TWchart::BuildMenu() {
+  MainMenu1 = menuBar();
+  File1 = MainMenu1->addMenu("File");
+  Storesamplestofile1 = File1->addAction("Begin data logging");
+  Enddatalogging1 = File1->addAction("End data logging");
+  Enddatalogging1->setEnabled(false);
+  File1->addSeparator();
+  Hide1 = File1->addAction("Close");
 
-void TWchart::AddMeasurement(int32_t, int32_t, double pressure, double temperature,
+  Tools1 = MainMenu1->addMenu("Tools");
+  Setupdisplayrange1 = Tools1->addAction("Setup display range");
+  Setupdisplayrange1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  // One group of two view items; neither ever carries a mark.
+  ViewGroup1 = new QActionGroup(this);
+  PressureTemperature1 = Tools1->addAction("Show Pressure + Temperature");
+  AltitudeTemperature1 = Tools1->addAction("Show Altitude + Temperature");
+  ViewGroup1->addAction(PressureTemperature1);
+  ViewGroup1->addAction(AltitudeTemperature1);
+
+  connect(Storesamplestofile1, &QAction::triggered, this, [this] { Storesamplestofile1Click(); });
+  connect(Enddatalogging1, &QAction::triggered, this, [this] { Enddatalogging1Click(); });
+  connect(Hide1, &QAction::triggered, this, [this] { Hide1Click(); });
+  connect(Setupdisplayrange1, &QAction::triggered, this, [this] { Setupdisplayrange1Click(); });
+  connect(PressureTemperature1, &QAction::triggered, this, [this] { PressureTemperature1Click(); });
+  connect(AltitudeTemperature1, &QAction::triggered, this, [this] { AltitudeTemperature1Click(); });
+}
+
+TWchart::~TWchart() {
+  OnDestroy();
+  if (Program().Wchart == this) Program().Wchart_alive = false;
+}
+
+// ---------------------------------------------------------------------------
+// Measurements, labels and views
+
+void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature,
                              double altitude) {
   ++measurement_count_;
-  // One stamp for all three plots, in whole calendar seconds.
+  // One stamp for all three plots and the log row, in whole calendar seconds.
   Clock* clock = Program().clock;
-  const double stamp = static_cast<double>(clock != nullptr ? clock->Now() : std::time(nullptr));
-  pressure_plot->AddSample(pressure, stamp);
-  altitude_plot->AddSample(altitude, stamp);
-  temperature_plot->AddSample(temperature, stamp);
+  const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
+  const auto stamp = static_cast<double>(now);
+  if (pressure_plot) pressure_plot->AddSample(pressure, stamp);
+  if (temperature_plot) temperature_plot->AddSample(temperature, stamp);
+  if (altitude_plot) altitude_plot->AddSample(altitude, stamp);
+
+  UpdateTemperatureTimeLabels();
+  if (View == 0)
+    UpdatePressureTimeLabels();
+  else
+    UpdateAltitudeTimeLabels();
+
+  // Only the shown upper plot's flag is checked: the other one stays set
+  // until a change of view rewrites the labels.
+  if (View == 0) {
+    if (pressure_plot && pressure_plot->YScaleChangedSinceLastCheck()) UpdatePressureValueLabels();
+  } else if (altitude_plot && altitude_plot->YScaleChangedSinceLastCheck()) {
+    UpdateAltitudeValueLabels();
+  }
+  if (temperature_plot && temperature_plot->YScaleChangedSinceLastCheck())
+    UpdateTemperatureValueLabels();
+
+  if (LogFile == nullptr) return;
+  lb_rec->hide();
+  if (!timer_rec->isActive()) timer_rec->start();
+  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) WriteFailed();
+}
+
+QString TWchart::FormatTimeLabel(double t) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm local{};
+  if (!LocalTime(t, &local) || local.tm_mon < 0 || local.tm_mon > 11) return QString();
+  char text[64];
+  std::snprintf(text, sizeof text, "%s %02d %02d:%02d:%02d %lld\n", kMonths[local.tm_mon],
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<long long>(local.tm_year) + 1900);
+  return QString::fromLatin1(text).left(39);
+}
+
+std::string TWchart::DateTimeText(std::time_t t) {
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return std::string();
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d",
+                static_cast<long long>(local.tm_year) + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+void TWchart::UpdateTimeLabels(const Tplot_time* plot, const Labels& labels) {
+  if (plot == nullptr) return;
+  // The labels are narrower than a whole date: each breaks after the day,
+  // so that all eight read alike (date above, time and year below).
+  auto show = [plot](QLabel* label, double fraction) {
+    QString text = FormatTimeLabel(plot->GetRangeTempsAtX(fraction));
+    const int blank = text.indexOf(' ', 4);
+    if (blank > 0) text[blank] = '\n';
+    label->setText(text);
+  };
+  show(labels.at0, 0.0);
+  show(labels.at33, 0.33);
+  show(labels.at66, 0.66);
+  show(labels.at100, 1.0);
+}
+
+void TWchart::UpdateValueLabels(const Tplot_time* plot, const Labels& labels) {
+  if (plot == nullptr) return;
+  const double high = plot->GetRangeYHigh();
+  const double low = plot->GetRangeYLow();
+  labels.at100->setText(FormatFixed(high, 2));
+  labels.at0->setText(FormatFixed(low, 2));
+  labels.at66->setText(FormatFixed(low + (high - low) * 2 / 3, 2));
+  labels.at33->setText(FormatFixed(low + (high - low) / 3, 2));
+}
+
+void TWchart::UpdatePressureTimeLabels() {
+  UpdateTimeLabels(pressure_plot, {lb_px0, lb_px33, lb_px66, lb_px100});
+}
+
+void TWchart::UpdateAltitudeTimeLabels() {
+  UpdateTimeLabels(altitude_plot, {lb_px0, lb_px33, lb_px66, lb_px100});
+}
+
+void TWchart::UpdateTemperatureTimeLabels() {
+  UpdateTimeLabels(temperature_plot, {lb_tx0, lb_tx33, lb_tx66, lb_tx100});
+}
+
+void TWchart::UpdatePressureValueLabels() {
+  UpdateValueLabels(pressure_plot, {lb_ph0, lb_ph33, lb_ph66, lb_ph100});
+}
+
+void TWchart::UpdateAltitudeValueLabels() {
+  UpdateValueLabels(altitude_plot, {lb_ph0, lb_ph33, lb_ph66, lb_ph100});
+}
+
+void TWchart::UpdateTemperatureValueLabels() {
+  UpdateValueLabels(temperature_plot, {lb_th0, lb_th33, lb_th66, lb_th100});
+}
+
+void TWchart::RefreshView(bool force) {
+  if (!pressure_plot || !altitude_plot || !temperature_plot) return;
+  if (ShownView != View || force) {
+    if (View == 0) {
+      pressure_plot->show();
+      altitude_plot->hide();
+      lb_p->setText("Chart of pressure vs time");
+      lb_press->setText("Pressure [mbar]");
+      UpdatePressureValueLabels();
+    } else {
+      pressure_plot->hide();
+      altitude_plot->show();
+      lb_p->setText("Chart of altitude vs time");
+      lb_press->setText("Altitude [m]");
+      UpdateAltitudeValueLabels();
+    }
+    ShownView = View;
+  }
+
+  // The upper plot that was hidden skipped its drawing; it is drawn now.
+  Tplot_time* upper = View == 0 ? pressure_plot : altitude_plot;
+  if (View == 0)
+    UpdatePressureTimeLabels();
+  else
+    UpdateAltitudeTimeLabels();
+  upper->DrawComponent();
+  upper->Paint();
+
+  UpdateTemperatureValueLabels();
+  UpdateTemperatureTimeLabels();
+  temperature_plot->Paint();
 }
 
 void TWchart::ResetToAutoscale() {
-  for (Tplot_time* plot : {pressure_plot, altitude_plot, temperature_plot})
-    plot->SetAutoScaleY(true);
+  for (Tplot_time* plot : {pressure_plot, temperature_plot, altitude_plot})
+    if (plot) plot->SetAutoScaleY(true);
   ProgramState& program = Program();
   if (TWrange* range = program.Wrange; range != nullptr && program.Wrange_alive) {
     range->SetPressureAutoscale(true);
@@ -94,7 +363,18 @@ void TWchart::ResetToAutoscale() {
   RefreshView(false);
 }
 
-void TWchart::RefreshView(bool) {}
+// ---------------------------------------------------------------------------
+// Commands
+
+void TWchart::OnShow() {
+  RefreshView(true);
+}
+
+void TWchart::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The plots are visible by now; they draw what they recorded while hidden.
+  OnShow();
+}
 
 void TWchart::OnClose() {
   hide();
@@ -106,4 +386,162 @@ void TWchart::OnClose() {
 void TWchart::closeEvent(QCloseEvent* event) {
   event->ignore();
   OnClose();
+}
+
+void TWchart::Hide1Click() {
+  OnClose();
+}
+
+void TWchart::PressureTemperature1Click() {
+  View = 0;
+  RefreshView(true);
+}
+
+void TWchart::AltitudeTemperature1Click() {
+  View = 1;
+  RefreshView(true);
+}
+
+void TWchart::Button1Click() {
+  for (Tplot_time* plot : {temperature_plot, pressure_plot, altitude_plot})
+    if (plot) plot->ClearContent();
+  RefreshView(true);
+}
+
+void TWchart::Setupdisplayrange1Click() {
+  ProgramState& program = Program();
+  if (TWrange* range = program.Wrange; range != nullptr && program.Wrange_alive) {
+    auto fill = [](QLineEdit* high, QLineEdit* low, const Tplot_time* plot) {
+      if (plot == nullptr) return;
+      high->setText(FormatFixed(plot->GetRangeYHigh(), 2));
+      low->setText(FormatFixed(plot->GetRangeYLow(), 2));
+    };
+    fill(range->ed_ph, range->ed_pl, pressure_plot);
+    fill(range->ed_ah, range->ed_al, altitude_plot);
+    fill(range->ed_th, range->ed_tl, temperature_plot);
+    range->exec();
+  }
+  // Whatever the dialog did, the view is applied afresh.
+  ShownView = View == 0 ? 1 : 0;
+  RefreshView(true);
+}
+
+// ---------------------------------------------------------------------------
+// Data log
+
+void TWchart::Storesamplestofile1Click() {
+  Dialogs* dialogs = Program().dialogs;
+  if (dialogs == nullptr) return;
+  std::string name = log_file_name;
+  if (!dialogs->SaveFileName(name, "dat")) return;
+  log_file_name = name;
+
+  // A log still open ends first, so that every way out below leaves the
+  // window in its idle state.
+  if (LogFile != nullptr) Enddatalogging1Click();
+
+  if (FileExists(name) &&
+      !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?")) {
+    return;
+  }
+  // Binary mode: lines end with a line feed alone, bytes go out as written.
+  LogFile = std::fopen(name.c_str(), "wb");
+  if (LogFile == nullptr) {
+    dialogs->Error("Error : Unable to open output file " + name);
+    return;
+  }
+  log_path_ = name;
+
+  Clock* clock = Program().clock;
+  const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
+  if (!WriteHeader(now)) {
+    WriteFailed();
+    return;
+  }
+  Storesamplestofile1->setEnabled(false);
+  Enddatalogging1->setEnabled(true);
+  lb_rec->show();
+}
+
+bool TWchart::WriteHeader(std::time_t now) {
+  ProgramState& program = Program();
+  TWmain* main_window = program.Wmain_alive ? program.Wmain : nullptr;
+  // Without the main window there is nothing to document: rows only.
+  if (main_window == nullptr) return true;
+
+  Tsensor_wc calibration;
+  calibration.Clear();
+  main_window->GetCalibration(&calibration);
+
+  std::string text;
+  text += "#    Datafile for Norvatech PC-Port Altimeter\n\n";
+  text += "#    Measurement start date : " + DateTimeText(now) + "\n\n";
+  text += "#    Calibration words :\n";
+  text += "#                        W1 = 0x" + Hex(calibration.W1) + "\n";
+  text += "#                        W2 = 0x" + Hex(calibration.W2) + "\n";
+  text += "#                        W3 = 0x" + Hex(calibration.W3) + "\n";
+  text += "#                        W4 = 0x" + Hex(calibration.W4) + "\n";
+  text += "#    Calibration coeff :\n";
+  text += "#                        C1 = " + std::to_string(calibration.C1) + "\n";
+  text += "#                        C2 = " + std::to_string(calibration.C2) + "\n";
+  text += "#                        C3 = " + std::to_string(calibration.C3) + "\n";
+  text += "#                        C4 = " + std::to_string(calibration.C4) + "\n";
+  text += "#                        C5 = " + std::to_string(calibration.C5) + "\n";
+  text += "#                        C6 = " + std::to_string(calibration.C6) + "\n\n";
+  text +=
+      "#    Temperature [\xB0"
+      "C]\n";  // the degree sign as one byte
+  text += "#    Pressure    [mbar]\n";
+  text += "#    Altitude    [m]\n\n";
+  text += "#    Local Altitude = " + Fixed(main_window->GetParameter(kAltitude), 3) + " [m]\n";
+  text += "#    Sampling N  = " + Fixed(main_window->GetParameter(kSamplingN), 0) +
+          " (number of measures/sample)\n";
+  text += "#    Sampling TS = " + Fixed(main_window->GetParameter(kSamplingTs), 0) + " [s]\n";
+  text +=
+      "#    Pressure difference to sea level = " + Fixed(main_window->GetParameter(kSeaOffset), 1) +
+      " [mbar]\n\n";
+  text += "#(DateTime;D1;D2;Pressure;Temperature;Altitude)\n";
+  return std::fwrite(text.data(), 1, text.size(), LogFile) == text.size() &&
+         std::fflush(LogFile) == 0;
+}
+
+bool TWchart::WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
+                       double altitude) {
+  std::string row = DateTimeText(now);
+  row += ';' + std::to_string(d1) + ';' + std::to_string(d2) + ';' + Fixed(pressure, 2) + ';' +
+         Fixed(temperature, 2) + ';' + Fixed(altitude, 2) + '\n';
+  return std::fwrite(row.data(), 1, row.size(), LogFile) == row.size() && std::fflush(LogFile) == 0;
+}
+
+void TWchart::WriteFailed() {
+  // Logging ends before the message shows: measurements keep arriving behind
+  // the box and must not write (and report) again.
+  const std::string name = log_path_;
+  Enddatalogging1Click();
+  if (Dialogs* dialogs = Program().dialogs)
+    dialogs->Error("Error : Unable to write output file " + name);
+}
+
+void TWchart::Enddatalogging1Click() {
+  lb_rec->hide();
+  timer_rec->stop();
+  Storesamplestofile1->setEnabled(true);
+  Enddatalogging1->setEnabled(false);
+  if (LogFile != nullptr) {
+    std::fclose(LogFile);
+    LogFile = nullptr;
+  }
+}
+
+void TWchart::OnTimer() {
+  if (LogFile != nullptr) lb_rec->show();
+  timer_rec->stop();
+}
+
+void TWchart::OnDestroy() {
+  if (timer_rec != nullptr) timer_rec->stop();
+  if (LogFile != nullptr) {
+    std::fclose(LogFile);
+    LogFile = nullptr;
+  }
 }

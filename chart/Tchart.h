@@ -1,44 +1,161 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
+#include <QString>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
 
+class QAction;
+class QActionGroup;
 class QCloseEvent;
+class QFrame;
 class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QShowEvent;
+class QTimer;
 class Tplot_time;
 
 // The "Data recorder" window. It receives every measurement from the main
 // window, shown or hidden, and keeps the last hour of pressure, altitude and
-// temperature in its plots. The axis labels, the altitude view, the range
-// settings and the data log come with the rest of the chart work.
-class TWchart : public QWidget {
+// temperature in its plots: the upper chart shows the pressure or the
+// altitude, the lower one the temperature, each with four time labels under
+// it and four value labels beside it. It also writes the data log and opens
+// the display-range dialog.
+//
+// While the window is hidden its plots record but do not draw; showing it
+// draws each shown plot from its samples as they are then.
+class TWchart : public QMainWindow {
  public:
+  // Text of a time label for calendar second t (local time, e.g.
+  // "Feb 20 10:44:55 2001\n"); empty when t has no local time.
+  static QString FormatTimeLabel(double t);
+  // Local date and time as "YYYY-MM-DD HH:MM:SS"; empty when t has none.
+  static std::string DateTimeText(std::time_t t);
+
   explicit TWchart(QWidget* parent = nullptr);
   ~TWchart() override;
 
   // One new sample: raw D1 and D2, local pressure [mbar], temperature [deg C]
   // and the altitude the main window shows [m], stamped with the calendar
-  // time and added to the three plots.
+  // time, added to the three plots, shown in the labels and, while logging,
+  // written to the data log.
   void AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature, double altitude);
   // Puts the plots and the range dialog into autoscale mode (start-up).
   void ResetToAutoscale();
-  // Reapplies the view; force redraws even when the view did not change.
+  // Applies the view (plot, captions, value labels) when it changed or when
+  // forced, then brings the shown plots and their labels up to date.
   void RefreshView(bool force);
 
-  // Hides the window and clears the main window's "View Chart" mark.
+  void UpdatePressureTimeLabels();
+  void UpdateAltitudeTimeLabels();
+  void UpdateTemperatureTimeLabels();
+  void UpdatePressureValueLabels();
+  void UpdateAltitudeValueLabels();
+  void UpdateTemperatureValueLabels();
+
+  // ---- Commands and events ----
+  void OnShow();
+  // The close box: hides the window and clears the main window's "View
+  // Chart" mark.
   void OnClose();
+  void Hide1Click();
+  void PressureTemperature1Click();
+  void AltitudeTemperature1Click();
+  // "Clear Charts".
+  void Button1Click();
+  void Setupdisplayrange1Click();
+
+  // ---- Data log ----
+  void Storesamplestofile1Click();
+  void Enddatalogging1Click();
+  // End of the "REC" blink.
+  void OnTimer();
+  // Closes an open log (the window is going).
+  void OnDestroy();
+  bool IsLogging() const { return LogFile != nullptr; }
 
   int MeasurementCount() const { return measurement_count_; }
 
+  // 0: pressure + temperature, 1: altitude + temperature.
+  uint8_t View = 0;
+  // The view whose plots and captions were last applied.
+  uint8_t ShownView = 1;
+  // The open data log, or null.
+  std::FILE* LogFile = nullptr;
+  // The name the save dialog offers; the last one chosen.
+  std::string log_file_name = "samples.dat";
+
+  QWidget* client = nullptr;  // the fixed 654 x 522 client area
+  QFrame* Panel2 = nullptr;   // upper chart
   Tplot_time* pressure_plot = nullptr;
-  Tplot_time* altitude_plot = nullptr;  // at the same place, hidden
-  Tplot_time* temperature_plot = nullptr;
+  Tplot_time* altitude_plot = nullptr;  // at the same place, one shown at a time
+  QLabel* lb_press = nullptr;
+  QLabel* lb_ph100 = nullptr;
+  QLabel* lb_ph66 = nullptr;
+  QLabel* lb_ph33 = nullptr;
+  QLabel* lb_ph0 = nullptr;
+  QLabel* lb_px0 = nullptr;
+  QLabel* lb_px33 = nullptr;
+  QLabel* lb_px66 = nullptr;
+  QLabel* lb_px100 = nullptr;
   QLabel* lb_p = nullptr;
+  QFrame* Panel1 = nullptr;  // lower chart
+  Tplot_time* temperature_plot = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* lb_th100 = nullptr;
+  QLabel* lb_th66 = nullptr;
+  QLabel* lb_th33 = nullptr;
+  QLabel* lb_th0 = nullptr;
+  QLabel* lb_tx0 = nullptr;
+  QLabel* lb_tx33 = nullptr;
+  QLabel* lb_tx66 = nullptr;
+  QLabel* lb_tx100 = nullptr;
   QLabel* Label2 = nullptr;
+  QLabel* lb_rec = nullptr;
+  QPushButton* Button1 = nullptr;
+
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* File1 = nullptr;
+  QMenu* Tools1 = nullptr;
+  QAction* Storesamplestofile1 = nullptr;
+  QAction* Enddatalogging1 = nullptr;
+  QAction* Hide1 = nullptr;
+  QAction* Setupdisplayrange1 = nullptr;
+  QActionGroup* ViewGroup1 = nullptr;
+  QAction* PressureTemperature1 = nullptr;
+  QAction* AltitudeTemperature1 = nullptr;
+
+  QTimer* timer_rec = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  struct Labels {
+    QLabel* at0;
+    QLabel* at33;
+    QLabel* at66;
+    QLabel* at100;
+  };
+  void BuildMenu();
+  // Shows the times at 0, 1/3, 2/3 and the end of a plot's history.
+  static void UpdateTimeLabels(const Tplot_time* plot, const Labels& labels);
+  // Shows the bottom, 1/3, 2/3 and top of a plot's displayed range.
+  static void UpdateValueLabels(const Tplot_time* plot, const Labels& labels);
+  // Writes the header lines of a new log; false when a write failed.
+  bool WriteHeader(std::time_t now);
+  // Writes one row and flushes it; false when either failed.
+  bool WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
+                double altitude);
+  // Reports a failed write and ends logging.
+  void WriteFailed();
+
   int measurement_count_ = 0;
+  // The file the open log writes to.
+  std::string log_path_;
 };

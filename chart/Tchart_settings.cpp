@@ -1,14 +1,21 @@
 #include "chart/Tchart_settings.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <string>
 
+#include "atmosphere/Lib_vc.h"
+#include "chart/Plot_time.h"
+#include "chart/Tchart.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
+#include "platform/Dialogs.h"
 
 namespace {
 
@@ -16,6 +23,32 @@ void SetGroupAutoscale(QCheckBox* box, QLineEdit* low, QLineEdit* high, bool on)
   low->setEnabled(!on);
   high->setEnabled(!on);
   box->setChecked(on);
+}
+
+// One field parsed as a decimal number; a field that is not one is reported
+// with its message. The value read so far is kept either way.
+bool ParseField(const QLineEdit* field, const char* message, double* value) {
+  if (!ParseDouble(field->text().toStdString(), value)) return true;
+  if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
+  return false;
+}
+
+bool CheckOrder(double high, double low, const char* message) {
+  if (high > low) return true;
+  if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
+  return false;
+}
+
+// The group's setting on one plot: autoscale, or the manual range.
+void ApplyRange(Tplot_time* plot, const QCheckBox* box, double high, double low) {
+  if (plot == nullptr) return;
+  if (box->isChecked()) {
+    plot->SetAutoScaleY(true);
+    return;
+  }
+  plot->SetAutoScaleY(false);
+  plot->SetManualYScaleHigh(high);
+  plot->SetManualYScaleLow(low);
 }
 
 }  // namespace
@@ -45,6 +78,8 @@ TWrange::TWrange(QWidget* parent) : QDialog(parent) {
   connect(PAutoScaleBox, &QCheckBox::toggled, this, [this] { PAutoScaleBoxClick(); });
   connect(AAutoScaleBox, &QCheckBox::toggled, this, [this] { AAutoScaleBoxClick(); });
   connect(TAutoScaleBox, &QCheckBox::toggled, this, [this] { TAutoScaleBoxClick(); });
+  for (QLineEdit* field : {ed_pl, ed_ph, ed_al, ed_ah, ed_tl, ed_th})
+    field->installEventFilter(this);
 
   Program().Wrange_alive = true;
 }
@@ -99,10 +134,62 @@ void TWrange::TAutoScaleBoxClick() {
   ed_th->setEnabled(!on);
 }
 
-// Nothing can be applied to the plots yet, so OK must not claim success:
-// it leaves like Cancel.
+bool TWrange::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      OnKeyDown(key);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TWrange::keyPressEvent(QKeyEvent* event) {
+  // Escape is not bound: only Cancel and the close box leave unapplied.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TWrange::OnKeyDown(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) bt_okClick();
+}
+
 void TWrange::bt_okClick() {
-  reject();
+  // Every field and every pair is checked, each fault with its own message.
+  bool valid = true;
+  double p_high = 0, p_low = 0, a_high = 0, a_low = 0, t_high = 0, t_low = 0;
+  valid &=
+      ParseField(ed_ph, "Error : The value for the pressure high range must be a number", &p_high);
+  valid &=
+      ParseField(ed_pl, "Error : The value for the pressure low range must be a number", &p_low);
+  valid &=
+      ParseField(ed_ah, "Error : The value for the altitude high range must be a number", &a_high);
+  valid &=
+      ParseField(ed_al, "Error : The value for the altitude low range must be a number", &a_low);
+  valid &= ParseField(ed_th, "Error : The value for the temperature high range must be a number",
+                      &t_high);
+  valid &=
+      ParseField(ed_tl, "Error : The value for the temperature low range must be a number", &t_low);
+  valid &= CheckOrder(t_high, t_low,
+                      "Error : The high temperature range must be bigger than the low limit");
+  valid &= CheckOrder(p_high, p_low,
+                      "Error : The high pressure range must be bigger than the low limit");
+  valid &= CheckOrder(a_high, a_low,
+                      "Error : The high altitude range must be bigger than the low limit");
+  if (!valid) return;
+
+  ProgramState& program = Program();
+  TWchart* chart = program.Wchart_alive ? program.Wchart : nullptr;
+  if (chart == nullptr) return;
+  ApplyRange(chart->pressure_plot, PAutoScaleBox, p_high, p_low);
+  ApplyRange(chart->altitude_plot, AAutoScaleBox, a_high, a_low);
+  ApplyRange(chart->temperature_plot, TAutoScaleBox, t_high, t_low);
+  chart->RefreshView(true);
+  accept();
 }
 
 void TWrange::bt_cancelClick() {

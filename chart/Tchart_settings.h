@@ -3,13 +3,16 @@
 #include <QDialog>
 
 class QCheckBox;
+class QEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 
 // "Chart settings": autoscale or a manual range for each of the chart's
-// three plots. The layout and the autoscale boxes work; applying a manual
-// range to the plots comes with the chart work.
+// three plots. The chart window fills the six limit fields before showing
+// it; OK checks every field, reports each fault in its own message and only
+// when all are valid applies the settings to the plots and closes.
 class TWrange : public QDialog {
  public:
   explicit TWrange(QWidget* parent = nullptr);
@@ -26,6 +29,8 @@ class TWrange : public QDialog {
   void AAutoScaleBoxClick();
   void TAutoScaleBoxClick();
 
+  // A key pressed in one of the six fields: Enter acts as OK.
+  void OnKeyDown(int key);
   void bt_okClick();
   void bt_cancelClick();
 
@@ -40,6 +45,10 @@ class TWrange : public QDialog {
   QLineEdit* ed_th = nullptr;
   QPushButton* bt_ok = nullptr;
   QPushButton* bt_cancel = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QGroupBox* AddGroup(const QString& title, int top, const QString& unit, QCheckBox** box,

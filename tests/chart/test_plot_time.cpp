@@ -215,6 +215,34 @@ TEST(PlotTime, CompressedColumnsCoverEverySampleOnce) {
   EXPECT_EQ(plot.spans.back().second, 599);
 }
 
+// A compressed curve is one connected line: each column's pixels touch the
+// column before, also where a jump spans the whole height.
+TEST(PlotTime, CompressedCurveIsConnected) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 3600);
+  plot.Set_x_grid_nbr(0);
+  plot.Set_y_grid_nbr(0);
+  plot.SetManualYScaleLow(0);
+  plot.SetManualYScaleHigh(100);
+  plot.SetAutoScaleY(false);
+  // Blocks of 20 samples (about three columns) jump between the bottom, the
+  // middle and the top.
+  const double levels[] = {0, 100, 50, 100, 0, 50};
+  for (int i = 0; i < 3600; ++i) plot.AddSample(levels[(i / 20) % 6], i);
+  auto rows = [&](int x) {
+    std::pair<int, int> span{INT_MAX, INT_MIN};
+    for (int y = 0; y < 177; ++y)
+      if (Px(plot, x, y) == kYellow) span = {std::min(span.first, y), std::max(span.second, y)};
+    return span;
+  };
+  for (int x = 1; x < 537; ++x) {
+    const auto [top, bottom] = rows(x);
+    const auto [prev_top, prev_bottom] = rows(x - 1);
+    ASSERT_LE(top, bottom) << "column " << x << " is empty";
+    EXPECT_TRUE(top <= prev_bottom + 1 && prev_top <= bottom + 1) << "gap before column " << x;
+  }
+}
+
 TEST(PlotTime, OutOfRangeValuesAreClippedAtTheEdges) {
   Tplot_time plot;
   SetUpChartPlot(plot, 100);
