@@ -196,6 +196,7 @@ void TWchart::BuildMenu() {
   AltitudeTemperature1 = Tools1->addAction("Show Altitude + Temperature");
   ViewGroup1->addAction(PressureTemperature1);
   ViewGroup1->addAction(AltitudeTemperature1);
+  AssignMnemonics(MainMenu1);
 
   connect(Storesamplestofile1, &QAction::triggered, this, [this] { Storesamplestofile1Click(); });
   connect(Enddatalogging1, &QAction::triggered, this, [this] { Enddatalogging1Click(); });

@@ -53,6 +53,13 @@ TEST_F(FailedSampleTest, AGapOfFailedSamplesLeavesOnlyTheGoodOnesInTheRecord) {
   RunDetection();
   TWmain* w = Program().Wmain;
   TWchart* chart = Program().Wchart;
+  // The start's samples stand at the loaded altitude: the one the settings
+  // file's ts asks for is taken once the whole file is in force.
+  ASSERT_GT(chart->altitude_plot->Count(), 0);
+  for (int i = 0; i < chart->altitude_plot->Count(); ++i)
+    EXPECT_NEAR(chart->altitude_plot->ValueAt(i), 250, 1) << i;
+  dialogs.file_answers.push_back(PathOf("gap.dat").toStdString());
+  chart->Storesamplestofile1Click();
 
   // The sea-level pressures of the good samples, as taken.
   std::vector<double> good;
@@ -92,6 +99,13 @@ TEST_F(FailedSampleTest, AGapOfFailedSamplesLeavesOnlyTheGoodOnesInTheRecord) {
   EXPECT_EQ(chart->pressure_plot->Count(), charted + 2);
   EXPECT_EQ(chart->temperature_plot->Count(), charted + 2);
   EXPECT_NEAR(chart->pressure_plot->ValueAt(charted), 1001, 0.05);
+
+  // One log row per good sample: the three before the gap and the two after.
+  chart->Enddatalogging1Click();
+  const std::string log = ReadFile(PathOf("gap.dat"));
+  int rows = 0;
+  for (size_t at = log.find("\n2"); at != std::string::npos; at = log.find("\n2", at + 1)) ++rows;
+  EXPECT_EQ(rows, 5);
 }
 
 // No module at all: the box says what was found at the port and every
@@ -156,4 +170,12 @@ TEST_F(FailedSampleTest, AltFOpensTheFileMenu) {
   QTest::keyClick(w, Qt::Key_F, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([w] { return w->File1->isVisible(); }, 2000));
   w->File1->hide();
+
+  TWchart* chart = Program().Wchart;
+  chart->show();
+  chart->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(chart));
+  QTest::keyClick(chart, Qt::Key_T, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([chart] { return chart->Tools1->isVisible(); }, 2000));
+  chart->Tools1->hide();
 }
