@@ -176,6 +176,10 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Whether any sample was good so far, and whether the last one was.
   bool has_good_sample = false;
   bool last_sample_good = false;
+  // While a settings file is read, a new ts postpones its sample to the end
+  // of the file.
+  bool loading_settings = false;
+  bool sample_after_loading = false;
   // Whether the minima and maxima hold a value; the first update starts them
   // from the present values.
   bool minmax_started = false;

@@ -241,9 +241,14 @@ void TWmain::SetParameter(uint8_t index, double value) {
       if (sensor) sensor->SetSampleCount(value > 100 ? 100 : value);
       break;
     case kSamplingTs:
-      // A new interval takes a sample at once.
+      // A new interval takes a sample at once; while a file is read, once
+      // the whole file is in force, so that the sample is not taken (and
+      // charted and logged) at an altitude the file is about to change.
       if (sensor) sensor->SetSequenceInterval(value);
-      OnTimer();
+      if (loading_settings)
+        sample_after_loading = true;
+      else
+        OnTimer();
       break;
     case kAltitude: {
       // Every application re-zeroes the altimeter at the present pressure;
@@ -372,6 +377,8 @@ void TWmain::LoadSettings(const std::string& name) {
     return;
   }
   Tstreamtokenizer tokenizer;
+  loading_settings = true;
+  sample_after_loading = false;
   tokenizer.Attach(file);
 
   // The weather limits are applied together at the end: one by one in file
@@ -399,6 +406,7 @@ void TWmain::LoadSettings(const std::string& name) {
       ++position;
   } while (!end_of_file);
   std::fclose(file);
+  loading_settings = false;
 
   if (meteo && (limits[0] || limits[1] || limits[2])) {
     SetWeatherLimits(limits[0].value_or(meteo->GetSunnyLimit()),
@@ -410,6 +418,10 @@ void TWmain::LoadSettings(const std::string& name) {
   // refresh, or from nothing at the first load) would keep a stale value.
   minmax_started = false;
   UpdateDerived();
+  if (sample_after_loading) {
+    sample_after_loading = false;
+    OnTimer();
+  }
 }
 
 void TWmain::SaveSettings(const std::string& name) {
