@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
-#include <charconv>
 #include <cmath>
 
 #include "atmosphere/Lib_vc.h"
@@ -30,21 +29,10 @@
 
 namespace {
 
-// Setting indexes the log header reads from the main window.
-constexpr uint8_t kSamplingN = 1;
-constexpr uint8_t kSamplingTs = 2;
-constexpr uint8_t kAltitude = 3;
-constexpr uint8_t kSeaOffset = 8;
-
 constexpr int kRecBlinkMs = 600;
 
-// printf's "%.<decimals>f" in the C locale, whatever the process locale.
 std::string Fixed(double value, int decimals) {
-  char buffer[400];  // the widest double in fixed notation, sign and decimals
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  if (result.ec != std::errc()) return "?";
-  return std::string(buffer, result.ptr);
+  return FormatFixed(value, decimals).toStdString();
 }
 
 std::string Hex(int32_t value) {

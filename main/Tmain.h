@@ -26,6 +26,27 @@ class Tlcd_bar;
 class Tsensor;
 struct Tsensor_wc;
 
+// Indexes of the settings reached through SetParameter and GetParameter;
+// 8, the sea-level difference, has no key in the settings file.
+enum Setting : uint8_t {
+  kSamplingN = 1,
+  kSamplingTs = 2,
+  kAltitude = 3,
+  kSunnyLimit = 4,
+  kVariableLimit = 5,
+  kOvercastLimit = 6,
+  kHysteresis = 7,
+  kSeaOffset = 8,
+  kQuickDownRate = 9,
+  kSlowDownRate = 10,
+  kQuickUpRate = 11,
+  kSlowUpRate = 12,
+  kMinimized = 13,
+  kSaveOnExit = 14,
+  kSmallX = 15,
+  kSmallY = 16,
+};
+
 // printf's "%.<decimals>f" with a point as decimal separator whatever the
 // locale. NaN and infinities come out as "nan", "inf", "-inf".
 QString FormatFixed(double value, int decimals);

@@ -25,26 +25,6 @@
 
 namespace {
 
-// Setting indexes; 8 (the sea-level difference) has no key in the file.
-enum Setting : uint8_t {
-  kSamplingN = 1,
-  kSamplingTs = 2,
-  kAltitude = 3,
-  kSunnyLimit = 4,
-  kVariableLimit = 5,
-  kOvercastLimit = 6,
-  kHysteresis = 7,
-  kSeaOffset = 8,
-  kQuickDownRate = 9,
-  kSlowDownRate = 10,
-  kQuickUpRate = 11,
-  kSlowUpRate = 12,
-  kMinimized = 13,
-  kSaveOnExit = 14,
-  kSmallX = 15,
-  kSmallY = 16,
-};
-
 const char* const kKeys[17] = {nullptr,
                                "set_sampling_n",
                                "set_sampling_ts",

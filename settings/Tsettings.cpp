@@ -28,21 +28,6 @@ using namespace settings_layout;
 
 namespace {
 
-// Setting indexes of the main window's accessors.
-enum Setting : uint8_t {
-  kSamplingN = 1,
-  kSamplingTs = 2,
-  kAltitude = 3,
-  kSunnyLimit = 4,
-  kVariableLimit = 5,
-  kOvercastLimit = 6,
-  kHysteresis = 7,
-  kQuickDownRate = 9,
-  kSlowDownRate = 10,
-  kQuickUpRate = 11,
-  kSlowUpRate = 12,
-};
-
 // The range of the local altitude and the factors between metres and feet
 // (not exact inverses: 3.28 one way, 0.3048 the other).
 constexpr double kAltitudeHigh = 9166;
