@@ -47,8 +47,9 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   AddLabel(panel, "Norvatech Barometer", QRect(16, 8, 313, 29), ArialFont(24, true), Qt::white,
            Qt::AlignCenter);
   AddLabel(panel, "Version  2.2", QRect(224, 40, 97, 16), ArialFont(13, true), Qt::white);
-  AddLabel(panel, "www.norvatech.example", QRect(180, 232, 133, 16), ArialFont(13, true),
-           Qt::white);
+  // Right-aligned, so that the address fits whatever its length.
+  AddLabel(panel, "www.norvatech.example", QRect(113, 232, 200, 16), ArialFont(13, true), Qt::white,
+           Qt::AlignRight | Qt::AlignTop);
 
   AddLabel(panel, "Software Development :", QRect(8, 256, 140, 16), ArialFont(11, true), Qt::black);
   AddLabel(panel, "Norvatech software team", QRect(152, 256, 153, 16), ArialFont(13, false),
