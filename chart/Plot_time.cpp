@@ -187,6 +187,7 @@ Tplot_time::~Tplot_time() = default;
 
 void Tplot_time::ClearContent() {
   count_ = 0;
+  range_of_stores_ = false;
 }
 
 void Tplot_time::SetHistoryLength(int n) {
@@ -210,28 +211,49 @@ void Tplot_time::SetHistoryLength(int n) {
   // The new stores hold no sample; keeping the old count would show zeros
   // as samples and let Count exceed the length.
   count_ = 0;
+  range_of_stores_ = false;
   needs_redraw_ = true;
 }
 
 void Tplot_time::AddSample(double value, double time) {
   if (HasStores()) {
+    // The sample that leaves the history, if one does.
+    double dropped = std::nan("");
     if (count_ < history_length_) {
       values_[count_] = value;
       times_[count_] = time;
       ++count_;
     } else {
-      shiftHistory();
+      dropped = values_[0];
+      ShiftStores();
       values_[history_length_ - 1] = value;
       times_[history_length_ - 1] = time;
       count_ = history_length_;
     }
-    GetArrayRange();
+    // The span of the stored values, as a new scan would find it: while the
+    // sample that left was no end of the last span, the new sample alone can
+    // only widen it. (An end equal to the sample that left is scanned for
+    // again, which also keeps the sign of a zero end as the scan has it.)
+    const bool end_left = !std::isnan(dropped) && !(dropped > data_y_min_ && dropped < data_y_max_);
+    if (range_of_stores_ && !end_left) {
+      if (value < data_y_min_) data_y_min_ = value;
+      if (value > data_y_max_) data_y_max_ = value;
+      ApplyDataRange();
+    } else {
+      GetArrayRange();
+    }
   }
   needs_redraw_ = true;
   Paint();
 }
 
 void Tplot_time::shiftHistory() {
+  ShiftStores();
+  // The stores changed behind the span's back: the next sample scans.
+  range_of_stores_ = false;
+}
+
+void Tplot_time::ShiftStores() {
   if (!HasStores() || count_ < 2) return;
   std::copy(values_.begin() + 1, values_.begin() + count_, values_.begin());
   std::copy(times_.begin() + 1, times_.begin() + count_, times_.begin());
@@ -244,32 +266,31 @@ bool Tplot_time::YScaleChangedSinceLastCheck() {
 }
 
 void Tplot_time::GetArrayRange() {
-  const double old_low = display_y_low_;
-  const double old_high = display_y_high_;
   if (HasStores()) {
-    // NaN samples have no place in the range; were one to seed the scan,
-    // every comparison after it would fail and the range would stay NaN.
-    bool found = false;
-    double lo = 0.0;
-    double hi = 0.0;
+    // NaN samples have no place in the range: a comparison with NaN is
+    // false, so they never replace an end. Started beyond every number,
+    // the ends are still crossed when no number is stored.
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    const double* v = values_.data();
     for (int i = 0; i < count_; ++i) {
-      const double v = values_[i];
-      if (std::isnan(v)) continue;
-      if (!found) {
-        lo = hi = v;
-        found = true;
-      } else if (v < lo) {
-        lo = v;
-      } else if (v > hi) {
-        hi = v;
-      }
+      lo = v[i] < lo ? v[i] : lo;
+      hi = v[i] > hi ? v[i] : hi;
     }
+    const bool found = lo <= hi;
     // Without any number stored, the last range stays.
     if (found) {
       data_y_min_ = lo;
       data_y_max_ = hi;
     }
+    range_of_stores_ = found;
   }
+  ApplyDataRange();
+}
+
+void Tplot_time::ApplyDataRange() {
+  const double old_low = display_y_low_;
+  const double old_high = display_y_high_;
   if (auto_scale_y_on_) {
     display_y_low_ = data_y_min_;
     display_y_high_ = data_y_max_;

@@ -115,6 +115,11 @@ class Tplot_time : public QWidget {
 
  private:
   bool HasStores() const { return !values_.empty() && !times_.empty(); }
+  // shiftHistory without touching the span of the stored values.
+  void ShiftStores();
+  // Under autoscale the range in use becomes the span of the stored values;
+  // a change of the range in use is noted.
+  void ApplyDataRange();
   // The control's own visibility: false only once it was hidden explicitly,
   // whatever its parent's state.
   bool VisibleFlag() const;
@@ -138,6 +143,9 @@ class Tplot_time : public QWidget {
   double display_y_high_ = 0.0;
   double data_y_min_ = 0.0;
   double data_y_max_ = 0.0;
+  // Whether DataYMin and DataYMax are the span of the values stored now
+  // (they stay as they were while no number is stored).
+  bool range_of_stores_ = false;
   double range_y_low_ = 0.0;
   double range_y_high_ = 0.0;
   bool scale_changed_ = true;

@@ -427,13 +427,26 @@ TEST(PlotTime, DirectDrawingMatchesThePainterPixelForPixel) {
     const std::vector<double> values = RandomHistory(rng, w);
     Tplot_time plot(&hidden);
     plot.setGeometry(0, 0, w, h);
-    plot.SetHistoryLength(std::max(2, static_cast<int>(values.size())));
     plot.SetBGColor(QColor(0, 0, 128));
     plot.SetWVColor(QColor(255, 255, 0));
     plot.SetBorderColor(QColor(0, 0, 0));
     plot.Set_x_grid_nbr(static_cast<int>(rng() % 4));
     plot.Set_y_grid_nbr(static_cast<int>(rng() % 4));
+    // Half the histories scroll: the oldest samples leave as new ones come.
+    const size_t length = std::max<size_t>(2, rng() % 2 ? values.size() : values.size() / 2);
+    plot.SetHistoryLength(static_cast<int>(length));
     for (size_t i = 0; i < values.size(); ++i) plot.AddSample(values[i], static_cast<double>(i));
+    // The span of the stored values, kept up sample by sample, is what a
+    // scan finds.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (int i = 0; i < plot.Count(); ++i) {
+      if (plot.ValueAt(i) < lo) lo = plot.ValueAt(i);
+      if (plot.ValueAt(i) > hi) hi = plot.ValueAt(i);
+    }
+    if (lo <= hi) {
+      ASSERT_EQ(plot.DataYMin(), lo) << "history " << round;
+      ASSERT_EQ(plot.DataYMax(), hi) << "history " << round;
+    }
     if (rng() % 3 == 0) {
       // A manual range around some of the data, or none of it, or flat.
       const double a = plot.DataYMin() + (plot.DataYMax() - plot.DataYMin()) * (unit(rng) - 0.25);
