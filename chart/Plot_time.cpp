@@ -176,10 +176,9 @@ Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setGeometry(100, 100, 100, 100);
   last_geometry_ = geometry();
-  image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
   SetHistoryLength(kDefaultHistoryLength);
   // Draw the first picture now (background, border, grid), so the image
-  // never shows an undrawn frame and a new plot has nothing pending.
+  // exists from the start and a new plot has nothing pending.
   RedrawIfNeeded();
 }
 
@@ -397,9 +396,9 @@ bool Tplot_time::VisibleFlag() const {
 void Tplot_time::SyncGeometry() {
   const QRect g = geometry();
   if (g == last_geometry_) return;
-  if (g.size() != last_geometry_.size()) {
-    image_ = g.isEmpty() ? QImage() : QImage(g.size(), QImage::Format_RGB32);
-  }
+  // The image of the new size is made when the plot draws next: a plot in
+  // a window that is not shown holds no picture it cannot show.
+  if (g.size() != last_geometry_.size()) image_ = QImage();
   last_geometry_ = g;
   needs_redraw_ = true;
 }
@@ -477,6 +476,8 @@ void Tplot_time::MinMaxInOut(int first, int last) {
 void Tplot_time::DrawComponent() {
   if (!VisibleFlag()) return;
   UpdateDrawScaling();
+  if (image_.isNull() && !last_geometry_.isEmpty())
+    image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
   if (image_.isNull()) return;
   // The picture is about to show the present state; nothing stays pending.
   needs_redraw_ = false;

@@ -63,7 +63,8 @@ class Tplot_time : public QWidget {
   // The vertical range the plot draws (autoscaled or manual).
   double GetRangeYLow() const { return display_y_low_; }
   double GetRangeYHigh() const { return display_y_high_; }
-  // The off-screen picture, as last drawn.
+  // The off-screen picture, as last drawn; null while the plot has not yet
+  // drawn at its present size (a plot that only waited in a hidden window).
   const QImage& GetBitmap() const { return image_; }
 
   // Recomputes the span of the stored values and, under autoscale, the range
