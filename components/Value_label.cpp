@@ -1,6 +1,7 @@
 #include "components/Value_label.h"
 
 #include <QEvent>
+#include <QImage>
 #include <QPainter>
 #include <QRect>
 
@@ -9,8 +10,10 @@ Tvalue_label::Tvalue_label(QWidget* parent) : QLabel(parent) {}
 Tvalue_label::Tvalue_label(const QString& text, QWidget* parent) : QLabel(text, parent) {}
 
 void Tvalue_label::DropBackdrop() {
-  if (backdrop_.isNull()) return;
+  if (!has_backdrop_) return;
+  has_backdrop_ = false;
   backdrop_ = QPixmap();
+  backdrop_colour_ = QColor();
   // Transparent again: the next repaint draws what lies beneath first.
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   update();
@@ -53,11 +56,15 @@ void Tvalue_label::resizeEvent(QResizeEvent* event) {
 void Tvalue_label::paintEvent(QPaintEvent* event) {
   // While the picture is taken the label itself is not part of it.
   if (capturing_) return;
-  if (!backdrop_.isNull()) {
-    if (mapTo(window(), QPoint(0, 0)) == backdrop_at_ &&
-        backdrop_.devicePixelRatio() == devicePixelRatioF()) {
+  if (has_backdrop_) {
+    const bool fits = mapTo(window(), QPoint(0, 0)) == backdrop_at_ &&
+                      (backdrop_.isNull() || backdrop_.devicePixelRatio() == devicePixelRatioF());
+    if (fits) {
       QPainter painter(this);
-      painter.drawPixmap(0, 0, backdrop_);
+      if (backdrop_.isNull())
+        painter.fillRect(rect(), backdrop_colour_);
+      else
+        painter.drawPixmap(0, 0, backdrop_);
     } else {
       // Something around the label moved (or the screen changed): the
       // picture no longer fits. Repainted transparent, the label shows the
@@ -67,7 +74,7 @@ void Tvalue_label::paintEvent(QPaintEvent* event) {
     }
   }
   QLabel::paintEvent(event);
-  if (backdrop_.isNull() && !capture_pending_) {
+  if (!has_backdrop_ && !capture_pending_) {
     // Not from inside a paint: the picture is taken once the event loop
     // runs again, from what was just painted on the screen's behalf.
     capture_pending_ = true;
@@ -82,14 +89,25 @@ void Tvalue_label::paintEvent(QPaintEvent* event) {
 }
 
 void Tvalue_label::CaptureBackdrop() {
-  if (!backdrop_.isNull()) return;
+  if (has_backdrop_) return;
   QWidget* top = window();
   if (top == this || !isVisibleTo(top) || size().isEmpty()) return;
   const QPoint at = mapTo(top, QPoint(0, 0));
   capturing_ = true;
-  backdrop_ = top->grab(QRect(at, size()));
+  QPixmap picture = top->grab(QRect(at, size()));
   capturing_ = false;
-  if (backdrop_.isNull()) return;
+  if (picture.isNull()) return;
+  // Most labels sit on one colour: that is all there is to keep.
+  const QImage image = picture.toImage();
+  const QRgb first = image.pixel(0, 0);
+  bool one_colour = qAlpha(first) == 255;
+  for (int y = 0; y < image.height() && one_colour; ++y)
+    for (int x = 0; x < image.width() && one_colour; ++x) one_colour = image.pixel(x, y) == first;
+  if (one_colour)
+    backdrop_colour_ = QColor::fromRgb(first);
+  else
+    backdrop_ = picture;
+  has_backdrop_ = true;
   backdrop_at_ = at;
   // Opaque from now on: a repaint of the label no longer reaches beneath.
   setAttribute(Qt::WA_OpaquePaintEvent, true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
@@ -16,7 +17,8 @@ class QResizeEvent;
 // A plain label is transparent, so every repaint of it repaints everything
 // under it first. This one paints once like a plain label, then keeps a
 // picture of what lies beneath it (the window drawn without the label) and
-// from then on paints that picture and its text itself, as an opaque widget.
+// from then on paints that picture and its text itself, as an opaque widget
+// (a background of one colour is kept as that colour alone).
 // The picture is taken again after the label moves or changes size, and
 // after a change of palette, style, enabled state or window activation,
 // since those redraw what lies beneath. It suits labels over panels that do
@@ -30,7 +32,7 @@ class Tvalue_label : public QLabel {
 
   // Whether the label paints over its picture of the background (and so
   // repaints alone).
-  bool HasBackdrop() const { return !backdrop_.isNull(); }
+  bool HasBackdrop() const { return has_backdrop_; }
   // Forgets the picture: the label is transparent again and takes a new
   // picture after its next paint.
   void DropBackdrop();
@@ -46,6 +48,9 @@ class Tvalue_label : public QLabel {
   // Takes the picture of what lies beneath the label, from its window.
   void CaptureBackdrop();
 
+  bool has_backdrop_ = false;
+  // The background: one colour, or else the picture of it.
+  QColor backdrop_colour_;
   QPixmap backdrop_;
   // Where in its window the label stood when the picture was taken.
   QPoint backdrop_at_;
