@@ -64,9 +64,12 @@ QLabel* Text(QWidget* parent, int x, int y, int w, int h, const QString& text, c
 }
 
 // A text the displays rewrite while the program runs: it repaints alone.
+// Its size is fixed, so a new text does not ask its panel for a new layout.
 QLabel* LiveText(QWidget* parent, int x, int y, int w, int h, const QString& text,
                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-  return Place(new Tvalue_label(text, parent), x, y, w, h, align);
+  QLabel* label = Place(new Tvalue_label(text, parent), x, y, w, h, align);
+  label->setFixedSize(w, h);
+  return label;
 }
 
 QLabel* LiveText(QWidget* parent, int x, int y, int w, int h, const QString& text,
@@ -88,11 +91,39 @@ QLabel* Value(QWidget* parent, int x, int y, int w, int h, const QFont& font,
   return label;
 }
 
+// A picture that renders its artwork, at its size, when it first shows (or
+// is first painted): of the pictures stacked at one place only those ever
+// shown are drawn and kept.
+class LazyPicture : public QLabel {
+ public:
+  LazyPicture(const QString& asset, QWidget* parent) : QLabel(parent), asset_(asset) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    Render();
+    QLabel::showEvent(event);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    Render();
+    QLabel::paintEvent(event);
+  }
+
+ private:
+  void Render() {
+    if (asset_.isEmpty()) return;
+    setPixmap(AssetPixmap(asset_, size()));
+    asset_.clear();
+  }
+
+  QString asset_;
+};
+
 QLabel* Picture(QWidget* parent, int x, int y, int w, int h, const char* asset,
                 bool hidden = true) {
-  auto* label = new QLabel(parent);
+  const QString name = QString::fromLatin1(asset);
+  QLabel* label = hidden ? new LazyPicture(name, parent) : new QLabel(parent);
   label->setGeometry(x, y, w, h);
-  label->setPixmap(AssetPixmap(QString::fromLatin1(asset), QSize(w, h)));
+  if (!hidden) label->setPixmap(AssetPixmap(name, QSize(w, h)));
   label->setVisible(!hidden);
   return label;
 }
