@@ -176,12 +176,27 @@ QString FormatFixed(double value, int decimals) {
 // ---------------------------------------------------------------------------
 // TShape
 
+namespace {
+
+// A rectangle in an opaque colour covers all its pixels: declared opaque,
+// it repaints (and moves, and grows) without repainting what lies beneath
+// it, as the mercury column does whenever the temperature moves it.
+void DeclareOpaque(TShape* shape) {
+  shape->setAttribute(Qt::WA_OpaquePaintEvent, shape->ShapeKind() == TShape::Kind::Rectangle &&
+                                                   shape->BrushColor().alpha() == 255);
+}
+
+}  // namespace
+
 TShape::TShape(Kind kind, const QColor& brush, QWidget* parent)
-    : QWidget(parent), kind_(kind), brush_(brush) {}
+    : QWidget(parent), kind_(kind), brush_(brush) {
+  DeclareOpaque(this);
+}
 
 void TShape::SetBrushColor(const QColor& color) {
   if (color == brush_) return;
   brush_ = color;
+  DeclareOpaque(this);
   update();
 }
 
