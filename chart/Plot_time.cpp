@@ -4,6 +4,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 namespace {
@@ -27,7 +28,8 @@ bool Differs(double before, double after) {
 }
 
 // Writes one colour into the pixels of an RGB32 image, column by column,
-// clipped to the image.
+// clipped to the image, with the pixels the painter's one-pixel (cosmetic,
+// aliased) pen puts for the same pieces.
 class ColumnWriter {
  public:
   ColumnWriter(QImage& image, QRgb colour)
@@ -37,7 +39,8 @@ class ColumnWriter {
         height_(image.height()),
         colour_(colour) {}
 
-  // Rows a .. b (either order) of column x.
+  // Rows a .. b (either order) of column x: a vertical line, both ends
+  // included.
   void Run(int x, int a, int b) {
     if (x < 0 || x >= width_) return;
     if (a > b) std::swap(a, b);
@@ -46,9 +49,7 @@ class ColumnWriter {
     for (int y = a; y <= b; ++y) bits_[y * stride_ + x] = colour_;
   }
 
-  // A one-pixel line from (x0, y0) to (x1, y1), where x1 is x0 or x0 + 1:
-  // a steep line spends the first half of its rows in the first column and
-  // the rest in the second, a flat one takes one pixel in each.
+  // A line from (x0, y0) to (x1, y1), where x1 is x0 or x0 + 1.
   void Join(int x0, int y0, int x1, int y1) {
     if (x0 == x1) {
       Run(x0, y0, y1);
@@ -57,16 +58,111 @@ class ColumnWriter {
     // Rows are clamped to +-100000, so the difference fits an int.
     const int dy = y1 - y0;
     if (dy >= -1 && dy <= 1) {
-      Run(x0, y0, y0);
-      Run(x1, y1, y1);
+      // A flat line: one pixel in each column.
+      Put(x0, y0);
+      Put(x1, y1);
       return;
     }
-    const int mid = y0 + dy / 2;
-    Run(x0, y0, mid);
-    Run(x1, dy > 0 ? mid + 1 : mid - 1, y1);
+    Steep(x0, y0, y1);
   }
 
  private:
+  void Put(int x, int y) {
+    if (x >= 0 && x < width_ && y >= 0 && y < height_) bits_[y * stride_ + x] = colour_;
+  }
+
+  // A steep line from (x0, y0) to (x0 + 1, y1), stepped as the painter's
+  // raster engine steps it, so that every row lands in the same one of the
+  // two columns: the line is first cut (in floating point) to the rows -1 ..
+  // height + 1, then walked from its top row to its bottom row in 26.6 fixed
+  // point, the column advancing by a 16.16 increment per row. Both end rows
+  // are drawn. The increment is rounded down, so the last row of a long
+  // downward line may stay in the first column. The cut works on the image
+  // columns themselves (its rounding depends on them); the walk then counts
+  // columns from x0, which keeps its fixed-point numbers small.
+  void Steep(int x0, int y0, int y1) {
+    // Uncut, the walk comes down to this: every row but the far end's lies
+    // in the first column; the far end's lies in the second, except on a
+    // downward line whose rounded-down increment q falls short there.
+    const int rows = std::abs(y1 - y0);
+    if (y0 >= -1 && y0 <= height_ + 1 && y1 >= -1 && y1 <= height_ + 1 && rows <= 65536) {
+      const int q = 65536 / rows;
+      const bool far_end_moves = y1 < y0 || q * (rows + 1) - q / 2 >= 65536;
+      const int step = y1 > y0 ? 1 : -1;
+      Run(x0, y0, far_end_moves ? y1 - step : y1);
+      if (far_end_moves) Put(x0 + 1, y1);
+      return;
+    }
+    double xa = x0;
+    double ya = y0;
+    double xb = x0 + 1.0;
+    double yb = y1;
+    const double top = -1.0;
+    const double bottom = height_ + 1.0;
+    if (ya < top) {
+      if (yb <= top) return;
+      xa += (xb - xa) / (yb - ya) * (top - ya);
+      ya = top;
+    } else if (ya > bottom) {
+      if (yb >= bottom) return;
+      xa += (xb - xa) / (yb - ya) * (bottom - ya);
+      ya = bottom;
+    }
+    if (yb < top) {
+      xb += (xb - xa) / (yb - ya) * (top - yb);
+      yb = top;
+    } else if (yb > bottom) {
+      xb += (xb - xa) / (yb - ya) * (bottom - yb);
+      yb = bottom;
+    }
+    // x0 is a column of the image, and a widget is at most 16777215 pixels
+    // wide, so 64 * x0 fits an int.
+    const int origin = x0 * 64;
+    int fx1 = static_cast<int>(xa * 64.0) - origin;
+    int fy1 = static_cast<int>(ya * 64.0);
+    int fx2 = static_cast<int>(xb * 64.0) - origin;
+    int fy2 = static_cast<int>(yb * 64.0);
+    // Cut down to less than a row, the line lies outside the image.
+    if (std::abs(fx2 - fx1) >= std::abs(fy2 - fy1)) return;
+    if (fy1 > fy2) {
+      std::swap(fy1, fy2);
+      std::swap(fx1, fx2);
+    }
+    // Both differences are at most 64 x 64 apart here, so no product below
+    // leaves the int range.
+    const int xinc = (fx2 - fx1) * 65536 / (fy2 - fy1);
+    int x = fx1 * 1024;
+    // Square caps: half a pixel added at both ends.
+    fy1 -= 32;
+    x -= FloorHalf(xinc);
+    fy2 += 32;
+    int y = FloorDiv64(fy1 + 32);
+    const int end = FloorDiv64(fy2 + 32);
+    if (y == end) return;
+    const int round = xinc > 0 ? 32 : 0;
+    x += FloorDiv64((y * 64 + round - fy1) * xinc);
+    // The walk puts row y in column x0 + floor(x / 65536), x growing by xinc
+    // per row; the rows that share a column are written as one run.
+    long long at = x;
+    while (y < end) {
+      const long long column = FloorDiv(at, 65536);
+      long long rows = end - y;
+      if (xinc > 0) rows = std::min(rows, ((column + 1) * 65536 - at + xinc - 1) / xinc);
+      if (xinc < 0) rows = std::min(rows, (at - column * 65536) / -xinc + 1);
+      Run(x0 + static_cast<int>(column), y, y + static_cast<int>(rows) - 1);
+      y += static_cast<int>(rows);
+      at += rows * xinc;
+    }
+  }
+
+  // The raster engine's arithmetic right shifts, written as divisions that
+  // round toward minus infinity.
+  static long long FloorDiv(long long v, long long d) {
+    return v >= 0 ? v / d : -((-v + d - 1) / d);
+  }
+  static int FloorHalf(int v) { return static_cast<int>(FloorDiv(v, 2)); }
+  static int FloorDiv64(int v) { return static_cast<int>(FloorDiv(v, 64)); }
+
   QRgb* bits_;
   qsizetype stride_;
   int width_;
@@ -80,10 +176,9 @@ Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setGeometry(100, 100, 100, 100);
   last_geometry_ = geometry();
-  image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
   SetHistoryLength(kDefaultHistoryLength);
   // Draw the first picture now (background, border, grid), so the image
-  // never shows an undrawn frame and a new plot has nothing pending.
+  // exists from the start and a new plot has nothing pending.
   RedrawIfNeeded();
 }
 
@@ -91,6 +186,7 @@ Tplot_time::~Tplot_time() = default;
 
 void Tplot_time::ClearContent() {
   count_ = 0;
+  range_of_stores_ = false;
 }
 
 void Tplot_time::SetHistoryLength(int n) {
@@ -114,28 +210,49 @@ void Tplot_time::SetHistoryLength(int n) {
   // The new stores hold no sample; keeping the old count would show zeros
   // as samples and let Count exceed the length.
   count_ = 0;
+  range_of_stores_ = false;
   needs_redraw_ = true;
 }
 
 void Tplot_time::AddSample(double value, double time) {
   if (HasStores()) {
+    // The sample that leaves the history, if one does.
+    double dropped = std::nan("");
     if (count_ < history_length_) {
       values_[count_] = value;
       times_[count_] = time;
       ++count_;
     } else {
-      shiftHistory();
+      dropped = values_[0];
+      ShiftStores();
       values_[history_length_ - 1] = value;
       times_[history_length_ - 1] = time;
       count_ = history_length_;
     }
-    GetArrayRange();
+    // The span of the stored values, as a new scan would find it: while the
+    // sample that left was no end of the last span, the new sample alone can
+    // only widen it. (An end equal to the sample that left is scanned for
+    // again, which also keeps the sign of a zero end as the scan has it.)
+    const bool end_left = !std::isnan(dropped) && !(dropped > data_y_min_ && dropped < data_y_max_);
+    if (range_of_stores_ && !end_left) {
+      if (value < data_y_min_) data_y_min_ = value;
+      if (value > data_y_max_) data_y_max_ = value;
+      ApplyDataRange();
+    } else {
+      GetArrayRange();
+    }
   }
   needs_redraw_ = true;
   Paint();
 }
 
 void Tplot_time::shiftHistory() {
+  ShiftStores();
+  // The stores changed behind the span's back: the next sample scans.
+  range_of_stores_ = false;
+}
+
+void Tplot_time::ShiftStores() {
   if (!HasStores() || count_ < 2) return;
   std::copy(values_.begin() + 1, values_.begin() + count_, values_.begin());
   std::copy(times_.begin() + 1, times_.begin() + count_, times_.begin());
@@ -148,32 +265,31 @@ bool Tplot_time::YScaleChangedSinceLastCheck() {
 }
 
 void Tplot_time::GetArrayRange() {
-  const double old_low = display_y_low_;
-  const double old_high = display_y_high_;
   if (HasStores()) {
-    // NaN samples have no place in the range; were one to seed the scan,
-    // every comparison after it would fail and the range would stay NaN.
-    bool found = false;
-    double lo = 0.0;
-    double hi = 0.0;
+    // NaN samples have no place in the range: a comparison with NaN is
+    // false, so they never replace an end. Started beyond every number,
+    // the ends are still crossed when no number is stored.
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    const double* v = values_.data();
     for (int i = 0; i < count_; ++i) {
-      const double v = values_[i];
-      if (std::isnan(v)) continue;
-      if (!found) {
-        lo = hi = v;
-        found = true;
-      } else if (v < lo) {
-        lo = v;
-      } else if (v > hi) {
-        hi = v;
-      }
+      lo = v[i] < lo ? v[i] : lo;
+      hi = v[i] > hi ? v[i] : hi;
     }
+    const bool found = lo <= hi;
     // Without any number stored, the last range stays.
     if (found) {
       data_y_min_ = lo;
       data_y_max_ = hi;
     }
+    range_of_stores_ = found;
   }
+  ApplyDataRange();
+}
+
+void Tplot_time::ApplyDataRange() {
+  const double old_low = display_y_low_;
+  const double old_high = display_y_high_;
   if (auto_scale_y_on_) {
     display_y_low_ = data_y_min_;
     display_y_high_ = data_y_max_;
@@ -280,9 +396,9 @@ bool Tplot_time::VisibleFlag() const {
 void Tplot_time::SyncGeometry() {
   const QRect g = geometry();
   if (g == last_geometry_) return;
-  if (g.size() != last_geometry_.size()) {
-    image_ = g.isEmpty() ? QImage() : QImage(g.size(), QImage::Format_RGB32);
-  }
+  // The image of the new size is made when the plot draws next: a plot in
+  // a window that is not shown holds no picture it cannot show.
+  if (g.size() != last_geometry_.size()) image_ = QImage();
   last_geometry_ = g;
   needs_redraw_ = true;
 }
@@ -360,6 +476,8 @@ void Tplot_time::MinMaxInOut(int first, int last) {
 void Tplot_time::DrawComponent() {
   if (!VisibleFlag()) return;
   UpdateDrawScaling();
+  if (image_.isNull() && !last_geometry_.isEmpty())
+    image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
   if (image_.isNull()) return;
   // The picture is about to show the present state; nothing stays pending.
   needs_redraw_ = false;
@@ -371,11 +489,14 @@ void Tplot_time::DrawComponent() {
   p.fillRect(0, 0, w, h, back_color_);
   // Border and grid are one-pixel lines along rows and columns; filled as
   // one-pixel rectangles they take the same pixels at a fraction of the
-  // cost of stroking them.
-  p.fillRect(0, 0, w, 1, border_color_);
-  p.fillRect(0, h - 1, w, 1, border_color_);
-  p.fillRect(0, 0, 1, h, border_color_);
-  p.fillRect(w - 1, 0, 1, h, border_color_);
+  // cost of stroking them. A frame around a single pixel is an empty
+  // rectangle, which the painter does not draw.
+  if (w > 1 || h > 1) {
+    p.fillRect(0, 0, w, 1, border_color_);
+    p.fillRect(0, h - 1, w, 1, border_color_);
+    p.fillRect(0, 0, 1, h, border_color_);
+    p.fillRect(w - 1, 0, 1, h, border_color_);
+  }
 
   // Grid lines include both edges; one at the far edge lies outside the
   // image. With more divisions than pixels every line falls on the first.
@@ -416,7 +537,8 @@ void Tplot_time::DrawComponent() {
   // piece of this curve is a run of pixels within one or two neighbouring
   // columns, so it is written straight into the image: the drawing runs once
   // a second for every shown plot, and this way costs a fraction of the
-  // painter's line drawing while putting the same pixels as a one-pixel line.
+  // painter's line drawing while putting exactly the pixels its one-pixel
+  // lines put.
   p.end();
   ColumnWriter column(image_, wave_color_.rgb());
   const double ratio = static_cast<double>(count_) / w;

@@ -63,7 +63,8 @@ class Tplot_time : public QWidget {
   // The vertical range the plot draws (autoscaled or manual).
   double GetRangeYLow() const { return display_y_low_; }
   double GetRangeYHigh() const { return display_y_high_; }
-  // The off-screen picture, as last drawn.
+  // The off-screen picture, as last drawn; null while the plot has not yet
+  // drawn at its present size (a plot that only waited in a hidden window).
   const QImage& GetBitmap() const { return image_; }
 
   // Recomputes the span of the stored values and, under autoscale, the range
@@ -115,6 +116,11 @@ class Tplot_time : public QWidget {
 
  private:
   bool HasStores() const { return !values_.empty() && !times_.empty(); }
+  // shiftHistory without touching the span of the stored values.
+  void ShiftStores();
+  // Under autoscale the range in use becomes the span of the stored values;
+  // a change of the range in use is noted.
+  void ApplyDataRange();
   // The control's own visibility: false only once it was hidden explicitly,
   // whatever its parent's state.
   bool VisibleFlag() const;
@@ -138,6 +144,9 @@ class Tplot_time : public QWidget {
   double display_y_high_ = 0.0;
   double data_y_min_ = 0.0;
   double data_y_max_ = 0.0;
+  // Whether DataYMin and DataYMax are the span of the values stored now
+  // (they stay as they were while no number is stored).
+  bool range_of_stores_ = false;
   double range_y_low_ = 0.0;
   double range_y_high_ = 0.0;
   bool scale_changed_ = true;

@@ -19,6 +19,7 @@
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
 #include "components/UiStyle.h"
+#include "components/Value_label.h"
 #include "main/Program.h"
 #include "windows/Tsmall.h"
 
@@ -43,12 +44,16 @@ int TruncToInt(double value) {
 
 // ---- Placement helpers: every control at its given position and size ----
 
-QLabel* Text(QWidget* parent, int x, int y, int w, int h, const QString& text,
-             Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-  auto* label = new QLabel(text, parent);
+QLabel* Place(QLabel* label, int x, int y, int w, int h, Qt::Alignment align) {
   label->setGeometry(x, y, w, h);
   label->setAlignment(align);
   return label;
+}
+
+// A fixed text.
+QLabel* Text(QWidget* parent, int x, int y, int w, int h, const QString& text,
+             Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  return Place(new QLabel(text, parent), x, y, w, h, align);
 }
 
 QLabel* Text(QWidget* parent, int x, int y, int w, int h, const QString& text, const QFont& font,
@@ -58,9 +63,26 @@ QLabel* Text(QWidget* parent, int x, int y, int w, int h, const QString& text, c
   return label;
 }
 
+// A text the displays rewrite while the program runs: it repaints alone.
+// Its size is fixed, so a new text does not ask its panel for a new layout.
+QLabel* LiveText(QWidget* parent, int x, int y, int w, int h, const QString& text,
+                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  QLabel* label = Place(new Tvalue_label(text, parent), x, y, w, h, align);
+  label->setFixedSize(w, h);
+  return label;
+}
+
+QLabel* LiveText(QWidget* parent, int x, int y, int w, int h, const QString& text,
+                 const QFont& font, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  QLabel* label = LiveText(parent, x, y, w, h, text, align);
+  label->setFont(font);
+  return label;
+}
+
+// A right-aligned value, "--" until the first one is shown.
 QLabel* Value(QWidget* parent, int x, int y, int w, int h, const QFont& font,
               const QColor& color = QColor()) {
-  QLabel* label = Text(parent, x, y, w, h, "--", font, Qt::AlignRight | Qt::AlignVCenter);
+  QLabel* label = LiveText(parent, x, y, w, h, "--", font, Qt::AlignRight | Qt::AlignVCenter);
   if (color.isValid()) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
@@ -69,11 +91,39 @@ QLabel* Value(QWidget* parent, int x, int y, int w, int h, const QFont& font,
   return label;
 }
 
+// A picture that renders its artwork, at its size, when it first shows (or
+// is first painted): of the pictures stacked at one place only those ever
+// shown are drawn and kept.
+class LazyPicture : public QLabel {
+ public:
+  LazyPicture(const QString& asset, QWidget* parent) : QLabel(parent), asset_(asset) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    Render();
+    QLabel::showEvent(event);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    Render();
+    QLabel::paintEvent(event);
+  }
+
+ private:
+  void Render() {
+    if (asset_.isEmpty()) return;
+    setPixmap(AssetPixmap(asset_, size()));
+    asset_.clear();
+  }
+
+  QString asset_;
+};
+
 QLabel* Picture(QWidget* parent, int x, int y, int w, int h, const char* asset,
                 bool hidden = true) {
-  auto* label = new QLabel(parent);
+  const QString name = QString::fromLatin1(asset);
+  QLabel* label = hidden ? new LazyPicture(name, parent) : new QLabel(parent);
   label->setGeometry(x, y, w, h);
-  label->setPixmap(AssetPixmap(QString::fromLatin1(asset), QSize(w, h)));
+  if (!hidden) label->setPixmap(AssetPixmap(name, QSize(w, h)));
   label->setVisible(!hidden);
   return label;
 }
@@ -126,12 +176,27 @@ QString FormatFixed(double value, int decimals) {
 // ---------------------------------------------------------------------------
 // TShape
 
+namespace {
+
+// A rectangle in an opaque colour covers all its pixels: declared opaque,
+// it repaints (and moves, and grows) without repainting what lies beneath
+// it, as the mercury column does whenever the temperature moves it.
+void DeclareOpaque(TShape* shape) {
+  shape->setAttribute(Qt::WA_OpaquePaintEvent, shape->ShapeKind() == TShape::Kind::Rectangle &&
+                                                   shape->BrushColor().alpha() == 255);
+}
+
+}  // namespace
+
 TShape::TShape(Kind kind, const QColor& brush, QWidget* parent)
-    : QWidget(parent), kind_(kind), brush_(brush) {}
+    : QWidget(parent), kind_(kind), brush_(brush) {
+  DeclareOpaque(this);
+}
 
 void TShape::SetBrushColor(const QColor& color) {
   if (color == brush_) return;
   brush_ = color;
+  DeclareOpaque(this);
   update();
 }
 
@@ -252,8 +317,8 @@ void TWmain::BuildRightColumn(QWidget* parent) {
   mercure = new TShape(TShape::Kind::Rectangle, QColor(255, 0, 0), g);
   mercure->setGeometry(72, 184, 9, 25);
 
-  lbcelsius = Text(g, 6, 248, 133, 18, "--", ArialFont(15, true), Qt::AlignCenter);
-  lbfarenheit = Text(g, 6, 268, 133, 16, "--", ArialFont(13), Qt::AlignCenter);
+  lbcelsius = LiveText(g, 6, 248, 133, 18, "--", ArialFont(15, true), Qt::AlignCenter);
+  lbfarenheit = LiveText(g, 6, 268, 133, 16, "--", ArialFont(13), Qt::AlignCenter);
   QFrame* minmax = Panel(g, 8, 292, 129, 39);
   Text(minmax, 6, 3, 26, 16, "min");
   lb_tmin = Value(minmax, 30, 3, 93, 16, ArialFont(11, true), kMinColor);
@@ -271,10 +336,10 @@ void TWmain::BuildBarometerPage(QWidget* page) {
   img_rainy = Picture(Panel4, 8, 8, 177, 177, "weather_rainy");
   img_rainsnow = Picture(Panel4, 8, 8, 177, 177, "weather_rainsnow");
   img_snow = Picture(Panel4, 8, 8, 177, 177, "weather_snow");
-  Panel5 = Text(meteo_group, 8, 214, 193, 30, "", ArialFont(16, true), Qt::AlignCenter);
+  Panel5 = LiveText(meteo_group, 8, 214, 193, 30, "", ArialFont(16, true), Qt::AlignCenter);
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Text(meteo_group, 10, 250, 60, 14, "trend");
-  pl_trend = Text(meteo_group, 8, 266, 193, 46, "", ArialFont(11), Qt::AlignCenter);
+  pl_trend = LiveText(meteo_group, 8, 266, 193, 46, "", ArialFont(11), Qt::AlignCenter);
   pl_trend->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   pl_trend->setWordWrap(true);
   SetTextColor(pl_trend, kTrendTextColor);
@@ -330,8 +395,8 @@ void TWmain::BuildAltimeterPage(QWidget* page) {
   mountlow = Picture(altipanel, 88, 8, 201, 201, "mount_low");
   mountmid = Picture(altipanel, 89, 8, 200, 201, "mount_mid");
   mounthigh = Picture(altipanel, 89, 8, 200, 201, "mount_high");
-  lbbottom = Text(altipanel, 32, 192, 52, 14, "");
-  lbtop = Text(altipanel, 32, 4, 52, 14, "");
+  lbbottom = LiveText(altipanel, 32, 192, 52, 14, "");
+  lbtop = LiveText(altipanel, 32, 4, 52, 14, "");
   shparrow = new TShape(TShape::Kind::Rectangle, QColor(255, 0, 0), altipanel);
   shparrow->setGeometry(14, 140, 5, 69);
   imgup = Picture(altipanel, 8, 124, 17, 17, "arrow_up", false);

@@ -10,6 +10,7 @@
 
 #include "assets/Assets.h"
 #include "components/UiStyle.h"
+#include "components/Value_label.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
@@ -74,9 +75,14 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
   img_slow_up = AddPicture(trend_panel, "trend_slow_up", arrow_place);
   AddText(trend_panel, "trend", QRect(8, 48, 30, 14));
 
-  lbcelsius =
-      AddText(temperature_panel, QString::fromUtf8("-27.85 [\u00b0C]"), QRect(8, 8, 57, 14));
-  lbpresssea = AddText(pressure_panel, "1070.21 [mbar]", QRect(16, 6, 41, 33));
+  // The two values repaint alone when the main window rewrites them; their
+  // size is fixed, so a new text asks for no new layout.
+  lbcelsius = new Tvalue_label(QString::fromUtf8("-27.85 [\u00b0C]"), temperature_panel);
+  lbcelsius->setGeometry(8, 8, 57, 14);
+  lbcelsius->setFixedSize(57, 14);
+  lbpresssea = new Tvalue_label("1070.21 [mbar]", pressure_panel);
+  lbpresssea->setGeometry(16, 6, 41, 33);
+  lbpresssea->setFixedSize(41, 33);
   lbpresssea->setAlignment(Qt::AlignRight | Qt::AlignTop);
   lbpresssea->setWordWrap(true);
 

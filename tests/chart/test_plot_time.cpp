@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QWidget>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -296,6 +302,175 @@ TEST(PlotTime, RedrawsOnlyWhenMarkedOrResized) {
   plot.DrawComponent();
   EXPECT_GT(CountColour(plot.GetBitmap(), kYellow), 0);
   EXPECT_EQ(plot.grab().toImage().convertToFormat(QImage::Format_RGB32), plot.GetBitmap());
+}
+
+// The plot's picture as the painter drew it, with one-pixel lines for the
+// frame, the grid and every piece of the curve: the reference the direct
+// drawing must match pixel for pixel. It reads the plot's public state only.
+QImage PainterDrawing(const Tplot_time& plot) {
+  const int w = plot.GetBitmap().width();
+  const int h = plot.GetBitmap().height();
+  QImage image(w, h, QImage::Format_RGB32);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.fillRect(0, 0, w, h, plot.BackColor());
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(plot.BorderColor(), 0));
+  p.drawRect(0, 0, w - 1, h - 1);
+  p.setPen(QPen(plot.GridColor(), 0));
+  // With more divisions than pixels, every line falls on the first.
+  if (plot.GridXdivisions() > 0) {
+    const int step = w / (plot.GridXdivisions() + 1);
+    const int lines = step > 0 ? plot.GridXdivisions() + 1 : 0;
+    for (int k = 0; k <= lines; ++k) p.drawLine(k * step, 0, k * step, h);
+  }
+  if (plot.GridYdivisions() > 0) {
+    const int step = h / (plot.GridYdivisions() + 1);
+    const int lines = step > 0 ? plot.GridYdivisions() + 1 : 0;
+    for (int k = 0; k <= lines; ++k) p.drawLine(0, k * step, w, k * step);
+  }
+  const int count = plot.Count();
+  if (count <= 1) return image;
+
+  double span = plot.GetRangeYLow() - plot.GetRangeYHigh();
+  if (span == 0.0) span = 0.00001;
+  const double y_scale = (h - 3) / span;
+  const double y_offset = 1.0 - y_scale * plot.GetRangeYHigh();
+  auto pixel = [](double v) {
+    if (std::isnan(v) || v <= -100000.0) return -100000;
+    if (v >= 100000.0) return 100000;
+    return static_cast<int>(v);
+  };
+  auto row = [&](double v) { return pixel(y_offset + y_scale * v); };
+  p.setPen(QPen(plot.WaveColor(), 0));
+  std::vector<QLine> lines;
+  QPoint pen(0, row(plot.ValueAt(0)));
+  if (count <= w) {
+    const double x_scale = (w - 3) / static_cast<double>(count - 1);
+    for (int i = 1; i < count; ++i) {
+      const QPoint next(pixel(1.0 + i * x_scale), row(plot.ValueAt(i)));
+      lines.emplace_back(pen, next);
+      pen = next;
+    }
+  } else {
+    const double ratio = static_cast<double>(count) / w;
+    double position = 0.0;
+    for (int c = 0; c < w; ++c) {
+      const int first = std::min(static_cast<int>(std::ceil(position)), count);
+      position += ratio;
+      const int last = std::min(static_cast<int>(std::floor(position)), count - 1);
+      // A span past the stored samples takes the newest one.
+      double entry = plot.ValueAt(count - 1), exit = entry, lo = entry, hi = entry;
+      if (first < count) {
+        entry = lo = hi = plot.ValueAt(first);
+        for (int i = first + 1; i <= last; ++i) {
+          lo = std::min(lo, plot.ValueAt(i));
+          hi = std::max(hi, plot.ValueAt(i));
+        }
+        exit = last > first ? plot.ValueAt(last) : entry;
+      }
+      lines.emplace_back(pen, QPoint(c, row(entry)));
+      if (row(lo) != row(hi)) lines.emplace_back(c, row(lo), c, row(hi));
+      pen = QPoint(c, row(exit));
+    }
+  }
+  p.drawLines(lines.data(), static_cast<int>(lines.size()));
+  return image;
+}
+
+// One random history: a walk with jumps across the whole range, flat
+// stretches, NaN, huge and infinite values; its length is below, near or far
+// above the number of columns.
+std::vector<double> RandomHistory(std::mt19937& rng, int width) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double lengths[] = {0.3, 0.9, 1.0, 1.05, 1.6, 2.5, 6.7};
+  int n = static_cast<int>(width * lengths[rng() % 7] * (0.9 + 0.2 * unit(rng)));
+  n = std::max(n, static_cast<int>(rng() % 4));
+  std::vector<double> values;
+  double v = 1000.0 * unit(rng);
+  const double step = std::pow(10.0, 4.0 * unit(rng) - 2.0);
+  for (int i = 0; i < n; ++i) {
+    const double pick = unit(rng);
+    if (pick < 0.01) {
+      values.push_back(std::nan(""));
+      continue;
+    }
+    if (pick < 0.015) {
+      const double huge[] = {1e300, -1e300, HUGE_VAL, -HUGE_VAL, 1e9, -1e9};
+      values.push_back(huge[rng() % 6]);
+      continue;
+    }
+    if (pick < 0.05)
+      v += (unit(rng) - 0.5) * 400.0 * step;  // a jump
+    else if (pick < 0.3)
+      v += 0.0;  // flat
+    else
+      v += (unit(rng) - 0.5) * step;
+    values.push_back(v);
+  }
+  return values;
+}
+
+// The curve written into the image takes the very pixels the painter's lines
+// took, on chart-sized and random-sized plots, under autoscale and under
+// manual ranges that hold the curve, cut it or are flat.
+TEST(PlotTime, DirectDrawingMatchesThePainterPixelForPixel) {
+  std::mt19937 rng(20240613);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  QWidget hidden;  // filled inside a hidden window: samples are only stored
+  for (int round = 0; round < 3000; ++round) {
+    const bool chart_size = round % 25 == 0;
+    const int w = chart_size ? 537 : 1 + static_cast<int>(rng() % 220);
+    // Some plots taller than 190 rows, where the far end of a long downward
+    // join can stay in the first column.
+    const int h = chart_size ? 177 : 1 + static_cast<int>(rng() % (round % 5 == 0 ? 700 : 160));
+    const std::vector<double> values = RandomHistory(rng, w);
+    Tplot_time plot(&hidden);
+    plot.setGeometry(0, 0, w, h);
+    plot.SetBGColor(QColor(0, 0, 128));
+    plot.SetWVColor(QColor(255, 255, 0));
+    plot.SetBorderColor(QColor(0, 0, 0));
+    plot.Set_x_grid_nbr(static_cast<int>(rng() % 4));
+    plot.Set_y_grid_nbr(static_cast<int>(rng() % 4));
+    // Half the histories scroll: the oldest samples leave as new ones come.
+    const size_t length = std::max<size_t>(2, rng() % 2 ? values.size() : values.size() / 2);
+    plot.SetHistoryLength(static_cast<int>(length));
+    for (size_t i = 0; i < values.size(); ++i) plot.AddSample(values[i], static_cast<double>(i));
+    // The span of the stored values, kept up sample by sample, is what a
+    // scan finds.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (int i = 0; i < plot.Count(); ++i) {
+      if (plot.ValueAt(i) < lo) lo = plot.ValueAt(i);
+      if (plot.ValueAt(i) > hi) hi = plot.ValueAt(i);
+    }
+    if (lo <= hi) {
+      ASSERT_EQ(plot.DataYMin(), lo) << "history " << round;
+      ASSERT_EQ(plot.DataYMax(), hi) << "history " << round;
+    }
+    if (rng() % 3 == 0) {
+      // A manual range around some of the data, or none of it, or flat.
+      const double a = plot.DataYMin() + (plot.DataYMax() - plot.DataYMin()) * (unit(rng) - 0.25);
+      const double b = rng() % 8 == 0 ? a : a + (plot.DataYMax() - plot.DataYMin()) * unit(rng);
+      plot.SetManualYScaleLow(a);
+      plot.SetManualYScaleHigh(b);
+      plot.SetAutoScaleY(false);
+    }
+    plot.DrawComponent();
+    const QImage expected = PainterDrawing(plot);
+    const QImage& drawn = plot.GetBitmap();
+    if (drawn == expected) continue;
+    std::string where = "none";
+    for (int y = 0; y < h && where == "none"; ++y)
+      for (int x = 0; x < w; ++x)
+        if (drawn.pixel(x, y) != expected.pixel(x, y)) {
+          where = std::to_string(x) + "," + std::to_string(y) + " " +
+                  std::to_string(drawn.pixel(x, y)) + " vs " + std::to_string(expected.pixel(x, y));
+          break;
+        }
+    ADD_FAILURE() << "history " << round << ": " << values.size() << " samples on " << w << " x "
+                  << h << ", first difference at " << where;
+    break;
+  }
 }
 
 // Writes a picture of a chart-sized plot for a person to look at.
