@@ -49,9 +49,7 @@ class SettingsDialogTest : public ProgramTest {
   // limits 1016/1009/1002) and the dialog open.
   void SetUp() override {
     ProgramTest::SetUp();
-    InstallDefaultSetup();
-    StartProgram();
-    RunDetection();
+    StartMeasuringProgram();
     wmain = Program().Wmain;
     dialog = Program().Wsettings;
     dialog->show();

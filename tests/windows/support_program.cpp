@@ -48,6 +48,12 @@ void ProgramTest::RunDetection() {
   ASSERT_FALSE(intro->Timer1->isActive()) << "detection did not finish";
 }
 
+void ProgramTest::StartMeasuringProgram() {
+  InstallDefaultSetup();
+  StartProgram();
+  RunDetection();
+}
+
 void ProgramTest::MeasureTicks(int n) {
   for (int i = 0; i < n; ++i) {
     clock.AdvanceSeconds(1);

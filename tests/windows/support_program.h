@@ -26,6 +26,9 @@ class ProgramTest : public ::testing::Test {
   void StartProgram();
   // Ticks the splash window's timer (300 ms apart) until it stops.
   void RunDetection();
+  // The default setup.ini installed, the program started and the module
+  // detected: the main window is measuring.
+  void StartMeasuringProgram();
   // n ticks of the main window's measurement timer, one second apart.
   void MeasureTicks(int n);
   // Ends the program (alive flags, sensor, windows), as after the event loop.

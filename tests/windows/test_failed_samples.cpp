@@ -160,9 +160,7 @@ TEST_F(FailedSampleTest, AltitudeLoadedBeforeAnyGoodSampleRefersToTheFirstOne) {
 }
 
 TEST_F(FailedSampleTest, AltFOpensTheFileMenu) {
-  InstallDefaultSetup();
-  StartProgram();
-  RunDetection();
+  StartMeasuringProgram();
   TWmain* w = Program().Wmain;
   w->show();
   w->activateWindow();

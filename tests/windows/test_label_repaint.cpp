@@ -61,9 +61,7 @@ class LabelRepaintTest : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    InstallDefaultSetup();
-    StartProgram();
-    RunDetection();
+    StartMeasuringProgram();
     Settle();
   }
   // Runs the repaints, then what they asked for (the labels' backdrops).
