@@ -66,7 +66,7 @@ void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
 }
 
 void CreateWindows() {
-  QCoreApplication::setApplicationName("vostrel");
+  QCoreApplication::setApplicationName("Barometer");
   // Quitting is decided by the program alone: a confirmed close request or
   // the splash window's close box. Hiding or closing any other window never
   // ends it by itself.

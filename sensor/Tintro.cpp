@@ -29,7 +29,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, bo
 }  // namespace
 
 TWintro::TWintro(QWidget* parent) : QWidget(parent) {
-  SetFixedDialogFrame(this, "Wintro", 310, 242);
+  SetFixedDialogFrame(this, "Barometer", 310, 242);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(0, 0), size());
     frame.moveCenter(screen->availableGeometry().center());
@@ -45,7 +45,7 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
   white.setColor(QPalette::Window, Qt::white);
   Panel1->setPalette(white);
 
-  AddLabel(Panel1, "Barometer / Altimeter software for Windows 9x/NT/2000", QRect(24, 24, 220, 32),
+  AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(24, 24, 220, 32),
            true);
   AddLabel(Panel1, "Norvatech - the Norvatech sensor module is required", QRect(8, 64, 265, 41),
            false);

@@ -109,7 +109,7 @@ int64_t WholeSeconds(double seconds) {
 }  // namespace
 
 TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
-  SetFixedDialogFrame(this, "Wsettings", 487, 506);
+  SetFixedDialogFrame(this, "Settings", 487, 506);
   move(371, 102);
   setFont(ArialFont(11));
 

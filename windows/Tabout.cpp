@@ -60,7 +60,7 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   lb_date = AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialFont(13, false),
                      Qt::black);
 
-  AddLabel(this, "New version with full support of Win 95/98/Me NT/2000", QRect(56, 344, 280, 14),
+  AddLabel(this, "New version for Linux desktops", QRect(56, 344, 280, 14),
            ArialFont(11, false), Qt::black);
 
   bt_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);

@@ -5,7 +5,7 @@
 #include "main/Program.h"
 
 TWdebug::TWdebug(QWidget* parent) : QWidget(parent) {
-  setWindowTitle("Wdebug");
+  setWindowTitle("Debug");
   setFixedSize(210, 377);
   Memo1 = new QPlainTextEdit(this);
   Memo1->setGeometry(0, 0, 209, 377);

@@ -51,7 +51,7 @@ TEST_F(IntroTest, FoundModuleGoesThroughTheStepsWithoutABox) {
   UseSensor();
   intro = std::make_unique<TWintro>();
   EXPECT_TRUE(Program().Wintro_alive);
-  EXPECT_EQ(intro->windowTitle(), "Wintro");
+  EXPECT_EQ(intro->windowTitle(), "Barometer");
   EXPECT_EQ(intro->size(), QSize(310, 242));
   EXPECT_EQ(intro->Timer1->interval(), 300);
   EXPECT_FALSE(intro->Timer1->isActive());

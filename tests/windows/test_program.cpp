@@ -75,7 +75,10 @@ TEST_F(ProgramTest, StartUpCreatesEveryWindowAndShowsOnlyTheSplash) {
   EXPECT_TRUE(program.Wintro_alive && program.Wmain_alive && program.Wsmall_alive &&
               program.Wchart_alive && program.Wabout_alive && program.Wsettings_alive &&
               program.Wrange_alive && program.Wdebug_alive);
-  EXPECT_EQ(QCoreApplication::applicationName(), "vostrel");
+  EXPECT_EQ(QCoreApplication::applicationName(), "Barometer");
+  EXPECT_EQ(program.Wintro->windowTitle(), "Barometer");
+  EXPECT_EQ(program.Wsettings->windowTitle(), "Settings");
+  EXPECT_EQ(program.Wdebug->windowTitle(), "Debug");
 
   EXPECT_TRUE(program.Wintro->isVisible());
   for (QWidget* w : std::initializer_list<QWidget*>{program.Wmain, program.Wsmall, program.Wchart,
