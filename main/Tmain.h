@@ -91,8 +91,14 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // One tick: the sensor's measurement step, a refresh after a new sample;
   // the timer is off meanwhile and back on afterwards unless quitting.
   void OnTimer();
-  // Forced first sample, "setup.ini" loaded, first refresh.
-  void StartMeasuring();
+  // Forced first sample, the settings, first refresh. The settings come
+  // from "setup.ini" at the first start; after a detection started again
+  // from the menu, the ones kept by KeepSettings are put back instead, so
+  // that what the user set in this session stays in force.
+  void StartMeasuring(bool load_file = true);
+  // Keeps the settings that a detection resets (n, ts, the local altitude)
+  // for the next StartMeasuring(false).
+  void KeepSettings();
   // Judges the sampling sequence that just ran and keeps its values when it
   // is good; a failed one leaves every value as it was.
   void TakeSample();
@@ -201,6 +207,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // of the file.
   bool loading_settings = false;
   bool sample_after_loading = false;
+  // What KeepSettings kept: n, ts and the local altitude.
+  double kept_settings[3] = {1, 1, 0};
   // Whether the minima and maxima hold a value; the first update starts them
   // from the present values.
   bool minmax_started = false;

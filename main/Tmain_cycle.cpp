@@ -50,13 +50,40 @@ void TWmain::OnTimer() {
   if (!Program().closing) Timer1->start();
 }
 
-void TWmain::StartMeasuring() {
+namespace {
+
+// The settings a detection resets: the sensor's n and ts, and the altitude
+// that the displays' reset sets back to 0.
+constexpr uint8_t kResetByDetection[3] = {kSamplingN, kSamplingTs, kAltitude};
+
+}  // namespace
+
+void TWmain::StartMeasuring(bool load_file) {
   if (Tsensor* sensor = Sensor()) {
     sensor->Measure(true);
     TakeSample();
   }
-  LoadSettings("setup.ini");
+  if (load_file) {
+    LoadSettings("setup.ini");
+  } else {
+    // Applied as a settings file applies them: a new ts samples once the
+    // whole set is in force.
+    loading_settings = true;
+    sample_after_loading = false;
+    for (int i = 0; i < 3; ++i) SetParameter(kResetByDetection[i], kept_settings[i]);
+    loading_settings = false;
+    minmax_started = false;
+    UpdateDerived();
+    if (sample_after_loading) {
+      sample_after_loading = false;
+      OnTimer();
+    }
+  }
   UpdateMeasurement();
+}
+
+void TWmain::KeepSettings() {
+  for (int i = 0; i < 3; ++i) kept_settings[i] = GetParameter(kResetByDetection[i]);
 }
 
 bool TWmain::IsGoodSample(const Tsensor& sensor) {

@@ -45,8 +45,7 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
   white.setColor(QPalette::Window, Qt::white);
   Panel1->setPalette(white);
 
-  AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(24, 24, 220, 32),
-           true);
+  AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(24, 24, 220, 32), true);
   AddLabel(Panel1, "Norvatech - the Norvatech sensor module is required", QRect(8, 64, 265, 41),
            false);
   auto* logo = new QLabel(Panel1);
@@ -69,6 +68,13 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
 TWintro::~TWintro() = default;
 
 void TWintro::StartSearch() {
+  // A search started again keeps the settings in force before its reset
+  // changes them (once, also when it is restarted before its hand-over).
+  ProgramState& program = Program();
+  if (HandedOver && !settings_kept_ && program.Wmain != nullptr && program.Wmain_alive) {
+    program.Wmain->KeepSettings();
+    settings_kept_ = true;
+  }
   Step = 0;
   ModuleMissing = false;
   Timer1->start();
@@ -115,7 +121,9 @@ void TWintro::OnTimer() {
         program.Wmain->InitDisplays();
         program.Wmain->ApplyMinimized();
         program.Wmain->Timer1->start();
-        program.Wmain->StartMeasuring();
+        program.Wmain->StartMeasuring(!settings_kept_);
+        HandedOver = true;
+        settings_kept_ = false;
       }
       break;
     default:

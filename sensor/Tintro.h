@@ -23,6 +23,9 @@ class TWintro : public QWidget {
   // Step of the search sequence and its result.
   int Step = 0;
   bool ModuleMissing = false;
+  // Whether a search has handed over to the main window already: the first
+  // hand-over loads "setup.ini", later ones keep the settings in force.
+  bool HandedOver = false;
 
   QTimer* Timer1 = nullptr;
   QFrame* Panel1 = nullptr;
@@ -30,4 +33,8 @@ class TWintro : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // The main window's settings were kept for this search's hand-over.
+  bool settings_kept_ = false;
 };

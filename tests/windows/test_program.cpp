@@ -192,6 +192,34 @@ TEST_F(ProgramTest, DetectTwiceInQuickSuccessionRestartsFromStepZero) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
+// Detecting again from the menu keeps what was set in this session: the
+// settings file is read at the first start only.
+TEST_F(ProgramTest, DetectingAgainKeepsTheSettingsAppliedInTheSession) {
+  StartMeasuringProgram();
+  ProgramState& program = Program();
+  TWsettings* dialog = program.Wsettings;
+  dialog->OnShow();
+  dialog->ed_alti->setText("450");
+  dialog->OnKeyUpAlti();
+  dialog->ed_n->setText("4");
+  dialog->ed_tss->setText("3");
+  dialog->OnExittss();
+  dialog->bt_okClick();
+  ASSERT_DOUBLE_EQ(program.Wmain->GetParameter(3), 450);
+  MeasureTicks(3);
+  const double sea = program.Wmain->p_sea;
+
+  program.Wmain->DetectmoduleonLPT11Click();
+  RunDetection();
+  EXPECT_DOUBLE_EQ(program.Wmain->GetParameter(3), 450);
+  EXPECT_DOUBLE_EQ(program.Wmain->GetParameter(1), 4);
+  EXPECT_DOUBLE_EQ(program.Wmain->GetParameter(2), 3);
+  EXPECT_NEAR(program.Wmain->p_sea, sea, 1.0);
+  MeasureTicks(3);
+  EXPECT_NEAR(program.Wmain->p_sea, sea, 1.0);
+  EXPECT_NE(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "450.000000");
+}
+
 TEST_F(ProgramTest, QuittingWithNoKeepsEverythingRunning) {
   InstallDefaultSetup();
   StartProgram();
