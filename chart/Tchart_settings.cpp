@@ -14,6 +14,7 @@
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 #include "components/UiStyle.h"
+#include "components/Window_place.h"
 #include "main/Program.h"
 #include "platform/Dialogs.h"
 
@@ -55,7 +56,7 @@ void ApplyRange(Tplot_time* plot, const QCheckBox* box, double high, double low)
 
 TWrange::TWrange(QWidget* parent) : QDialog(parent) {
   SetFixedDialogFrame(this, "Chart settings", 369, 402);
-  move(417, 170);
+  (new Twindow_place(this))->CentreWhenShown();
   setFont(ArialFont(11));
 
   auto* frame = new QFrame(this);

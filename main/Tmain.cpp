@@ -20,6 +20,7 @@
 #include "components/Lcd_bar.h"
 #include "components/UiStyle.h"
 #include "components/Value_label.h"
+#include "components/Window_place.h"
 #include "main/Program.h"
 #include "windows/Tsmall.h"
 
@@ -229,6 +230,8 @@ TWmain::TWmain(QWidget* parent) : QMainWindow(parent) {
   Clock* clock = Program().clock ? Program().clock : &fallback_clock;
 
   setWindowTitle("NORVATECH's Barometer");
+  // Wherever it shows, it shows wholly on a screen.
+  new Twindow_place(this);
   setWindowIcon(AssetIcon("app_icon"));
   setFont(ArialFont(11));
   BuildLayout();

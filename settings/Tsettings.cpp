@@ -19,6 +19,7 @@
 
 #include "atmosphere/Lib_vc.h"
 #include "components/UiStyle.h"
+#include "components/Window_place.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -110,7 +111,7 @@ int64_t WholeSeconds(double seconds) {
 
 TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
   SetFixedDialogFrame(this, "Settings", 487, 506);
-  move(371, 102);
+  (new Twindow_place(this))->CentreWhenShown();
   setFont(ArialFont(11));
 
   PageControl1 = new CompactTabs(this);

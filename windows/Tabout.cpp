@@ -2,16 +2,14 @@
 
 #include <QFont>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 #include <QStyle>
 
 #include "BuildDate.h"
 #include "assets/Assets.h"
 #include "components/UiStyle.h"
+#include "components/Window_place.h"
 #include "main/Program.h"
 
 namespace {
@@ -32,6 +30,7 @@ QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, co
 
 TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   SetFixedDialogFrame(this, "About Norvatech's Barometer", 341, 388);
+  (new Twindow_place(this))->CentreWhenShown();
   setFont(ArialFont(11, false));
 
   auto* panel = new QFrame(this);
@@ -60,8 +59,8 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   lb_date = AddLabel(panel, "Compilation date", QRect(152, 304, 145, 16), ArialFont(13, false),
                      Qt::black);
 
-  AddLabel(this, "New version for Linux desktops", QRect(56, 344, 280, 14),
-           ArialFont(11, false), Qt::black);
+  AddLabel(this, "New version for Linux desktops", QRect(56, 344, 280, 14), ArialFont(11, false),
+           Qt::black);
 
   bt_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
   bt_ok->setGeometry(128, 360, 75, 25);
@@ -81,14 +80,4 @@ void TWabout::bt_okClick() {
 
 QString TWabout::BuildDate() {
   return QString::fromLatin1(BAROMETER_BUILD_DATE);
-}
-
-void TWabout::showEvent(QShowEvent* event) {
-  // Centred on the screen each time it is shown.
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
-  QDialog::showEvent(event);
 }

@@ -5,7 +5,6 @@
 
 class QLabel;
 class QPushButton;
-class QShowEvent;
 
 // The about box: the program's artwork, its version line and its build date.
 class TWabout : public QDialog {
@@ -21,7 +20,4 @@ class TWabout : public QDialog {
 
   QLabel* lb_date = nullptr;
   QPushButton* bt_ok = nullptr;
-
- protected:
-  void showEvent(QShowEvent* event) override;
 };

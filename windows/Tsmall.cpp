@@ -11,6 +11,7 @@
 #include "assets/Assets.h"
 #include "components/UiStyle.h"
 #include "components/Value_label.h"
+#include "components/Window_place.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 
@@ -50,7 +51,8 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
                  Qt::WindowCloseButtonHint);
   setWindowTitle("Barometer");
   setFixedSize(211, 80);
-  move(709, 282);
+  place_ = new Twindow_place(this);
+  place_->MoveTo(QPoint(709, 282));
 
   setFont(ArialFont(11));
 
@@ -102,19 +104,19 @@ QLabel* TWsmall::AddPicture(QWidget* panel, const QString& asset, const QRect& g
 }
 
 void TWsmall::SetX(double x) {
-  move(TruncateToPixel(x), pos().y());
+  place_->MoveTo(QPoint(TruncateToPixel(x), place_->Position().y()));
 }
 
 void TWsmall::SetY(double y) {
-  move(pos().x(), TruncateToPixel(y));
+  place_->MoveTo(QPoint(place_->Position().x(), TruncateToPixel(y)));
 }
 
 double TWsmall::GetX() const {
-  return pos().x();
+  return place_->Position().x();
 }
 
 double TWsmall::GetY() const {
-  return pos().y();
+  return place_->Position().y();
 }
 
 void TWsmall::Panel1Click() {

@@ -5,6 +5,7 @@
 class QCloseEvent;
 class QFrame;
 class QLabel;
+class Twindow_place;
 
 // The small tool window that stands in for the main window in small-window
 // mode: weather picture, trend arrow, temperature and pressure. It has no
@@ -54,5 +55,6 @@ class TWsmall : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  Twindow_place* place_ = nullptr;
   QLabel* AddPicture(QWidget* panel, const QString& asset, const QRect& geometry);
 };

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <cstdlib>
 
@@ -377,9 +378,18 @@ TEST_F(ProgramTest, SavedSmallWindowModeComesBackAtTheNextStart) {
 
   EXPECT_TRUE(program.Wsmall->isVisible());
   EXPECT_FALSE(program.Wmain->isVisible());
-  // A negative position is used as it is, truncated toward zero.
-  EXPECT_EQ(program.Wsmall->GetX(), -40.0);
+  // A place partly off the screen is moved fully onto it when shown.
+  const QRect screen = program.Wsmall->screen()->availableGeometry();
+  EXPECT_EQ(program.Wsmall->GetX(), screen.left());
   EXPECT_EQ(program.Wsmall->GetY(), 282.0);
+  EXPECT_TRUE(screen.contains(program.Wsmall->frameGeometry()));
+
+  // So is the main window, coming back from the small window.
+  program.Wmain->move(screen.right() - 100, screen.bottom() - 20);
+  program.Wsmall->Panel1Click();
+  EXPECT_TRUE(program.Wmain->isVisible());
+  EXPECT_TRUE(screen.contains(program.Wmain->frameGeometry()));
+  program.Wmain->Minimize1Click();
 
   // Closing the small window asks; Yes ends the program.
   dialogs.confirm_answers = {true};

@@ -48,7 +48,8 @@ TEST_F(SmallWindowTest, PositionIsTruncatedTowardZero) {
   small.SetY(99.99);
   EXPECT_EQ(small.GetX(), 120.0);
   EXPECT_EQ(small.GetY(), 99.0);
-  // Negative values are used as they are: partly off the screen.
+  // Negative values are kept while the window is hidden (it is moved onto
+  // the screen when it shows).
   small.SetX(-35.7);
   EXPECT_EQ(small.GetX(), -35.0);
   EXPECT_EQ(small.GetY(), 99.0);
