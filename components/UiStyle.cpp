@@ -1,9 +1,11 @@
 #include "components/UiStyle.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QList>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QSet>
 #include <QWidget>
 
@@ -20,6 +22,14 @@ void SetFixedDialogFrame(QWidget* window, const QString& caption, int width, int
   window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint);
   window->setFixedSize(width, height);
+}
+
+void SetPanelFrame(QFrame* frame, bool sunken) {
+  frame->setFrameStyle(QFrame::Panel | (sunken ? QFrame::Sunken : QFrame::Raised));
+  frame->setLineWidth(1);
+  QPalette palette = frame->palette();
+  palette.setColor(QPalette::Light, QColor(208, 208, 208));
+  frame->setPalette(palette);
 }
 
 namespace {

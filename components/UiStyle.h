@@ -14,6 +14,12 @@ QFont ArialFont(int pixels, bool bold = false, bool italic = false);
 // close box.
 void SetFixedDialogFrame(QWidget* window, const QString& caption, int width, int height);
 
+class QFrame;
+// A one-pixel panel frame, sunken or raised, whose four edges all show on
+// the light backgrounds of today's styles: the light edge, white in the
+// style's palette, is a light grey instead.
+void SetPanelFrame(QFrame* frame, bool sunken);
+
 class QMenuBar;
 
 // Keyboard access to a menu bar: every menu and every item gets a mnemonic

@@ -132,8 +132,7 @@ QLabel* Picture(QWidget* parent, int x, int y, int w, int h, const char* asset,
 QFrame* Panel(QWidget* parent, int x, int y, int w, int h, QFrame::Shadow shadow = QFrame::Sunken) {
   auto* frame = new QFrame(parent);
   frame->setGeometry(x, y, w, h);
-  frame->setFrameStyle(QFrame::Panel | shadow);
-  frame->setLineWidth(1);
+  SetPanelFrame(frame, shadow == QFrame::Sunken);
   return frame;
 }
 
@@ -340,10 +339,10 @@ void TWmain::BuildBarometerPage(QWidget* page) {
   img_rainsnow = Picture(Panel4, 8, 8, 177, 177, "weather_rainsnow");
   img_snow = Picture(Panel4, 8, 8, 177, 177, "weather_snow");
   Panel5 = LiveText(meteo_group, 8, 214, 193, 30, "", ArialFont(16, true), Qt::AlignCenter);
-  Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SetPanelFrame(Panel5, true);
   Text(meteo_group, 10, 250, 60, 14, "trend");
   pl_trend = LiveText(meteo_group, 8, 266, 193, 46, "", ArialFont(11), Qt::AlignCenter);
-  pl_trend->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SetPanelFrame(pl_trend, true);
   pl_trend->setWordWrap(true);
   SetTextColor(pl_trend, kTrendTextColor);
 

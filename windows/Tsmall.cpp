@@ -32,8 +32,7 @@ int TruncateToPixel(double v) {
 
 QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
   auto* panel = new QFrame(parent);
-  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  panel->setLineWidth(1);
+  SetPanelFrame(panel, false);
   panel->setGeometry(geometry);
   return panel;
 }

@@ -3,10 +3,12 @@
 // (mainwindow_barometer.png, mainwindow_altimeter.png), and the drawn parts
 // are checked where their pixels are exact.
 
+#include <QFrame>
 #include <QGroupBox>
 #include <QImage>
 #include <QPixmap>
 #include <QTabWidget>
+#include <cstdlib>
 
 #include "components/Lcd_bar.h"
 #include "main/Tmain.h"
@@ -64,4 +66,34 @@ TEST_F(ScreenTest, BothPagesRenderAsAnInstrumentPanel) {
 
   const QImage small_window = small->grab().toImage();
   EXPECT_TRUE(small_window.save("smallwindow.png"));
+}
+
+// Every panel of both pages and the right column shows all four of its
+// edges: the middle pixel of each edge stands out from the pixel just
+// outside it, so no neighbour covers an edge and no edge fades into the
+// background.
+TEST_F(ScreenTest, EveryPanelShowsAllFourEdges) {
+  wmain->ApplyMinimized();
+  const auto differs = [](QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+               std::abs(qBlue(a) - qBlue(b)) >=
+           40;
+  };
+  for (int page = 0; page < 2; ++page) {
+    wmain->PageControl1->setCurrentIndex(page);
+    const QImage window = wmain->grab().toImage();
+    for (QFrame* frame : wmain->client->findChildren<QFrame*>()) {
+      if (frame->frameShape() != QFrame::Panel || !frame->isVisibleTo(wmain)) continue;
+      const QRect r(frame->mapTo(wmain, QPoint(0, 0)), frame->size());
+      const QPoint mid = r.center();
+      const QPoint edges[4][2] = {{QPoint(mid.x(), r.top()), QPoint(mid.x(), r.top() - 1)},
+                                  {QPoint(mid.x(), r.bottom()), QPoint(mid.x(), r.bottom() + 1)},
+                                  {QPoint(r.left(), mid.y()), QPoint(r.left() - 1, mid.y())},
+                                  {QPoint(r.right(), mid.y()), QPoint(r.right() + 1, mid.y())}};
+      for (int e = 0; e < 4; ++e)
+        EXPECT_TRUE(differs(window.pixel(edges[e][0]), window.pixel(edges[e][1])))
+            << "edge " << e << " of the panel at " << r.x() << "," << r.y() << " " << r.width()
+            << "x" << r.height() << " on page " << page;
+    }
+  }
 }
