@@ -1,12 +1,14 @@
 #include "assets/Assets.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QRectF>
 #include <QSvgRenderer>
 #include <QtGlobal>
+#include <QtMath>
 
 namespace {
 
@@ -75,7 +77,7 @@ class AssetIconEngine : public QIconEngine {
   }
 
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
-    QPixmap pm = AssetPixmap(name_, size);
+    QPixmap pm = AssetPixmap(name_, size, 1.0);  // the size asked is in device pixels
     if (mode == QIcon::Disabled && !pm.isNull()) {
       // A plain greyed copy, as the style would make.
       QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
@@ -107,7 +109,8 @@ bool AssetExists(const QString& name) {
   return renderer.isValid();
 }
 
-QPixmap AssetPixmap(const QString& name, const QSize& size) {
+QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio) {
+  if (!(ratio > 0)) ratio = qApp ? qApp->devicePixelRatio() : 1.0;
   if (!size.isValid() || size.isEmpty()) return QPixmap();
   if (size.width() > kMaxEdge || size.height() > kMaxEdge) {
     qWarning("Picture \"%s\" requested at %dx%d, larger than %d pixels", qPrintable(name),
@@ -117,11 +120,14 @@ QPixmap AssetPixmap(const QString& name, const QSize& size) {
   // Windows ask for the same pictures again when they are rebuilt; the
   // rendered pixmaps are kept in Qt's pixmap cache.
   const QString key =
-      QStringLiteral("asset:%1:%2x%3").arg(name).arg(size.width()).arg(size.height());
+      QStringLiteral("asset:%1:%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
   QPixmap cached;
   if (QPixmapCache::find(key, &cached)) return cached;
 
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  const QSize device(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+  if (device.width() > kMaxEdge || device.height() > kMaxEdge) return QPixmap();
+  QImage image(device, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::transparent);
   {
     QPainter painter(&image);

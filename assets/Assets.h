@@ -27,7 +27,10 @@
 // centred; the rest stays transparent. An unknown or unreadable name gives a
 // magenta cross placeholder of that size (and a warning), never a crash. An
 // empty or invalid size, or an edge above 8192 pixels, gives a null pixmap.
-QPixmap AssetPixmap(const QString& name, const QSize& size);
+// The pixmap is rendered at device size for the device pixel ratio `ratio`
+// (by default the highest of the screens) and carries it, so it is sharp on
+// a high-density screen; at ratio 1 it is exactly `size` pixels.
+QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio = 0);
 
 // The named picture as an icon that renders crisply at any size (window
 // icons, menus). An unknown name gives an icon of the placeholder.

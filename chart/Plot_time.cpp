@@ -1,5 +1,7 @@
 #include "chart/Plot_time.h"
 
+#include "components/Gfxbase.h"
+
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -399,6 +401,11 @@ void Tplot_time::SyncGeometry() {
   // The image of the new size is made when the plot draws next: a plot in
   // a window that is not shown holds no picture it cannot show.
   if (g.size() != last_geometry_.size()) image_ = QImage();
+  // On a screen of another pixel density the picture is drawn anew.
+  if (!image_.isNull() && image_.devicePixelRatio() != devicePixelRatioF()) {
+    image_ = QImage();
+    needs_redraw_ = true;
+  }
   last_geometry_ = g;
   needs_redraw_ = true;
 }
@@ -427,7 +434,7 @@ void Tplot_time::paintEvent(QPaintEvent*) {
   SyncGeometry();
   RedrawIfNeeded();
   QPainter painter(this);
-  painter.drawImage(0, 0, image_);
+  painter.drawImage(QPointF(0, 0), image_);
 }
 
 void Tplot_time::UpdateDrawScaling() {
@@ -477,12 +484,14 @@ void Tplot_time::DrawComponent() {
   if (!VisibleFlag()) return;
   UpdateDrawScaling();
   if (image_.isNull() && !last_geometry_.isEmpty())
-    image_ = QImage(last_geometry_.size(), QImage::Format_RGB32);
+    image_ = DeviceImage(last_geometry_.width(), last_geometry_.height(), devicePixelRatioF());
   if (image_.isNull()) return;
   // The picture is about to show the present state; nothing stays pending.
   needs_redraw_ = false;
-  const int w = image_.width();
-  const int h = image_.height();
+  // Logical pixels; on a high-density screen the image has ratio times more.
+  const int w = last_geometry_.width();
+  const int h = last_geometry_.height();
+  const bool device_scaled = image_.devicePixelRatio() != 1.0;
 
   QPainter p(&image_);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -528,7 +537,12 @@ void Tplot_time::DrawComponent() {
       lines.emplace_back(pen, next);
       pen = next;
     }
-    p.drawLines(lines.data(), static_cast<int>(lines.size()));
+    if (!device_scaled) {
+      p.drawLines(lines.data(), static_cast<int>(lines.size()));
+      return;
+    }
+    p.end();
+    for (const QLine& line : lines) DrawLine(image_, line.p1(), line.p2(), wave_color_);
     return;
   }
 
@@ -550,6 +564,13 @@ void Tplot_time::DrawComponent() {
     position += ratio;
     const int last = static_cast<int>(std::min(std::floor(position), newest));
     MinMaxInOut(first, last);
+    if (device_scaled) {
+      // At device resolution, each piece a line as thick as a logical pixel.
+      DrawLine(image_, pen, QPoint(c, entry_y_), wave_color_);
+      if (max_y_ != min_y_) DrawLine(image_, QPoint(c, min_y_), QPoint(c, max_y_), wave_color_);
+      pen = QPoint(c, exit_y_);
+      continue;
+    }
     column.Join(pen.x(), pen.y(), c, entry_y_);
     if (max_y_ != min_y_) column.Run(c, min_y_, max_y_);
     pen = QPoint(c, exit_y_);

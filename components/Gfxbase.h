@@ -8,7 +8,22 @@
 // pixel `from` towards pixel `to`, leaving out the pixel `to` itself. The
 // pixels are the ones nearest to the exact line, one per step along the
 // longer axis; pixels outside the image are skipped.
+// In an image of device pixel ratio r (a window on a high-density screen)
+// the points are in logical pixels and the line is drawn at device
+// resolution, round(r) device pixels thick, so it is as sharp as at ratio 1.
 void DrawLineExcludingEnd(QImage& image, QPoint from, QPoint to, const QColor& color);
+// The same line with its end pixel.
+void DrawLine(QImage& image, QPoint from, QPoint to, const QColor& color);
+
+// An image of `width` x `height` logical pixels for drawing at device pixel
+// ratio `ratio`: ratio times as many pixels, carrying the ratio, so that a
+// painter on it draws in logical pixels at the device's resolution.
+QImage DeviceImage(int width, int height, qreal ratio);
+
+class QPainter;
+// Copies the part `rect` (logical pixels) of a device image to the same
+// place of the painter's surface.
+void CopyToScreen(QPainter& painter, const QRect& rect, const QImage& image);
 
 // Base of the graphic controls: a control with three colours and an integer
 // state that draws itself into an off-screen image it owns. The image is

@@ -106,11 +106,13 @@ void Tlcd_bar::Paint() {
 void Tlcd_bar::paintEvent(QPaintEvent* event) {
   UpdateBitmap();
   QPainter painter(this);
-  painter.drawImage(event->rect().topLeft(), bitmap_, event->rect());
+  CopyToScreen(painter, event->rect(), bitmap_);
 }
 
 void Tlcd_bar::UpdateBitmap() {
-  if (width() != laid_out_width_ || height() != laid_out_height_) {
+  // A new size, or a screen of another pixel density.
+  if (width() != laid_out_width_ || height() != laid_out_height_ ||
+      bitmap_.devicePixelRatio() != devicePixelRatioF()) {
     LayOut();
     redraw_needed_ = true;
   }
@@ -123,7 +125,7 @@ void Tlcd_bar::UpdateBitmap() {
 void Tlcd_bar::LayOut() {
   laid_out_width_ = width();
   laid_out_height_ = height();
-  bitmap_ = QImage(laid_out_width_, laid_out_height_, QImage::Format_RGB32);
+  bitmap_ = DeviceImage(laid_out_width_, laid_out_height_, devicePixelRatioF());
   Rescale();
 }
 
