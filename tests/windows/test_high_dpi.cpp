@@ -11,7 +11,6 @@
 
 #include "assets/Assets.h"
 #include "chart/Plot_time.h"
-#include "components/Gfxlinear.h"
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
@@ -57,8 +56,8 @@ bool WholeBlocks(const QImage& image) {
 }  // namespace
 
 // The program on the simulated module: the history bars of its main window
-// are drawn at the screen's ratio.
-TEST_F(HighDpiTest, HistoryBarsAreDrawnAtTheDeviceRatio) {
+// and its pictures are drawn at the screen's ratio.
+TEST_F(HighDpiTest, HistoryBarsAndPicturesAreDrawnAtTheDeviceRatio) {
   StartMeasuringProgram();
   TWmain* w = Program().Wmain;
   MeasureTicks(2);
@@ -80,20 +79,11 @@ TEST_F(HighDpiTest, HistoryBarsAreDrawnAtTheDeviceRatio) {
   for (int x = 0; x < cross.width(); ++x) run += cross.pixel(x, 0) == kRed;
   EXPECT_GE(run, 2);
   EXPECT_LE(run, 3);
-}
 
-TEST_F(HighDpiTest, GaugeMarkerAndRailAreWholeLogicalPixels) {
-  Tgfxlinear gauge;
-  gauge.resize(112, 40);
-  gauge.Set_State(50);
-  const QImage image = gauge.GetBitmap();
-  EXPECT_EQ(image.size(), QSize(224, 80));
-  EXPECT_TRUE(WholeBlocks(image));
-  // The marker over logical columns 54 .. 57.
-  EXPECT_EQ(image.pixel(107, 10), kBlack);
-  EXPECT_EQ(image.pixel(108, 10), qRgb(0, 255, 0));
-  EXPECT_EQ(image.pixel(115, 10), qRgb(0, 255, 0));
-  EXPECT_EQ(image.pixel(116, 10), kBlack);
+  // The pictures: rendered at device size.
+  const QPixmap logo = AssetPixmap("logo", QSize(241, 33));
+  EXPECT_EQ(logo.devicePixelRatio(), 2.0);
+  EXPECT_EQ(logo.size(), QSize(482, 66));
 }
 
 TEST_F(HighDpiTest, PlotLinesAreTwoDevicePixelsThickWithNoGreyBetween) {
@@ -114,11 +104,4 @@ TEST_F(HighDpiTest, PlotLinesAreTwoDevicePixelsThickWithNoGreyBetween) {
   for (int i = 0; i < 300; ++i) plot.AddSample(i % 7 * (i % 3), i);
   image = plot.GetBitmap();
   EXPECT_TRUE(Strays(image, {kBlack, kRed, kGrey, kWhite}).isEmpty());
-}
-
-TEST_F(HighDpiTest, PicturesAreRenderedAtDeviceSize) {
-  const QPixmap logo = AssetPixmap("logo", QSize(241, 33));
-  EXPECT_EQ(logo.devicePixelRatio(), 2.0);
-  EXPECT_EQ(logo.size(), QSize(482, 66));
-  EXPECT_EQ(AssetPixmap("logo", QSize(241, 33), 1.0).size(), QSize(241, 33));
 }
