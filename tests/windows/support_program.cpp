@@ -1,5 +1,6 @@
 #include "support_program.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +14,11 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // This file lives in tests/windows/ of the source tree.
-  return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/../../packaging/setup.ini";
+  // This file lives in tests/windows/ of the source tree. A compiler cache
+  // may name it relative to the folder it was compiled in, which is the
+  // folder of the test executables.
+  const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(__FILE__);
+  return QFileInfo(file).absolutePath() + "/../../packaging/setup.ini";
 }
 
 void ProgramTest::SetUp() {
