@@ -91,18 +91,21 @@ void Twindow_place::Apply() {
   if (window_->frameGeometry().topLeft() != place_) window_->move(place_);
 }
 
+void Twindow_place::Centre() {
+  QRect frame(QPoint(0, 0), FrameSize());
+  frame.moveCenter(over_.center());
+  place_ = frame.topLeft();
+  placed_ = true;
+}
+
 void Twindow_place::Shown() {
   if (centre_ && !user_moved_) {
     QWidget* opener = QApplication::activeWindow();
-    QRect over;
     if (opener != nullptr && opener != window_ && opener->isVisible())
-      over = opener->frameGeometry();
+      over_ = opener->frameGeometry();
     else if (QScreen* screen = window_->screen())
-      over = screen->availableGeometry();
-    QRect frame(QPoint(0, 0), FrameSize());
-    frame.moveCenter(over.center());
-    place_ = frame.topLeft();
-    placed_ = true;
+      over_ = screen->availableGeometry();
+    Centre();
   } else if (!placed_) {
     // Where the window manager (or an earlier showing) put it.
     place_ = window_->pos();
@@ -121,6 +124,7 @@ bool Twindow_place::eventFilter(QObject* watched, QEvent* event) {
       // Framed (again): the frame goes back to its place; a window never
       // placed stays where the window manager put it.
       if (!placed_) place_ = window_->frameGeometry().topLeft();
+      if (centre_ && !user_moved_) Centre();  // with the frame's true size
       Apply();
     } else if (event->type() == QEvent::Move && window_->frameGeometry().topLeft() != place_) {
       // Moved as a whole, by the user: that is its place now.

@@ -46,6 +46,8 @@ class Twindow_place : public QObject {
   // Moves the frame's top-left corner to place_ (made to fit a screen).
   void Apply();
   void Shown();
+  // place_ becomes the corner that centres the frame over over_.
+  void Centre();
 
   QWidget* window_;
   QPoint place_;
@@ -54,5 +56,7 @@ class Twindow_place : public QObject {
   // than left to the window manager.
   bool placed_ = false;
   bool centre_ = false;
+  // What a centred window is centred over.
+  QRect over_;
   bool user_moved_ = false;
 };
