@@ -1,13 +1,13 @@
 #include "chart/Plot_time.h"
 
-#include "components/Gfxbase.h"
-
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
+
+#include "components/Gfxbase.h"
 
 namespace {
 
@@ -396,16 +396,16 @@ bool Tplot_time::VisibleFlag() const {
 }
 
 void Tplot_time::SyncGeometry() {
-  const QRect g = geometry();
-  if (g == last_geometry_) return;
-  // The image of the new size is made when the plot draws next: a plot in
-  // a window that is not shown holds no picture it cannot show.
-  if (g.size() != last_geometry_.size()) image_ = QImage();
   // On a screen of another pixel density the picture is drawn anew.
   if (!image_.isNull() && image_.devicePixelRatio() != devicePixelRatioF()) {
     image_ = QImage();
     needs_redraw_ = true;
   }
+  const QRect g = geometry();
+  if (g == last_geometry_) return;
+  // The image of the new size is made when the plot draws next: a plot in
+  // a window that is not shown holds no picture it cannot show.
+  if (g.size() != last_geometry_.size()) image_ = QImage();
   last_geometry_ = g;
   needs_redraw_ = true;
 }
