@@ -18,6 +18,7 @@
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
+#include "components/Picture.h"
 #include "components/UiStyle.h"
 #include "components/Value_label.h"
 #include "components/Window_place.h"
@@ -92,39 +93,10 @@ QLabel* Value(QWidget* parent, int x, int y, int w, int h, const QFont& font,
   return label;
 }
 
-// A picture that renders its artwork, at its size, when it first shows (or
-// is first painted): of the pictures stacked at one place only those ever
-// shown are drawn and kept.
-class LazyPicture : public QLabel {
- public:
-  LazyPicture(const QString& asset, QWidget* parent) : QLabel(parent), asset_(asset) {}
-
- protected:
-  void showEvent(QShowEvent* event) override {
-    Render();
-    QLabel::showEvent(event);
-  }
-  void paintEvent(QPaintEvent* event) override {
-    Render();
-    QLabel::paintEvent(event);
-  }
-
- private:
-  void Render() {
-    if (asset_.isEmpty()) return;
-    setPixmap(AssetPixmap(asset_, size()));
-    asset_.clear();
-  }
-
-  QString asset_;
-};
-
 QLabel* Picture(QWidget* parent, int x, int y, int w, int h, const char* asset,
                 bool hidden = true) {
-  const QString name = QString::fromLatin1(asset);
-  QLabel* label = hidden ? new LazyPicture(name, parent) : new QLabel(parent);
+  QLabel* label = new Tpicture(QString::fromLatin1(asset), parent);
   label->setGeometry(x, y, w, h);
-  if (!hidden) label->setPixmap(AssetPixmap(name, QSize(w, h)));
   label->setVisible(!hidden);
   return label;
 }

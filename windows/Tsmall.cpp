@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "assets/Assets.h"
+#include "components/Picture.h"
 #include "components/UiStyle.h"
 #include "components/Value_label.h"
 #include "components/Window_place.h"
@@ -93,9 +93,9 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
 TWsmall::~TWsmall() = default;
 
 QLabel* TWsmall::AddPicture(QWidget* panel, const QString& asset, const QRect& geometry) {
-  auto* picture = new QLabel(panel);
+  auto* picture = new Tpicture(asset, panel);
   picture->setGeometry(geometry);
-  picture->setPixmap(AssetPixmap(asset, geometry.size()));
+  picture->Render();
   picture->setAttribute(Qt::WA_TranslucentBackground);
   picture->installEventFilter(this);
   picture->hide();

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QSet>
 
-#include "assets/Assets.h"
 #include "chart/Plot_time.h"
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
@@ -81,9 +81,9 @@ TEST_F(HighDpiTest, HistoryBarsAndPicturesAreDrawnAtTheDeviceRatio) {
   EXPECT_LE(run, 3);
 
   // The pictures: rendered at device size.
-  const QPixmap logo = AssetPixmap("logo", QSize(241, 33));
-  EXPECT_EQ(logo.devicePixelRatio(), 2.0);
-  EXPECT_EQ(logo.size(), QSize(482, 66));
+  const QPixmap scale = w->img_scale->pixmap();
+  EXPECT_EQ(scale.devicePixelRatio(), 2.0);
+  EXPECT_EQ(scale.size(), QSize(82, 322));
 }
 
 TEST_F(HighDpiTest, PlotLinesAreTwoDevicePixelsThickWithNoGreyBetween) {
