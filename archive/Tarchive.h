@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Clock;
+class Dialogs;
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One good sample as the archive keeps it (a row of table `sample`).
+struct TarchiveSample {
+  std::time_t time = 0;  // calendar seconds
+  int32_t d1 = 0;
+  int32_t d2 = 0;
+  double pressure = 0;            // local pressure [mbar]
+  double temperature = 0;         // [degrees C]
+  double sea_level_pressure = 0;  // [mbar]
+  double altitude = 0;            // [m]
+};
+
+// The summary of one minute that has samples (a row of table `minute`).
+struct TarchiveMinute {
+  std::time_t time = 0;  // start of the minute, a multiple of 60
+  int count = 0;         // samples in the minute
+  double sea_level_pressure_min = 0, sea_level_pressure_mean = 0, sea_level_pressure_max = 0;
+  double pressure_min = 0, pressure_mean = 0, pressure_max = 0;
+  double temperature_min = 0, temperature_mean = 0, temperature_max = 0;
+};
+
+// The pressure record: every good sample in an SQLite file (`barometer.db`
+// in the working folder), with a summary per minute kept for ever and the
+// samples for at least kSampleRetentionDays.
+//
+// Writing never waits and never throws: commits are batched (at most
+// kCommitSeconds of samples are lost when the process is killed), the file
+// is in WAL mode, and a failure (folder not writable, disk full, a file that
+// is not a database, a second program on the same folder) is reported once
+// through the dialogs, after which the archive stops recording and the
+// program runs on. Reading still works on what is there.
+//
+// Readers see everything recorded so far, the samples of the batch not yet
+// committed and the minute still being gathered included. Times are
+// calendar seconds; ranges are half-open [from, to) and come in time order.
+class Tarchive {
+ public:
+  static constexpr const char* kFileName = "barometer.db";
+  static constexpr int kCommitSeconds = 5;
+  static constexpr int kSampleRetentionDays = 7;
+
+  // clock gives the time of Record, of the batching and of the retention;
+  // dialogs (may be null) receives the one error box.
+  explicit Tarchive(Clock& clock, Dialogs* dialogs = nullptr);
+  ~Tarchive();  // Close()
+  Tarchive(const Tarchive&) = delete;
+  Tarchive& operator=(const Tarchive&) = delete;
+
+  // Opens (or creates) the file. False, after the error box, when it cannot
+  // be recorded into; a corrupt file is renamed aside and a new one started.
+  bool Open(const std::string& path = kFileName);
+  // Commits what is pending and closes the file; a normal close loses
+  // nothing. Safe to call twice.
+  void Close();
+
+  // True while samples go into the file: opened and no failure since.
+  bool IsRecording() const;
+  // The reason recording stopped (or never started), empty while recording
+  // or before Open.
+  const std::string& FailureText() const { return failure_; }
+  const std::string& Path() const { return path_; }
+
+  // Records one good sample at the clock's present time.
+  void Record(int32_t d1, int32_t d2, double pressure, double temperature,
+              double sea_level_pressure, double altitude);
+  // Records one good sample at sample.time (imports, tests, benchmarks).
+  void Append(const TarchiveSample& sample);
+  // Commits the pending batch now.
+  void Flush();
+
+  // Reads the samples / minutes of [from, to) in time order, one call of
+  // visit per row, without holding them all in memory.
+  void ForEachSample(std::time_t from, std::time_t to,
+                     const std::function<void(const TarchiveSample&)>& visit) const;
+  void ForEachMinute(std::time_t from, std::time_t to,
+                     const std::function<void(const TarchiveMinute&)>& visit) const;
+  // The same, collected.
+  std::vector<TarchiveSample> Samples(std::time_t from, std::time_t to) const;
+  std::vector<TarchiveMinute> Minutes(std::time_t from, std::time_t to) const;
+
+  // The minute whose start is nearest to t, within +-within seconds (on a
+  // tie, the earlier one); nothing when there is none.
+  std::optional<TarchiveMinute> NearestMinute(std::time_t t, int within) const;
+  // The minute still being gathered (not necessarily written yet).
+  std::optional<TarchiveMinute> CurrentMinute() const;
+  // The last sample recorded, and the start of the first minute on record.
+  std::optional<TarchiveSample> LastSample() const;
+  std::optional<std::time_t> FirstMinuteTime() const;
+  // Grows by one with every sample recorded, so a reader can tell cheaply
+  // whether anything is new.
+  uint64_t Revision() const { return revision_; }
+
+ private:
+  struct Accumulator;
+  struct Statements;
+
+  bool OpenFile(const std::string& path, std::string& reason);
+  bool CreateSchema(std::string& reason);
+  void Fail(const std::string& reason);
+  bool Exec(const char* sql);
+  void BeginMinute(std::time_t minute_start);
+  bool WriteMinute();
+  void Commit();
+  void Prune();
+
+  Clock& clock_;
+  Dialogs* dialogs_;
+  std::string path_;
+  std::string failure_;
+  sqlite3* db_ = nullptr;
+  int lock_fd_ = -1;
+  Statements* st_ = nullptr;
+  Accumulator* minute_ = nullptr;  // the minute being gathered, or null
+  std::optional<TarchiveSample> last_;
+  bool in_transaction_ = false;
+  bool recording_ = false;
+  bool reported_ = false;
+  std::time_t batch_start_ = 0;
+  int batch_rows_ = 0;
+  std::time_t last_prune_ = 0;
+  uint64_t revision_ = 0;
+};
