@@ -404,6 +404,7 @@ void Tarchive::Report(const std::string& text) {
 }
 
 void Tarchive::WriteFailed(int rc) {
+  const std::string reason = Reason(db_, rc);  // before the rollback resets it
   // What was not committed is lost; what was stays readable.
   if (db_ != nullptr && !sqlite3_get_autocommit(db_))
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -414,7 +415,7 @@ void Tarchive::WriteFailed(int rc) {
     StartOver("it is damaged");
     return;
   }
-  Fail("Recording into the pressure record " + path_ + " stopped: " + Reason(db_, rc) + ".");
+  Fail("Recording into the pressure record " + path_ + " stopped: " + reason + ".");
 }
 
 void Tarchive::Close() {

@@ -111,9 +111,9 @@ TEST_F(TarchiveTest, SamplesAreKeptForSevenDaysAndMinutesForEver) {
   archive.Flush();
   const std::time_t week_ago = end - 7 * 86400;
   EXPECT_GE(QueryNumber(path, "SELECT min(time) FROM sample"), week_ago - 60);
-  EXPECT_EQ(QueryNumber(path, "SELECT count(*) FROM sample WHERE time >= " +
-                                  std::to_string(week_ago)),
-            7 * 86400 / 20);
+  EXPECT_EQ(
+      QueryNumber(path, "SELECT count(*) FROM sample WHERE time >= " + std::to_string(week_ago)),
+      7 * 86400 / 20);
   EXPECT_EQ(FileCount("minute"), 8 * 1440);
   EXPECT_EQ(*archive.FirstMinuteTime(), kStart);
 }

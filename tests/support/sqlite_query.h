@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <string>
 
 // The first column of the first row of sql, read from the file at path as a
@@ -21,6 +22,20 @@ inline std::string QueryText(const std::string& path, const std::string& sql) {
     }
     sqlite3_finalize(s);
   }
+  sqlite3_close(db);
+  return result;
+}
+
+// The first column of the first row as a number; NaN when there is none.
+inline double QueryDouble(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  double result = std::nan("");
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK &&
+      sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
+    result = sqlite3_column_double(s, 0);
+  sqlite3_finalize(s);
   sqlite3_close(db);
   return result;
 }

@@ -13,8 +13,9 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // This file lives in tests/windows/ of the source tree.
-  return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/../../packaging/setup.ini";
+  // From the source tree's absolute path: __FILE__ may be relative to the
+  // build folder (a compiler cache rewrites it), and the tests change folder.
+  return QString::fromUtf8(BAROMETER_SOURCE_DIR) + "/packaging/setup.ini";
 }
 
 void ProgramTest::SetUp() {
