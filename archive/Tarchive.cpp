@@ -259,12 +259,14 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
   // an exclusive lock on the file tells them apart. (SQLite's own locks are
   // of another kind and do not see this one, so a user may still read the
   // file with sqlite3 while the program runs.)
+  const bool existed = ::access(path_.c_str(), F_OK) == 0;
   lock_fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock_fd_ < 0) {
     const int e = errno;
-    reason = e == EACCES || e == EPERM || e == EROFS ? "the folder may not be written"
-             : e == ENOSPC || e == EDQUOT            ? "the disk is full"
-                                                     : std::strerror(e);
+    if (e == EACCES || e == EPERM || e == EROFS)
+      reason = existed ? "the file may not be written" : "the folder may not be written";
+    else
+      reason = e == ENOSPC || e == EDQUOT ? "the disk is full" : std::strerror(e);
     return false;
   }
   if (flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
