@@ -518,8 +518,15 @@ void Tarchive::Append(const TarchiveSample& sample) {
   last_ = sample;
   ++revision_;
   ++batch_rows_;
+  // The batch goes in once it spans kCommitSeconds, and at once when the
+  // samples come that far apart: the next one, expected as late as this one
+  // came, would leave this one uncommitted too long. So a batch never waits
+  // longer than about twice kCommitSeconds.
   const std::time_t now = clock_.Now();
-  if (now - batch_start_ >= kCommitSeconds || now < batch_start_ || batch_rows_ >= kBatchRows)
+  const bool far_apart = now - last_append_ >= kCommitSeconds || now < last_append_;
+  last_append_ = now;
+  if (far_apart || now - batch_start_ >= kCommitSeconds || now < batch_start_ ||
+      batch_rows_ >= kBatchRows)
     Commit();
 }
 

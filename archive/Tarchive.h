@@ -35,8 +35,8 @@ struct TarchiveMinute {
 // in the working folder), with a summary per minute kept for ever and the
 // samples for at least kSampleRetentionDays.
 //
-// Writing never waits and never throws: commits are batched (at most
-// kCommitSeconds of samples are lost when the process is killed), the file
+// Writing never waits and never throws: commits are batched (a killed
+// process loses at most the samples of its last 10 seconds), the file
 // is in WAL mode, and a failure (folder not writable, disk full, a file that
 // is not a database, a second program on the same folder) is reported once
 // through the dialogs, after which the archive stops recording and the
@@ -139,7 +139,8 @@ class Tarchive {
   bool in_transaction_ = false;
   bool recording_ = false;
   bool reported_ = false;
-  std::time_t batch_start_ = 0;
+  std::time_t batch_start_ = 0;  // clock time the open batch began
+  std::time_t last_append_ = 0;  // clock time of the last sample
   int batch_rows_ = 0;
   std::time_t last_prune_ = 0;
   uint64_t revision_ = 0;
