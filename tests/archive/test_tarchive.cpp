@@ -2,6 +2,7 @@
 // restart keeps, the minute summaries, and the retention of the samples.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <string>
 
@@ -121,6 +122,8 @@ TEST_F(TarchiveTest, SamplesAreKeptForSevenDaysAndMinutesForEver) {
       7 * 86400 / 20);
   EXPECT_EQ(FileCount("minute"), 8 * 1440);
   EXPECT_EQ(*archive.FirstMinuteTime(), kStart);
+  // The log was copied back into the file along the way.
+  EXPECT_LT(QFileInfo(dir.filePath("barometer.db-wal")).size(), 20 << 20);
 }
 
 }  // namespace
