@@ -109,7 +109,6 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Every minimum and maximum restarts from the present value.
   void ClearMinMax();
 
-  // Calibration record pass-throughs to the sensor (null record ignored).
   // ---- Pressure record ----
   // Hands the sample just taken to the record: a good one is recorded (the
   // first one after the start refills the history and the chart before), a
@@ -120,6 +119,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // (the samples of the last hour) from the record.
   void RefillFromArchive();
 
+  // Calibration record pass-throughs to the sensor (null record ignored).
   void GetCalibration(Tsensor_wc* record);
   void SetCalibration(const Tsensor_wc* record);
   void ReadCalibrationFromModule(Tsensor_wc* record);
