@@ -128,6 +128,14 @@ TEST_F(ArchiveProgramTest, ARestartBringsBackTheHistoryTheTrendAndTheChart) {
   }
   EXPECT_EQ(Program().Wchart->temperature_plot->ValueAt(n - 1), samples[n - 1].temperature);
   EXPECT_EQ(Program().Wchart->altitude_plot->ValueAt(n - 1), samples[n - 1].altitude);
+
+  // A new detection from the menu takes nothing back again.
+  const int charted = plot->Count();
+  const int measured = Program().Wchart->MeasurementCount();
+  w->DetectmoduleonLPT11Click();
+  RunDetection();
+  EXPECT_GT(Program().Wchart->MeasurementCount(), measured);
+  EXPECT_EQ(plot->Count() - charted, Program().Wchart->MeasurementCount() - measured);
 }
 
 TEST_F(ArchiveProgramTest, AKilledProgramLeavesASoundRecordAndASecondOneKeepsOut) {
