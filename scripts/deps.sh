@@ -2,6 +2,8 @@
 # need, when any is missing. Sourced by ./run, ./test and packaging/make-deb.
 BAROMETER_PACKAGES=(
   cmake make g++ pkg-config
+  # the pressure record (archive/) and its tests
+  libsqlite3-dev sqlite3
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core

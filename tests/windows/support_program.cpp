@@ -14,11 +14,9 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // This file lives in tests/windows/ of the source tree. A compiler cache
-  // may name it relative to the folder it was compiled in, which is the
-  // folder of the test executables.
-  const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(__FILE__);
-  return QFileInfo(file).absolutePath() + "/../../packaging/setup.ini";
+  // From the source tree's absolute path: __FILE__ may be relative to the
+  // build folder (a compiler cache rewrites it), and the tests change folder.
+  return QString::fromUtf8(BAROMETER_SOURCE_DIR) + "/packaging/setup.ini";
 }
 
 void ProgramTest::SetUp() {

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Clock;
+class Dialogs;
+struct sqlite3;
+
+// One good sample as the archive keeps it (a row of table `sample`).
+struct TarchiveSample {
+  std::time_t time = 0;  // calendar seconds
+  int32_t d1 = 0;
+  int32_t d2 = 0;
+  double pressure = 0;            // local pressure [mbar]
+  double temperature = 0;         // [degrees C]
+  double sea_level_pressure = 0;  // [mbar]
+  double altitude = 0;            // [m]
+};
+
+// The summary of one minute that has samples (a row of table `minute`).
+struct TarchiveMinute {
+  std::time_t time = 0;  // start of the minute, a multiple of 60
+  int count = 0;         // samples in the minute
+  double sea_level_pressure_min = 0, sea_level_pressure_mean = 0, sea_level_pressure_max = 0;
+  double pressure_min = 0, pressure_mean = 0, pressure_max = 0;
+  double temperature_min = 0, temperature_mean = 0, temperature_max = 0;
+};
+
+// The pressure record: every good sample in an SQLite file (`barometer.db`
+// in the working folder), with a summary per minute kept for ever and the
+// samples for at least kSampleRetentionDays.
+//
+// Writing never waits and never throws: commits are batched (a killed
+// process loses at most the samples of its last 10 seconds), the file
+// is in WAL mode, and a failure (folder not writable, disk full, a file that
+// is not a database, a second program on the same folder) is reported once
+// through the dialogs, after which the archive stops recording and the
+// program runs on. Reading still works on what is there.
+//
+// Readers see everything recorded so far, the samples of the batch not yet
+// committed and the minute still being gathered included. Times are
+// calendar seconds; ranges are half-open [from, to) and come in time order.
+class Tarchive {
+ public:
+  static constexpr const char* kFileName = "barometer.db";
+  static constexpr int kCommitSeconds = 5;
+  static constexpr int kSampleRetentionDays = 7;
+
+  // clock gives the time of Record, of the batching and of the retention;
+  // dialogs (may be null) receives the one error box.
+  explicit Tarchive(Clock& clock, Dialogs* dialogs = nullptr);
+  ~Tarchive();  // Close()
+  Tarchive(const Tarchive&) = delete;
+  Tarchive& operator=(const Tarchive&) = delete;
+
+  // Opens (or creates) the file. False, after the error box, when it cannot
+  // be recorded into; a corrupt file is renamed aside and a new one started.
+  bool Open(const std::string& path = kFileName);
+  // Commits what is pending and closes the file; a normal close loses
+  // nothing. Safe to call twice.
+  void Close();
+
+  // True while samples go into the file: opened and no failure since.
+  bool IsRecording() const;
+  // The reason recording stopped (or never started), empty while recording
+  // or before Open.
+  const std::string& FailureText() const { return failure_; }
+  const std::string& Path() const { return path_; }
+
+  // Records one good sample at the clock's present time.
+  void Record(int32_t d1, int32_t d2, double pressure, double temperature,
+              double sea_level_pressure, double altitude);
+  // Records one good sample at sample.time (imports, tests, benchmarks).
+  void Append(const TarchiveSample& sample);
+  // Commits the pending batch now.
+  void Flush();
+
+  // Reads the samples / minutes of [from, to) in time order, one call of
+  // visit per row, without holding them all in memory.
+  void ForEachSample(std::time_t from, std::time_t to,
+                     const std::function<void(const TarchiveSample&)>& visit) const;
+  void ForEachMinute(std::time_t from, std::time_t to,
+                     const std::function<void(const TarchiveMinute&)>& visit) const;
+  // The same, collected.
+  std::vector<TarchiveSample> Samples(std::time_t from, std::time_t to) const;
+  std::vector<TarchiveMinute> Minutes(std::time_t from, std::time_t to) const;
+
+  // The minute whose start is nearest to t, within +-within seconds (on a
+  // tie, the earlier one); nothing when there is none.
+  std::optional<TarchiveMinute> NearestMinute(std::time_t t, int within) const;
+  // The minute still being gathered (not necessarily written yet).
+  std::optional<TarchiveMinute> CurrentMinute() const;
+  // The last sample on record (recorded now or before), and the start of the
+  // first minute on record.
+  std::optional<TarchiveSample> LastSample() const;
+  std::optional<std::time_t> FirstMinuteTime() const;
+  // Grows by one with every sample recorded, so a reader can tell cheaply
+  // whether anything is new.
+  uint64_t Revision() const { return revision_; }
+
+ private:
+  struct Accumulator;
+  struct Statement;
+  struct Checkpointer;
+
+  // Opens path and prepares it for recording; false with the reason, and
+  // corrupt set when the file is damaged or is no database.
+  bool OpenFile(std::string& reason, bool& corrupt);
+  void CloseFile();
+  void StartCheckpointer();
+  void StopCheckpointer();
+  // Renames a damaged file aside and starts a new one; false when that fails.
+  bool StartOver(const std::string& what);
+  // Handles the result code of a failed write.
+  void WriteFailed(int rc);
+  void Fail(const std::string& text);
+  void Report(const std::string& text);
+  // Writes the pending samples and minutes in one transaction.
+  void Commit();
+  int WriteMinute(const TarchiveMinute& minute);
+  void BeginMinute(std::time_t minute_start);
+
+  Clock& clock_;
+  Dialogs* dialogs_;
+  std::string path_;
+  std::string failure_;
+  sqlite3* db_ = nullptr;
+  int lock_fd_ = -1;
+  Checkpointer* checkpointer_ = nullptr;
+  Statement* insert_sample_ = nullptr;
+  Statement* write_minute_ = nullptr;
+  Statement* prune_ = nullptr;
+  mutable Statement* read_samples_ = nullptr;
+  mutable Statement* read_minutes_ = nullptr;
+  Accumulator* minute_ = nullptr;  // the minute being gathered, or null
+  // The batch not yet in the file: samples, and minutes that ended since.
+  std::vector<TarchiveSample> pending_;
+  std::vector<TarchiveMinute> pending_minutes_;
+  std::optional<TarchiveSample> last_;
+  bool recording_ = false;
+  bool reported_ = false;
+  std::time_t batch_start_ = 0;  // clock time of the batch's first sample
+  std::time_t last_append_ = 0;  // clock time of the last sample
+  std::time_t last_prune_ = 0;
+  uint64_t revision_ = 0;
+};
