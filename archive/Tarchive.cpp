@@ -1,46 +1,644 @@
-// The pressure record in SQLite. (Interface first; the recording follows.)
+// The pressure record in an SQLite file: one row per good sample, one row
+// per minute that has samples, commits in batches, and a failure reported
+// once after which the program runs on without recording.
 
 #include "archive/Tarchive.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
-struct Tarchive::Accumulator {};
-struct Tarchive::Statements {};
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS sample("
+    "time INTEGER NOT NULL, d1 INTEGER NOT NULL, d2 INTEGER NOT NULL, "
+    "pressure REAL NOT NULL, temperature REAL NOT NULL, "
+    "sea_level_pressure REAL NOT NULL, altitude REAL NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS sample_time ON sample(time);"
+    "CREATE TABLE IF NOT EXISTS minute("
+    "time INTEGER PRIMARY KEY, count INTEGER NOT NULL, "
+    "sea_level_pressure_min REAL NOT NULL, sea_level_pressure_mean REAL NOT NULL, "
+    "sea_level_pressure_max REAL NOT NULL, "
+    "pressure_min REAL NOT NULL, pressure_mean REAL NOT NULL, pressure_max REAL NOT NULL, "
+    "temperature_min REAL NOT NULL, temperature_mean REAL NOT NULL, "
+    "temperature_max REAL NOT NULL);";
+
+constexpr const char* kMinuteColumns =
+    "time, count, sea_level_pressure_min, sea_level_pressure_mean, sea_level_pressure_max, "
+    "pressure_min, pressure_mean, pressure_max, temperature_min, temperature_mean, "
+    "temperature_max";
+
+// A batch is committed once it is this many rows long, whatever the clock
+// says (imports, or a clock that stands still).
+constexpr int kBatchRows = 4096;
+// Samples past their retention are deleted a chunk at a time, once a minute,
+// so that a long backlog never costs one tick much.
+constexpr int kPruneSeconds = 60;
+constexpr int kPruneRows = 1000;
+
+// Start of the minute that holds t (also for times before 1970).
+std::time_t MinuteOf(std::time_t t) {
+  std::time_t r = t % 60;
+  if (r < 0) r += 60;
+  return t - r;
+}
+
+// The reason behind an SQLite result code, in the user's words.
+std::string Reason(sqlite3* db, int rc) {
+  const int system_errno = db != nullptr ? sqlite3_system_errno(db) : 0;
+  switch (rc & 0xff) {
+    case SQLITE_FULL:
+      return "the disk is full";
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return "the file or its folder may not be written";
+    case SQLITE_CANTOPEN:
+      if (system_errno == EACCES || system_errno == EPERM || system_errno == EROFS)
+        return "the file or its folder may not be written";
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "another program is using it";
+    case SQLITE_IOERR:
+      if (system_errno == ENOSPC || system_errno == EFBIG || system_errno == EDQUOT)
+        return "the disk is full";
+      break;
+    default:
+      break;
+  }
+  std::string text = sqlite3_errstr(rc);
+  if (system_errno != 0) text += std::string(" (") + std::strerror(system_errno) + ")";
+  return text;
+}
+
+bool IsCorrupt(int rc) {
+  return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+}  // namespace
+
+// The sums of the minute being gathered.
+struct Tarchive::Accumulator {
+  std::time_t time = 0;
+  int count = 0;
+  double slp_min = 0, slp_sum = 0, slp_max = 0;
+  double p_min = 0, p_sum = 0, p_max = 0;
+  double t_min = 0, t_sum = 0, t_max = 0;
+
+  void Add(const TarchiveSample& s) {
+    if (count == 0) {
+      slp_min = slp_max = s.sea_level_pressure;
+      p_min = p_max = s.pressure;
+      t_min = t_max = s.temperature;
+    }
+    ++count;
+    slp_min = std::min(slp_min, s.sea_level_pressure);
+    slp_max = std::max(slp_max, s.sea_level_pressure);
+    slp_sum += s.sea_level_pressure;
+    p_min = std::min(p_min, s.pressure);
+    p_max = std::max(p_max, s.pressure);
+    p_sum += s.pressure;
+    t_min = std::min(t_min, s.temperature);
+    t_max = std::max(t_max, s.temperature);
+    t_sum += s.temperature;
+  }
+
+  TarchiveMinute Summary() const {
+    TarchiveMinute m;
+    m.time = time;
+    m.count = count;
+    const double n = count > 0 ? count : 1;
+    m.sea_level_pressure_min = slp_min;
+    m.sea_level_pressure_mean = slp_sum / n;
+    m.sea_level_pressure_max = slp_max;
+    m.pressure_min = p_min;
+    m.pressure_mean = p_sum / n;
+    m.pressure_max = p_max;
+    m.temperature_min = t_min;
+    m.temperature_mean = t_sum / n;
+    m.temperature_max = t_max;
+    return m;
+  }
+
+  // Continues a minute already on record (a restart, or a clock set back).
+  void Seed(const TarchiveMinute& m) {
+    count = m.count;
+    slp_min = m.sea_level_pressure_min;
+    slp_max = m.sea_level_pressure_max;
+    slp_sum = m.sea_level_pressure_mean * m.count;
+    p_min = m.pressure_min;
+    p_max = m.pressure_max;
+    p_sum = m.pressure_mean * m.count;
+    t_min = m.temperature_min;
+    t_max = m.temperature_max;
+    t_sum = m.temperature_mean * m.count;
+  }
+};
+
+// A prepared statement kept for reuse. A read that finds it in use (a reader
+// that reads again from inside its visit) prepares one of its own.
+struct Tarchive::Statement {
+  sqlite3_stmt* stmt = nullptr;
+  bool busy = false;
+};
+
+namespace {
+
+// Borrows a cached statement, or prepares a temporary one while the cached
+// one is busy; resets (or finalizes) it when done.
+template <typename Holder>
+class Borrowed {
+ public:
+  Borrowed(sqlite3* db, Holder*& cache, const char* sql) {
+    if (db == nullptr) return;
+    if (cache == nullptr) cache = new Holder;
+    if (!cache->busy && cache->stmt == nullptr)
+      sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &cache->stmt, nullptr);
+    if (!cache->busy && cache->stmt != nullptr) {
+      holder_ = cache;
+      holder_->busy = true;
+      stmt_ = holder_->stmt;
+    } else {
+      sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
+  }
+  ~Borrowed() {
+    if (holder_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+      holder_->busy = false;
+    } else if (stmt_ != nullptr) {
+      sqlite3_finalize(stmt_);
+    }
+  }
+  Borrowed(const Borrowed&) = delete;
+  Borrowed& operator=(const Borrowed&) = delete;
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  Holder* holder_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+const std::string kReadMinutes = std::string("SELECT ") + kMinuteColumns +
+                                 " FROM minute WHERE time >= ? AND time < ? ORDER BY time";
+constexpr const char* kReadSamplesColumns =
+    "SELECT time, d1, d2, pressure, temperature, sea_level_pressure, altitude FROM sample";
+const std::string kReadSamples =
+    std::string(kReadSamplesColumns) + " WHERE time >= ? AND time < ? ORDER BY time";
+
+TarchiveSample SampleFromRow(sqlite3_stmt* s) {
+  TarchiveSample sample;
+  sample.time = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
+  sample.d1 = sqlite3_column_int(s, 1);
+  sample.d2 = sqlite3_column_int(s, 2);
+  sample.pressure = sqlite3_column_double(s, 3);
+  sample.temperature = sqlite3_column_double(s, 4);
+  sample.sea_level_pressure = sqlite3_column_double(s, 5);
+  sample.altitude = sqlite3_column_double(s, 6);
+  return sample;
+}
+
+TarchiveMinute MinuteFromRow(sqlite3_stmt* s) {
+  TarchiveMinute m;
+  m.time = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
+  m.count = sqlite3_column_int(s, 1);
+  m.sea_level_pressure_min = sqlite3_column_double(s, 2);
+  m.sea_level_pressure_mean = sqlite3_column_double(s, 3);
+  m.sea_level_pressure_max = sqlite3_column_double(s, 4);
+  m.pressure_min = sqlite3_column_double(s, 5);
+  m.pressure_mean = sqlite3_column_double(s, 6);
+  m.pressure_max = sqlite3_column_double(s, 7);
+  m.temperature_min = sqlite3_column_double(s, 8);
+  m.temperature_mean = sqlite3_column_double(s, 9);
+  m.temperature_max = sqlite3_column_double(s, 10);
+  return m;
+}
+
+}  // namespace
 
 Tarchive::Tarchive(Clock& clock, Dialogs* dialogs) : clock_(clock), dialogs_(dialogs) {}
+
 Tarchive::~Tarchive() {
   Close();
 }
+
 bool Tarchive::Open(const std::string& path) {
+  Close();
   path_ = path;
+  // The box names the file wherever the program was started.
+  if (!path_.empty() && path_[0] != '/') {
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) != nullptr) path_ = std::string(cwd) + "/" + path_;
+  }
+  failure_.clear();
+  reported_ = false;
+  std::string reason;
+  bool corrupt = false;
+  if (OpenFile(reason, corrupt)) return true;
+  if (corrupt) return StartOver(reason);
+  Fail("The pressure record cannot be kept in " + path_ + ": " + reason + ".");
   return false;
 }
-void Tarchive::Close() {}
+
+bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
+  corrupt = false;
+  // A second program on the same folder must not record into the same file;
+  // an exclusive lock on the file tells them apart. (SQLite's own locks are
+  // of another kind and do not see this one, so a user may still read the
+  // file with sqlite3 while the program runs.)
+  lock_fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lock_fd_ < 0) {
+    const int e = errno;
+    reason = e == EACCES || e == EPERM || e == EROFS ? "the folder may not be written"
+             : e == ENOSPC || e == EDQUOT            ? "the disk is full"
+                                                     : std::strerror(e);
+    return false;
+  }
+  if (flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
+    reason = errno == EWOULDBLOCK ? "another program is already recording into it"
+                                  : std::strerror(errno);
+    CloseFile();
+    return false;
+  }
+  int rc =
+      sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc == SQLITE_OK) {
+    // Never wait for a lock: the measurement tick must not stall.
+    sqlite3_busy_timeout(db_, 0);
+    sqlite3_extended_result_codes(db_, 1);
+    // The mode is kept in the file; asking reads the header first, so a
+    // file that is no database shows here.
+    sqlite3_stmt* s = nullptr;
+    rc = sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &s, nullptr);
+    if (rc == SQLITE_OK) {
+      rc = sqlite3_step(s);
+      if (rc == SQLITE_ROW) {
+        const char* mode = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        rc = mode != nullptr && std::strcmp(mode, "wal") == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
+      }
+    }
+    sqlite3_finalize(s);
+  }
+  // synchronous=NORMAL: in WAL mode a commit survives the process being
+  // killed without waiting for the disk; only a power cut may lose the last
+  // commits, never the file's consistency.
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  // Take the write lock at once: a folder where the write-ahead log cannot
+  // be made, or a full disk, shows now rather than at the first sample.
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) {
+    auto prepare = [this, &rc](Statement*& st, const char* sql) {
+      st = new Statement;
+      if (rc == SQLITE_OK)
+        rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st->stmt, nullptr);
+    };
+    prepare(insert_sample_,
+            "INSERT INTO sample(time, d1, d2, pressure, temperature, sea_level_pressure, altitude) "
+            "VALUES(?, ?, ?, ?, ?, ?, ?)");
+    prepare(write_minute_, (std::string("INSERT OR REPLACE INTO minute(") + kMinuteColumns +
+                            ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                               .c_str());
+    prepare(prune_,
+            "DELETE FROM sample WHERE rowid IN "
+            "(SELECT rowid FROM sample WHERE time < ? ORDER BY time LIMIT ?)");
+    // A file of another program with tables of these names fails here.
+    if (rc != SQLITE_OK) {
+      reason = std::string("it holds other tables (") + sqlite3_errmsg(db_) + ")";
+      CloseFile();
+      return false;
+    }
+  }
+  if (rc != SQLITE_OK) {
+    corrupt = IsCorrupt(rc);
+    reason = corrupt ? ((rc & 0xff) == SQLITE_NOTADB ? "it is not a database" : "it is damaged")
+                     : Reason(db_, rc);
+    CloseFile();
+    return false;
+  }
+  recording_ = true;
+  in_transaction_ = false;
+  batch_rows_ = 0;
+  last_prune_ = 0;
+  return true;
+}
+
+void Tarchive::CloseFile() {
+  for (Statement** st :
+       {&insert_sample_, &write_minute_, &prune_, &read_samples_, &read_minutes_}) {
+    if (*st != nullptr) {
+      sqlite3_finalize((*st)->stmt);
+      delete *st;
+      *st = nullptr;
+    }
+  }
+  if (db_ != nullptr) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  // After SQLite let go of the file: closing a descriptor of it drops the
+  // process's record locks on it.
+  if (lock_fd_ >= 0) {
+    ::close(lock_fd_);
+    lock_fd_ = -1;
+  }
+  in_transaction_ = false;
+  recording_ = false;
+}
+
+bool Tarchive::StartOver(const std::string& what) {
+  CloseFile();
+  delete minute_;
+  minute_ = nullptr;
+  char stamp[32] = "unknown";
+  const std::time_t now = clock_.Now();
+  std::tm local{};
+  if (localtime_r(&now, &local) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string aside = path_ + ".corrupt-" + stamp;
+  if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+    Fail("The pressure record " + path_ + " cannot be used: " + what +
+         ", and it cannot be renamed aside (" + std::strerror(errno) + ").");
+    return false;
+  }
+  // Its log belongs to it; the index of the log is rebuilt from the log.
+  std::rename((path_ + "-wal").c_str(), (aside + "-wal").c_str());
+  std::remove((path_ + "-shm").c_str());
+  std::string reason;
+  bool corrupt = false;
+  if (!OpenFile(reason, corrupt)) {
+    Fail("The pressure record " + path_ + " could not be used: " + what + ". It was renamed to " +
+         aside + ", but a new one cannot be started: " + reason + ".");
+    return false;
+  }
+  Report("The pressure record " + path_ + " could not be used: " + what + ".\nIt was renamed to " +
+         aside + " and a new record was started.");
+  return true;
+}
+
+void Tarchive::Fail(const std::string& text) {
+  failure_ = text;
+  recording_ = false;
+  Report(text + "\nThe program runs on without recording.");
+}
+
+void Tarchive::Report(const std::string& text) {
+  if (reported_) return;
+  reported_ = true;
+  if (dialogs_ != nullptr) dialogs_->Error(text);
+}
+
+void Tarchive::WriteFailed(int rc) {
+  // What was not committed is lost; what was stays readable.
+  if (db_ != nullptr && !sqlite3_get_autocommit(db_))
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  in_transaction_ = false;
+  delete minute_;
+  minute_ = nullptr;
+  if (IsCorrupt(rc)) {
+    StartOver("it is damaged");
+    return;
+  }
+  Fail("Recording into the pressure record " + path_ + " stopped: " + Reason(db_, rc) + ".");
+}
+
+void Tarchive::Close() {
+  if (db_ != nullptr && recording_) {
+    if (minute_ != nullptr && !in_transaction_) Begin();
+    if (recording_ && minute_ != nullptr) WriteMinute();
+    if (recording_ && in_transaction_) Commit();
+  }
+  CloseFile();
+  delete minute_;
+  minute_ = nullptr;
+}
+
 bool Tarchive::IsRecording() const {
-  return recording_;
+  return recording_ && db_ != nullptr;
 }
-void Tarchive::Record(int32_t, int32_t, double, double, double, double) {}
-void Tarchive::Append(const TarchiveSample&) {}
-void Tarchive::Flush() {}
-void Tarchive::ForEachSample(std::time_t, std::time_t,
-                             const std::function<void(const TarchiveSample&)>&) const {}
-void Tarchive::ForEachMinute(std::time_t, std::time_t,
-                             const std::function<void(const TarchiveMinute&)>&) const {}
-std::vector<TarchiveSample> Tarchive::Samples(std::time_t, std::time_t) const {
-  return {};
+
+bool Tarchive::Begin() {
+  if (in_transaction_) return true;
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if ((rc & 0xff) == SQLITE_BUSY) return false;  // someone else writes: next time
+  if (rc != SQLITE_OK) {
+    WriteFailed(rc);
+    return false;
+  }
+  in_transaction_ = true;
+  batch_start_ = clock_.Now();
+  batch_rows_ = 0;
+  return true;
 }
-std::vector<TarchiveMinute> Tarchive::Minutes(std::time_t, std::time_t) const {
-  return {};
+
+void Tarchive::Commit() {
+  if (!in_transaction_) return;
+  const std::time_t now = clock_.Now();
+  if (now - last_prune_ >= kPruneSeconds || now < last_prune_) Prune(now);
+  if (!in_transaction_) return;  // a failure ended the batch
+  // The minute being gathered goes in with every batch, so that the file
+  // always holds a summary of every sample committed.
+  if (minute_ != nullptr && !WriteMinute()) return;
+  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    WriteFailed(rc);
+    return;
+  }
+  in_transaction_ = false;
+  batch_rows_ = 0;
 }
-std::optional<TarchiveMinute> Tarchive::NearestMinute(std::time_t, int) const {
-  return {};
+
+void Tarchive::Prune(std::time_t now) {
+  last_prune_ = now;
+  sqlite3_stmt* s = prune_->stmt;
+  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(now) - kSampleRetentionDays * 86400LL);
+  sqlite3_bind_int(s, 2, kPruneRows);
+  const int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  if (rc != SQLITE_DONE) WriteFailed(rc);
 }
+
+void Tarchive::Flush() {
+  if (IsRecording() && in_transaction_) Commit();
+}
+
+void Tarchive::Record(int32_t d1, int32_t d2, double pressure, double temperature,
+                      double sea_level_pressure, double altitude) {
+  TarchiveSample s;
+  s.time = clock_.Now();
+  s.d1 = d1;
+  s.d2 = d2;
+  s.pressure = pressure;
+  s.temperature = temperature;
+  s.sea_level_pressure = sea_level_pressure;
+  s.altitude = altitude;
+  Append(s);
+}
+
+void Tarchive::Append(const TarchiveSample& sample) {
+  if (!IsRecording()) return;
+  if (!Begin()) return;
+  if (minute_ == nullptr || MinuteOf(sample.time) != minute_->time) {
+    if (minute_ != nullptr && !WriteMinute()) return;
+    BeginMinute(MinuteOf(sample.time));
+  }
+  sqlite3_stmt* s = insert_sample_->stmt;
+  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(sample.time));
+  sqlite3_bind_int(s, 2, sample.d1);
+  sqlite3_bind_int(s, 3, sample.d2);
+  sqlite3_bind_double(s, 4, sample.pressure);
+  sqlite3_bind_double(s, 5, sample.temperature);
+  sqlite3_bind_double(s, 6, sample.sea_level_pressure);
+  sqlite3_bind_double(s, 7, sample.altitude);
+  const int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  if (rc != SQLITE_DONE) {
+    WriteFailed(rc);
+    return;
+  }
+  minute_->Add(sample);
+  last_ = sample;
+  ++revision_;
+  ++batch_rows_;
+  const std::time_t now = clock_.Now();
+  if (now - batch_start_ >= kCommitSeconds || now < batch_start_ || batch_rows_ >= kBatchRows)
+    Commit();
+}
+
+void Tarchive::BeginMinute(std::time_t minute_start) {
+  if (minute_ == nullptr) minute_ = new Accumulator;
+  *minute_ = Accumulator();
+  minute_->time = minute_start;
+  // A minute already on record goes on from where it was.
+  Borrowed<Statement> read(db_, read_minutes_, kReadMinutes.c_str());
+  if (sqlite3_stmt* s = read.get()) {
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(minute_start));
+    sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(minute_start) + 1);
+    if (sqlite3_step(s) == SQLITE_ROW) minute_->Seed(MinuteFromRow(s));
+  }
+}
+
+bool Tarchive::WriteMinute() {
+  const TarchiveMinute m = minute_->Summary();
+  sqlite3_stmt* s = write_minute_->stmt;
+  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(m.time));
+  sqlite3_bind_int(s, 2, m.count);
+  const double values[9] = {
+      m.sea_level_pressure_min, m.sea_level_pressure_mean, m.sea_level_pressure_max,
+      m.pressure_min,           m.pressure_mean,           m.pressure_max,
+      m.temperature_min,        m.temperature_mean,        m.temperature_max};
+  for (int i = 0; i < 9; ++i) sqlite3_bind_double(s, 3 + i, values[i]);
+  const int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  if (rc != SQLITE_DONE) {
+    WriteFailed(rc);
+    return false;
+  }
+  return true;
+}
+
+void Tarchive::ForEachSample(std::time_t from, std::time_t to,
+                             const std::function<void(const TarchiveSample&)>& visit) const {
+  if (from >= to) return;
+  Borrowed<Statement> read(db_, read_samples_, kReadSamples.c_str());
+  sqlite3_stmt* s = read.get();
+  if (s == nullptr) return;
+  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
+  sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
+  while (sqlite3_step(s) == SQLITE_ROW) visit(SampleFromRow(s));
+}
+
+void Tarchive::ForEachMinute(std::time_t from, std::time_t to,
+                             const std::function<void(const TarchiveMinute&)>& visit) const {
+  if (from >= to) return;
+  // The minute being gathered stands in for its row in the file, which is
+  // missing or holds the minute as it was at the last commit.
+  std::optional<TarchiveMinute> current = CurrentMinute();
+  if (current && (current->time < from || current->time >= to)) current.reset();
+  Borrowed<Statement> read(db_, read_minutes_, kReadMinutes.c_str());
+  if (sqlite3_stmt* s = read.get()) {
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
+    sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const TarchiveMinute m = MinuteFromRow(s);
+      if (current && current->time <= m.time) {
+        visit(*current);
+        const bool same = current->time == m.time;
+        current.reset();
+        if (same) continue;
+      }
+      visit(m);
+    }
+  }
+  if (current) visit(*current);
+}
+
+std::vector<TarchiveSample> Tarchive::Samples(std::time_t from, std::time_t to) const {
+  std::vector<TarchiveSample> rows;
+  ForEachSample(from, to, [&rows](const TarchiveSample& s) { rows.push_back(s); });
+  return rows;
+}
+
+std::vector<TarchiveMinute> Tarchive::Minutes(std::time_t from, std::time_t to) const {
+  std::vector<TarchiveMinute> rows;
+  ForEachMinute(from, to, [&rows](const TarchiveMinute& m) { rows.push_back(m); });
+  return rows;
+}
+
+std::optional<TarchiveMinute> Tarchive::NearestMinute(std::time_t t, int within) const {
+  if (within < 0) return std::nullopt;
+  std::optional<TarchiveMinute> best;
+  // Minutes come in time order, so on a tie the earlier one stays.
+  ForEachMinute(t - within, t + within + 1, [&best, t](const TarchiveMinute& m) {
+    const auto distance = [t](std::time_t x) { return x > t ? x - t : t - x; };
+    if (!best || distance(m.time) < distance(best->time)) best = m;
+  });
+  return best;
+}
+
 std::optional<TarchiveMinute> Tarchive::CurrentMinute() const {
-  return {};
+  if (minute_ == nullptr || minute_->count == 0) return std::nullopt;
+  return minute_->Summary();
 }
+
 std::optional<TarchiveSample> Tarchive::LastSample() const {
-  return last_;
+  if (last_ || db_ == nullptr) return last_;
+  std::optional<TarchiveSample> last;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db_,
+                         (std::string(kReadSamplesColumns) + " ORDER BY time DESC LIMIT 1").c_str(),
+                         -1, &s, nullptr) == SQLITE_OK &&
+      sqlite3_step(s) == SQLITE_ROW)
+    last = SampleFromRow(s);
+  sqlite3_finalize(s);
+  return last;
 }
+
 std::optional<std::time_t> Tarchive::FirstMinuteTime() const {
-  return {};
+  std::optional<std::time_t> first;
+  if (db_ != nullptr) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT min(time) FROM minute", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
+      first = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
+    sqlite3_finalize(s);
+  }
+  const std::optional<TarchiveMinute> current = CurrentMinute();
+  if (current && (!first || current->time < *first)) first = current->time;
+  return first;
 }

@@ -10,7 +10,6 @@
 class Clock;
 class Dialogs;
 struct sqlite3;
-struct sqlite3_stmt;
 
 // One good sample as the archive keeps it (a row of table `sample`).
 struct TarchiveSample {
@@ -96,7 +95,8 @@ class Tarchive {
   std::optional<TarchiveMinute> NearestMinute(std::time_t t, int within) const;
   // The minute still being gathered (not necessarily written yet).
   std::optional<TarchiveMinute> CurrentMinute() const;
-  // The last sample recorded, and the start of the first minute on record.
+  // The last sample on record (recorded now or before), and the start of the
+  // first minute on record.
   std::optional<TarchiveSample> LastSample() const;
   std::optional<std::time_t> FirstMinuteTime() const;
   // Grows by one with every sample recorded, so a reader can tell cheaply
@@ -105,16 +105,23 @@ class Tarchive {
 
  private:
   struct Accumulator;
-  struct Statements;
+  struct Statement;
 
-  bool OpenFile(const std::string& path, std::string& reason);
-  bool CreateSchema(std::string& reason);
-  void Fail(const std::string& reason);
-  bool Exec(const char* sql);
+  // Opens path and prepares it for recording; false with the reason, and
+  // corrupt set when the file is damaged or is no database.
+  bool OpenFile(std::string& reason, bool& corrupt);
+  void CloseFile();
+  // Renames a damaged file aside and starts a new one; false when that fails.
+  bool StartOver(const std::string& what);
+  // Handles the result code of a failed write.
+  void WriteFailed(int rc);
+  void Fail(const std::string& text);
+  void Report(const std::string& text);
+  bool Begin();
+  void Commit();
+  void Prune(std::time_t now);
   void BeginMinute(std::time_t minute_start);
   bool WriteMinute();
-  void Commit();
-  void Prune();
 
   Clock& clock_;
   Dialogs* dialogs_;
@@ -122,7 +129,11 @@ class Tarchive {
   std::string failure_;
   sqlite3* db_ = nullptr;
   int lock_fd_ = -1;
-  Statements* st_ = nullptr;
+  Statement* insert_sample_ = nullptr;
+  Statement* write_minute_ = nullptr;
+  Statement* prune_ = nullptr;
+  mutable Statement* read_samples_ = nullptr;
+  mutable Statement* read_minutes_ = nullptr;
   Accumulator* minute_ = nullptr;  // the minute being gathered, or null
   std::optional<TarchiveSample> last_;
   bool in_transaction_ = false;

@@ -93,6 +93,23 @@ void Tmeteo::PushHistory(double x) {
   UpdateTrend();
 }
 
+void Tmeteo::RestoreHistory(const double (&entries)[kHistorySize]) {
+  TmeteoDisplay* display = display_;
+  display_ = nullptr;  // the window's way there is not shown, only where it ends
+  bar_high_ = 0;
+  bar_low_ = -1;
+  for (int i = kHistorySize - 1; i >= 0; --i) {
+    history_[i] = entries[i];
+    if (entries[i] != kEmpty) UpdateBarRange(entries[i]);
+  }
+  display_ = display;
+  if (display_ != nullptr) {
+    if (bar_high_ != 0) display_->ShowHistoryRange(bar_low_, bar_high_);
+    for (int index : kBarEntries) display_->ShowHistoryBar(index, history_[index]);
+  }
+  UpdateTrend();
+}
+
 void Tmeteo::UpdateBarRange(double x) {
   bool changed = false;
   if (x > bar_high_) {

@@ -90,6 +90,12 @@ class Tmeteo {
   void PushHistory(double x);
   // Moves the 14 mbar bar window so that it holds x; reports it if it moved.
   void UpdateBarRange(double x);
+  // Puts back a history kept elsewhere (entries[0] the newest, kEmpty where
+  // there is none) as if its values had been recorded one by one, oldest
+  // first: the bar window moves as each would have moved it, an empty entry
+  // never moves it, and the bars and the trend are reported. The time of
+  // the last entry stays as it is.
+  void RestoreHistory(const double (&entries)[kHistorySize]);
   // Trend from the last two history entries; reported to the display.
   void UpdateTrend();
 

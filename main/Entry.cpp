@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "archive/Tarchive.h"
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
@@ -74,6 +75,10 @@ void CreateWindows() {
   QApplication::setWindowIcon(AssetIcon("app_icon"));
 
   ProgramState& program = Program();
+  // The record opens first: its box, if any, comes before the splash window.
+  program.archive = new Tarchive(*program.clock, program.dialogs);
+  program.archive->Open(Tarchive::kFileName);
+
   program.Wintro = new TWintro;
   program.Wmain = new TWmain;
   program.Wsmall = new TWsmall;
@@ -112,6 +117,11 @@ void EndProgram() {
   DestroyWindow(program.Wsmall);
   DestroyWindow(program.Wmain);
   DestroyWindow(program.Wintro);
+
+  // Last: a window may read the record until it goes. Closing commits what
+  // is pending.
+  delete program.archive;
+  program.archive = nullptr;
 
   program.dialogs = nullptr;
   program.clock = nullptr;

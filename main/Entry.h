@@ -14,14 +14,16 @@ class PortIo;
 // clock every window reaches, and creates the one sensor object on `port`.
 void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs);
 
-// Needs the application object: sets the title, creates the eight windows in
+// Needs the application object: sets the title, opens the pressure record
+// (barometer.db in the working folder), creates the eight windows in
 // their fixed order (only the splash window visible), runs their init steps
 // and starts module detection on the splash window.
 void CreateWindows();
 
 // After the event loop: clears the alive flags, destroys the sensor (its
-// last port write drops the module's lines) and then the windows, and
-// forgets the dialogs and the clock.
+// last port write drops the module's lines), the windows and then the
+// pressure record (committing what is pending), and forgets the dialogs and
+// the clock.
 void EndProgram();
 
 // The first exception that escaped an event handler. Keeping it ends the

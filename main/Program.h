@@ -3,6 +3,7 @@
 #include <string>
 
 class Tsensor;
+class Tarchive;
 class TWintro;
 class TWmain;
 class TWsmall;
@@ -20,6 +21,9 @@ class Clock;
 // another checks the target's pointer and, as a rule, its alive flag.
 struct ProgramState {
   Tsensor* sensor = nullptr;
+  // The pressure record (barometer.db in the working folder), open while the
+  // windows exist; it may have stopped recording after a failure.
+  Tarchive* archive = nullptr;
 
   TWintro* Wintro = nullptr;
   TWmain* Wmain = nullptr;

@@ -110,6 +110,16 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void ClearMinMax();
 
   // Calibration record pass-throughs to the sensor (null record ignored).
+  // ---- Pressure record ----
+  // Hands the sample just taken to the record: a good one is recorded (the
+  // first one after the start refills the history and the chart before), a
+  // failed one commits what is pending.
+  void ArchiveSample();
+  // Refills the hourly history (entry 0 stays; entry k is the minute on
+  // record nearest to k hours ago, within 10 minutes) and the chart's plots
+  // (the samples of the last hour) from the record.
+  void RefillFromArchive();
+
   void GetCalibration(Tsensor_wc* record);
   void SetCalibration(const Tsensor_wc* record);
   void ReadCalibrationFromModule(Tsensor_wc* record);
@@ -204,6 +214,10 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Whether the minima and maxima hold a value; the first update starts them
   // from the present values.
   bool minmax_started = false;
+  // Whether the refill from the record is still to come: once per program,
+  // at the first good sample after setup.ini is loaded, never again at a
+  // new detection.
+  bool archive_refill_pending = true;
 
   // The last names chosen in the open and save dialogs ("setup.ini" at
   // first); the save name is also the file written on quitting.
