@@ -16,7 +16,7 @@ const QColor kBorderColor(0, 0, 0);
 const QColor kValueGridColor(64, 64, 176);
 const QColor kHourGridColor(40, 40, 150);
 const QColor kDayGridColor(150, 150, 150);
-const QColor kCursorColor(255, 255, 255);
+const QColor kCursorColor(255, 112, 112);
 const QColor kNoRecordColor(170, 170, 210);
 
 // Steps of the value scale, from the finest.
@@ -30,11 +30,26 @@ const char* const kMonths[12] = {"January",   "February", "March",    "April",
                                  "May",       "June",     "July",     "August",
                                  "September", "October",  "November", "December"};
 
-// The first of the texts that fits width pixels, or an empty text.
-QString Fitting(const QFontMetrics& metrics, const std::vector<QString>& texts, int width) {
-  for (const QString& text : texts)
-    if (metrics.horizontalAdvance(text) <= width) return text;
-  return QString();
+// The ways of writing a day's weekday and its date under it, longest first.
+std::vector<QString> WeekdayForms(const std::tm& day) {
+  const QString weekday = QString::fromLatin1(kWeekdays[day.tm_wday % 7]);
+  return {weekday, weekday.left(3), weekday.left(2)};
+}
+
+std::vector<QString> DateForms(const std::tm& day) {
+  const QString month = QString::fromLatin1(kMonths[day.tm_mon % 12]);
+  const QString mday = QString::number(day.tm_mday);
+  return {mday + " " + month + " " + QString::number(day.tm_year + 1900), mday + " " + month,
+          mday + " " + month.left(3), mday};
+}
+
+// The first of the forms, from `first` on, that fits width pixels; the
+// number of forms when none does.
+size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& forms, int width,
+                   size_t first = 0) {
+  for (size_t i = first; i < forms.size(); ++i)
+    if (metrics.horizontalAdvance(forms[i]) <= width) return i;
+  return forms.size();
 }
 
 }  // namespace
@@ -284,26 +299,27 @@ void Tbarograph_plot::DrawTimeLabels(QPainter& painter) {
     if (left < plot.left() - kLeft || left + w > plot.right() + kRight) continue;
     painter.drawText(QRect(left, hour_row, w, 13), Qt::AlignCenter, mark.label);
   }
-  // Under each day, as far as it shows: its weekday and its date, each as
-  // long as the room allows.
+  // Under each day, as far as it shows, its weekday and its date: every
+  // day written alike, as long as a whole day has room for; a part of a day
+  // at an edge gets the same, or shorter, or nothing.
   const int weekday_row = hour_row + 13;
   const int date_row = weekday_row + 13;
+  const int whole_day = 86400 / columns_.ColumnSeconds() - 4;
+  size_t weekday_form = 0, date_form = 0;
   for (const Day& day : days_) {
-    const int room = day.x1 - day.x0 - 4;
-    if (room <= 0) continue;
-    const QString weekday = QString::fromLatin1(kWeekdays[day.date.tm_wday % 7]);
-    const QString month = QString::fromLatin1(kMonths[day.date.tm_mon % 12]);
-    const QString mday = QString::number(day.date.tm_mday);
-    const QString year = QString::number(day.date.tm_year + 1900);
-    const QRect weekday_box(plot.left() + day.x0, weekday_row, day.x1 - day.x0, 13);
-    const QRect date_box(plot.left() + day.x0, date_row, day.x1 - day.x0, 13);
-    painter.drawText(weekday_box, Qt::AlignCenter,
-                     Fitting(metrics, {weekday, weekday.left(3), weekday.left(2)}, room));
-    painter.drawText(date_box, Qt::AlignCenter,
-                     Fitting(metrics,
-                             {mday + " " + month + " " + year, mday + " " + month,
-                              mday + " " + month.left(3), mday},
-                             room));
+    weekday_form = std::max(weekday_form, FittingForm(metrics, WeekdayForms(day.date), whole_day));
+    date_form = std::max(date_form, FittingForm(metrics, DateForms(day.date), whole_day));
+  }
+  auto write = [&](const std::vector<QString>& forms, size_t first, const QRect& box) {
+    const size_t form = FittingForm(metrics, forms, box.width() - 4, first);
+    if (form < forms.size()) painter.drawText(box, Qt::AlignCenter, forms[form]);
+  };
+  for (const Day& day : days_) {
+    if (day.x1 - day.x0 <= 4) continue;
+    write(WeekdayForms(day.date), weekday_form,
+          QRect(plot.left() + day.x0, weekday_row, day.x1 - day.x0, 13));
+    write(DateForms(day.date), date_form,
+          QRect(plot.left() + day.x0, date_row, day.x1 - day.x0, 13));
   }
 }
 

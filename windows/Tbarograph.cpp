@@ -155,6 +155,11 @@ void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double tem
   // Hidden, the window does nothing: showing it reads the record afresh.
   if (!isVisible()) return;
 
+  // A clock set back behind the range: the range is made anew around it.
+  if (following && t < columns.Start()) {
+    Reload();
+    return;
+  }
   const int moved = following ? columns.FollowTo(t) : 0;
   const bool changed = columns.AddSample(t, sea_level_pressure, temperature);
   if (moved > 0) ShowRangeText();
@@ -285,13 +290,14 @@ void TWbarograph::ShowCursor(int column) {
     lb_cursor->setText(text + ":  no record");
     return;
   }
-  text += ":  " + FormatFixed(c.PressureMean(), 2) + " mbar";
-  if (c.p_max > c.p_min)
-    text += " (" + FormatFixed(c.p_min, 2) + " to " + FormatFixed(c.p_max, 2) + ")";
-  text += ",  " + FormatFixed(c.TemperatureMean(), 1) + QString::fromUtf8(" \u00b0C");
-  if (c.t_max > c.t_min)
-    text += " (" + FormatFixed(c.t_min, 1) + " to " + FormatFixed(c.t_max, 1) + ")";
-  lb_cursor->setText(text);
+  // The mean, and the least and greatest value where they read apart.
+  auto values = [](double mean, double least, double greatest, int decimals) {
+    const QString low = FormatFixed(least, decimals), high = FormatFixed(greatest, decimals);
+    return FormatFixed(mean, decimals) + (low != high ? " (" + low + " to " + high + ")" : "");
+  };
+  lb_cursor->setText(text + ":  " + values(c.PressureMean(), c.p_min, c.p_max, 2) + " mbar,  " +
+                     values(c.TemperatureMean(), c.t_min, c.t_max, 1) +
+                     QString::fromUtf8(" \u00b0C"));
 }
 
 // ---------------------------------------------------------------------------
