@@ -13,10 +13,7 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // This folder of the source tree, as the test library tells it: __FILE__
-  // may be a relative path (a compiler cache rewrites paths under its base
-  // folder), which means nothing once a test has changed folder.
-  return QString::fromUtf8(QT_TESTCASE_SOURCEDIR) + "/../../packaging/setup.ini";
+  return QString::fromUtf8(BAROMETER_SOURCE_DIR) + "/packaging/setup.ini";
 }
 
 void ProgramTest::SetUp() {
