@@ -12,8 +12,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -42,6 +45,8 @@ constexpr const char* kMinuteColumns =
 // A batch is committed once it is this many rows long, whatever the clock
 // says (imports, or a clock that stands still).
 constexpr int kBatchRows = 4096;
+// The log is copied back into the file once it holds this many pages.
+constexpr int kCheckpointFrames = 1000;
 // Samples past their retention are deleted a chunk at a time, once a minute,
 // so that a long backlog never costs one tick much.
 constexpr int kPruneSeconds = 60;
@@ -145,6 +150,16 @@ struct Tarchive::Accumulator {
     t_max = m.temperature_max;
     t_sum = m.temperature_mean * m.count;
   }
+};
+
+// The thread that checkpoints the log, and what wakes it.
+struct Tarchive::Checkpointer {
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool due = false;
+  bool stop = false;
+  sqlite3* db = nullptr;
 };
 
 // A prepared statement kept for reuse. A read that finds it in use (a reader
@@ -259,12 +274,14 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
   // an exclusive lock on the file tells them apart. (SQLite's own locks are
   // of another kind and do not see this one, so a user may still read the
   // file with sqlite3 while the program runs.)
+  const bool existed = ::access(path_.c_str(), F_OK) == 0;
   lock_fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock_fd_ < 0) {
     const int e = errno;
-    reason = e == EACCES || e == EPERM || e == EROFS ? "the folder may not be written"
-             : e == ENOSPC || e == EDQUOT            ? "the disk is full"
-                                                     : std::strerror(e);
+    if (e == EACCES || e == EPERM || e == EROFS)
+      reason = existed ? "the file may not be written" : "the folder may not be written";
+    else
+      reason = e == ENOSPC || e == EDQUOT ? "the disk is full" : std::strerror(e);
     return false;
   }
   if (flock(lock_fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -331,14 +348,73 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
     CloseFile();
     return false;
   }
+  StartCheckpointer();
   recording_ = true;
-  in_transaction_ = false;
-  batch_rows_ = 0;
   last_prune_ = 0;
   return true;
 }
 
+void Tarchive::StartCheckpointer() {
+  // Copying the log back into the file waits for the disk (it syncs both),
+  // which the measurement tick must not: a thread of its own does it, on a
+  // connection of its own, whenever the log has grown by kCheckpointFrames.
+  // Commits go on meanwhile (a passive checkpoint never holds a writer up).
+  auto* cp = new Checkpointer;
+  if (sqlite3_open_v2(path_.c_str(), &cp->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    // Without it the connection checkpoints by itself, in the tick.
+    sqlite3_close(cp->db);
+    delete cp;
+    return;
+  }
+  sqlite3_busy_timeout(cp->db, 0);
+  checkpointer_ = cp;
+  cp->thread = std::thread([cp] {
+    std::unique_lock<std::mutex> lock(cp->mutex);
+    for (;;) {
+      cp->wake.wait(lock, [cp] { return cp->due || cp->stop; });
+      if (cp->stop) return;
+      cp->due = false;
+      lock.unlock();
+      sqlite3_wal_checkpoint_v2(cp->db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      lock.lock();
+    }
+  });
+  // Replaces the connection's own checkpoints after a commit.
+  sqlite3_wal_hook(
+      db_,
+      [](void* arg, sqlite3* db, const char*, int frames) {
+        auto* c = static_cast<Checkpointer*>(arg);
+        // Should the thread fall far behind (commits in a quick loop leave
+        // it no moment where the log is copied completely), the connection
+        // copies it itself, so that the log never grows without bound.
+        if (frames >= 2 * kCheckpointFrames)
+          sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (frames >= kCheckpointFrames) {
+          std::lock_guard<std::mutex> lock(c->mutex);
+          c->due = true;
+          c->wake.notify_one();
+        }
+        return SQLITE_OK;
+      },
+      cp);
+}
+
+void Tarchive::StopCheckpointer() {
+  if (checkpointer_ == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(checkpointer_->mutex);
+    checkpointer_->stop = true;
+    checkpointer_->wake.notify_one();
+  }
+  checkpointer_->thread.join();
+  sqlite3_close_v2(checkpointer_->db);
+  if (db_ != nullptr) sqlite3_wal_hook(db_, nullptr, nullptr);
+  delete checkpointer_;
+  checkpointer_ = nullptr;
+}
+
 void Tarchive::CloseFile() {
+  StopCheckpointer();
   for (Statement** st :
        {&insert_sample_, &write_minute_, &prune_, &read_samples_, &read_minutes_}) {
     if (*st != nullptr) {
@@ -357,7 +433,6 @@ void Tarchive::CloseFile() {
     ::close(lock_fd_);
     lock_fd_ = -1;
   }
-  in_transaction_ = false;
   recording_ = false;
 }
 
@@ -404,26 +479,26 @@ void Tarchive::Report(const std::string& text) {
 }
 
 void Tarchive::WriteFailed(int rc) {
+  const std::string reason = Reason(db_, rc);  // before the rollback resets it
   // What was not committed is lost; what was stays readable.
   if (db_ != nullptr && !sqlite3_get_autocommit(db_))
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  in_transaction_ = false;
+  pending_.clear();
+  pending_minutes_.clear();
   delete minute_;
   minute_ = nullptr;
   if (IsCorrupt(rc)) {
     StartOver("it is damaged");
     return;
   }
-  Fail("Recording into the pressure record " + path_ + " stopped: " + Reason(db_, rc) + ".");
+  Fail("Recording into the pressure record " + path_ + " stopped: " + reason + ".");
 }
 
 void Tarchive::Close() {
-  if (db_ != nullptr && recording_) {
-    if (minute_ != nullptr && !in_transaction_) Begin();
-    if (recording_ && minute_ != nullptr) WriteMinute();
-    if (recording_ && in_transaction_) Commit();
-  }
+  Flush();
   CloseFile();
+  pending_.clear();
+  pending_minutes_.clear();
   delete minute_;
   minute_ = nullptr;
 }
@@ -432,49 +507,68 @@ bool Tarchive::IsRecording() const {
   return recording_ && db_ != nullptr;
 }
 
-bool Tarchive::Begin() {
-  if (in_transaction_) return true;
-  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if ((rc & 0xff) == SQLITE_BUSY) return false;  // someone else writes: next time
-  if (rc != SQLITE_OK) {
-    WriteFailed(rc);
-    return false;
-  }
-  in_transaction_ = true;
-  batch_start_ = clock_.Now();
-  batch_rows_ = 0;
-  return true;
+void Tarchive::Flush() {
+  if (IsRecording() && !pending_.empty()) Commit();
 }
 
 void Tarchive::Commit() {
-  if (!in_transaction_) return;
-  const std::time_t now = clock_.Now();
-  if (now - last_prune_ >= kPruneSeconds || now < last_prune_) Prune(now);
-  if (!in_transaction_) return;  // a failure ended the batch
-  // The minute being gathered goes in with every batch, so that the file
-  // always holds a summary of every sample committed.
-  if (minute_ != nullptr && !WriteMinute()) return;
-  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  // No transaction stays open between batches: the log can then be copied
+  // back completely and started over.
+  int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if ((rc & 0xff) == SQLITE_BUSY && pending_.size() < static_cast<size_t>(kBatchRows))
+    return;  // someone else writes (sqlite3, say): the batch waits for the next time
   if (rc != SQLITE_OK) {
     WriteFailed(rc);
     return;
   }
-  in_transaction_ = false;
-  batch_rows_ = 0;
+  const std::time_t now = clock_.Now();
+  if (now - last_prune_ >= kPruneSeconds || now < last_prune_) {
+    last_prune_ = now;
+    sqlite3_stmt* s = prune_->stmt;
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(now) - kSampleRetentionDays * 86400LL);
+    sqlite3_bind_int(s, 2, kPruneRows);
+    rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
+    sqlite3_reset(s);
+  }
+  for (size_t i = 0; i < pending_.size() && rc == SQLITE_OK; ++i) {
+    const TarchiveSample& sample = pending_[i];
+    sqlite3_stmt* s = insert_sample_->stmt;
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(sample.time));
+    sqlite3_bind_int(s, 2, sample.d1);
+    sqlite3_bind_int(s, 3, sample.d2);
+    sqlite3_bind_double(s, 4, sample.pressure);
+    sqlite3_bind_double(s, 5, sample.temperature);
+    sqlite3_bind_double(s, 6, sample.sea_level_pressure);
+    sqlite3_bind_double(s, 7, sample.altitude);
+    rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
+    sqlite3_reset(s);
+  }
+  // The minutes ended since the last batch and the one being gathered go in
+  // with it, so that the file always holds a summary of every sample in it.
+  for (size_t i = 0; i < pending_minutes_.size() && rc == SQLITE_OK; ++i)
+    rc = WriteMinute(pending_minutes_[i]);
+  if (rc == SQLITE_OK && minute_ != nullptr) rc = WriteMinute(minute_->Summary());
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    WriteFailed(rc);
+    return;
+  }
+  pending_.clear();
+  pending_minutes_.clear();
 }
 
-void Tarchive::Prune(std::time_t now) {
-  last_prune_ = now;
-  sqlite3_stmt* s = prune_->stmt;
-  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(now) - kSampleRetentionDays * 86400LL);
-  sqlite3_bind_int(s, 2, kPruneRows);
-  const int rc = sqlite3_step(s);
+int Tarchive::WriteMinute(const TarchiveMinute& m) {
+  sqlite3_stmt* s = write_minute_->stmt;
+  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(m.time));
+  sqlite3_bind_int(s, 2, m.count);
+  const double values[9] = {
+      m.sea_level_pressure_min, m.sea_level_pressure_mean, m.sea_level_pressure_max,
+      m.pressure_min,           m.pressure_mean,           m.pressure_max,
+      m.temperature_min,        m.temperature_mean,        m.temperature_max};
+  for (int i = 0; i < 9; ++i) sqlite3_bind_double(s, 3 + i, values[i]);
+  const int rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
   sqlite3_reset(s);
-  if (rc != SQLITE_DONE) WriteFailed(rc);
-}
-
-void Tarchive::Flush() {
-  if (IsRecording() && in_transaction_) Commit();
+  return rc;
 }
 
 void Tarchive::Record(int32_t d1, int32_t d2, double pressure, double temperature,
@@ -492,31 +586,24 @@ void Tarchive::Record(int32_t d1, int32_t d2, double pressure, double temperatur
 
 void Tarchive::Append(const TarchiveSample& sample) {
   if (!IsRecording()) return;
-  if (!Begin()) return;
   if (minute_ == nullptr || MinuteOf(sample.time) != minute_->time) {
-    if (minute_ != nullptr && !WriteMinute()) return;
+    if (minute_ != nullptr) pending_minutes_.push_back(minute_->Summary());
     BeginMinute(MinuteOf(sample.time));
   }
-  sqlite3_stmt* s = insert_sample_->stmt;
-  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(sample.time));
-  sqlite3_bind_int(s, 2, sample.d1);
-  sqlite3_bind_int(s, 3, sample.d2);
-  sqlite3_bind_double(s, 4, sample.pressure);
-  sqlite3_bind_double(s, 5, sample.temperature);
-  sqlite3_bind_double(s, 6, sample.sea_level_pressure);
-  sqlite3_bind_double(s, 7, sample.altitude);
-  const int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  if (rc != SQLITE_DONE) {
-    WriteFailed(rc);
-    return;
-  }
+  const std::time_t now = clock_.Now();
+  if (pending_.empty()) batch_start_ = now;
+  pending_.push_back(sample);
   minute_->Add(sample);
   last_ = sample;
   ++revision_;
-  ++batch_rows_;
-  const std::time_t now = clock_.Now();
-  if (now - batch_start_ >= kCommitSeconds || now < batch_start_ || batch_rows_ >= kBatchRows)
+  // The batch goes in once it spans kCommitSeconds, and at once when the
+  // samples come that far apart: the next one, expected as late as this one
+  // came, would leave this one uncommitted too long. So a sample never waits
+  // for the file much longer than twice kCommitSeconds.
+  const bool far_apart = now - last_append_ >= kCommitSeconds || now < last_append_;
+  last_append_ = now;
+  if (far_apart || now - batch_start_ >= kCommitSeconds || now < batch_start_ ||
+      pending_.size() >= static_cast<size_t>(kBatchRows) || !pending_minutes_.empty())
     Commit();
 }
 
@@ -524,7 +611,15 @@ void Tarchive::BeginMinute(std::time_t minute_start) {
   if (minute_ == nullptr) minute_ = new Accumulator;
   *minute_ = Accumulator();
   minute_->time = minute_start;
-  // A minute already on record goes on from where it was.
+  // A minute already gathered goes on from where it was (a restart within
+  // it, or a clock set back).
+  for (auto m = pending_minutes_.begin(); m != pending_minutes_.end(); ++m) {
+    if (m->time == minute_start) {
+      minute_->Seed(*m);
+      pending_minutes_.erase(m);
+      return;
+    }
+  }
   Borrowed<Statement> read(db_, read_minutes_, kReadMinutes.c_str());
   if (sqlite3_stmt* s = read.get()) {
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(minute_start));
@@ -533,59 +628,65 @@ void Tarchive::BeginMinute(std::time_t minute_start) {
   }
 }
 
-bool Tarchive::WriteMinute() {
-  const TarchiveMinute m = minute_->Summary();
-  sqlite3_stmt* s = write_minute_->stmt;
-  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(m.time));
-  sqlite3_bind_int(s, 2, m.count);
-  const double values[9] = {
-      m.sea_level_pressure_min, m.sea_level_pressure_mean, m.sea_level_pressure_max,
-      m.pressure_min,           m.pressure_mean,           m.pressure_max,
-      m.temperature_min,        m.temperature_mean,        m.temperature_max};
-  for (int i = 0; i < 9; ++i) sqlite3_bind_double(s, 3 + i, values[i]);
-  const int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  if (rc != SQLITE_DONE) {
-    WriteFailed(rc);
-    return false;
+namespace {
+
+// Visits the rows of a query in time order together with the rows of the
+// same range held in memory (in time order too); a row in memory stands in
+// for a row of the file with the same time when `replaces` is set.
+template <typename Row>
+void Merge(sqlite3_stmt* s, Row (*from_row)(sqlite3_stmt*), const std::vector<Row>& memory,
+           bool replaces, const std::function<void(const Row&)>& visit) {
+  size_t i = 0;
+  while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
+    const Row row = from_row(s);
+    bool replaced = false;
+    for (; i < memory.size() && memory[i].time <= row.time; ++i) {
+      if (memory[i].time < row.time || replaces) visit(memory[i]);
+      if (memory[i].time == row.time && replaces) replaced = true;
+      if (memory[i].time == row.time && !replaces) break;
+    }
+    if (!replaced) visit(row);
   }
-  return true;
+  for (; i < memory.size(); ++i) visit(memory[i]);
 }
+
+}  // namespace
 
 void Tarchive::ForEachSample(std::time_t from, std::time_t to,
                              const std::function<void(const TarchiveSample&)>& visit) const {
   if (from >= to) return;
+  std::vector<TarchiveSample> memory;
+  for (const TarchiveSample& sample : pending_)
+    if (sample.time >= from && sample.time < to) memory.push_back(sample);
+  std::stable_sort(
+      memory.begin(), memory.end(),
+      [](const TarchiveSample& a, const TarchiveSample& b) { return a.time < b.time; });
   Borrowed<Statement> read(db_, read_samples_, kReadSamples.c_str());
-  sqlite3_stmt* s = read.get();
-  if (s == nullptr) return;
-  sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
-  sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
-  while (sqlite3_step(s) == SQLITE_ROW) visit(SampleFromRow(s));
+  if (sqlite3_stmt* s = read.get()) {
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
+    sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
+  }
+  Merge<TarchiveSample>(read.get(), SampleFromRow, memory, false, visit);
 }
 
 void Tarchive::ForEachMinute(std::time_t from, std::time_t to,
                              const std::function<void(const TarchiveMinute&)>& visit) const {
   if (from >= to) return;
-  // The minute being gathered stands in for its row in the file, which is
-  // missing or holds the minute as it was at the last commit.
-  std::optional<TarchiveMinute> current = CurrentMinute();
-  if (current && (current->time < from || current->time >= to)) current.reset();
+  // The minutes held in memory stand in for their rows in the file, which
+  // are missing or hold them as they were at the last commit.
+  std::vector<TarchiveMinute> memory;
+  for (const TarchiveMinute& m : pending_minutes_)
+    if (m.time >= from && m.time < to) memory.push_back(m);
+  const std::optional<TarchiveMinute> current = CurrentMinute();
+  if (current && current->time >= from && current->time < to) memory.push_back(*current);
+  std::sort(memory.begin(), memory.end(),
+            [](const TarchiveMinute& a, const TarchiveMinute& b) { return a.time < b.time; });
   Borrowed<Statement> read(db_, read_minutes_, kReadMinutes.c_str());
   if (sqlite3_stmt* s = read.get()) {
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
     sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      const TarchiveMinute m = MinuteFromRow(s);
-      if (current && current->time <= m.time) {
-        visit(*current);
-        const bool same = current->time == m.time;
-        current.reset();
-        if (same) continue;
-      }
-      visit(m);
-    }
   }
-  if (current) visit(*current);
+  Merge<TarchiveMinute>(read.get(), MinuteFromRow, memory, true, visit);
 }
 
 std::vector<TarchiveSample> Tarchive::Samples(std::time_t from, std::time_t to) const {

@@ -35,8 +35,8 @@ struct TarchiveMinute {
 // in the working folder), with a summary per minute kept for ever and the
 // samples for at least kSampleRetentionDays.
 //
-// Writing never waits and never throws: commits are batched (at most
-// kCommitSeconds of samples are lost when the process is killed), the file
+// Writing never waits and never throws: commits are batched (a killed
+// process loses at most the samples of its last 10 seconds), the file
 // is in WAL mode, and a failure (folder not writable, disk full, a file that
 // is not a database, a second program on the same folder) is reported once
 // through the dialogs, after which the archive stops recording and the
@@ -106,22 +106,24 @@ class Tarchive {
  private:
   struct Accumulator;
   struct Statement;
+  struct Checkpointer;
 
   // Opens path and prepares it for recording; false with the reason, and
   // corrupt set when the file is damaged or is no database.
   bool OpenFile(std::string& reason, bool& corrupt);
   void CloseFile();
+  void StartCheckpointer();
+  void StopCheckpointer();
   // Renames a damaged file aside and starts a new one; false when that fails.
   bool StartOver(const std::string& what);
   // Handles the result code of a failed write.
   void WriteFailed(int rc);
   void Fail(const std::string& text);
   void Report(const std::string& text);
-  bool Begin();
+  // Writes the pending samples and minutes in one transaction.
   void Commit();
-  void Prune(std::time_t now);
+  int WriteMinute(const TarchiveMinute& minute);
   void BeginMinute(std::time_t minute_start);
-  bool WriteMinute();
 
   Clock& clock_;
   Dialogs* dialogs_;
@@ -129,18 +131,21 @@ class Tarchive {
   std::string failure_;
   sqlite3* db_ = nullptr;
   int lock_fd_ = -1;
+  Checkpointer* checkpointer_ = nullptr;
   Statement* insert_sample_ = nullptr;
   Statement* write_minute_ = nullptr;
   Statement* prune_ = nullptr;
   mutable Statement* read_samples_ = nullptr;
   mutable Statement* read_minutes_ = nullptr;
   Accumulator* minute_ = nullptr;  // the minute being gathered, or null
+  // The batch not yet in the file: samples, and minutes that ended since.
+  std::vector<TarchiveSample> pending_;
+  std::vector<TarchiveMinute> pending_minutes_;
   std::optional<TarchiveSample> last_;
-  bool in_transaction_ = false;
   bool recording_ = false;
   bool reported_ = false;
-  std::time_t batch_start_ = 0;
-  int batch_rows_ = 0;
+  std::time_t batch_start_ = 0;  // clock time of the batch's first sample
+  std::time_t last_append_ = 0;  // clock time of the last sample
   std::time_t last_prune_ = 0;
   uint64_t revision_ = 0;
 };

@@ -1,0 +1,163 @@
+// The pressure record: what recording costs the measurement tick, how much
+// slower the program starts with a full record than with none, and how big
+// a full record is.
+//
+// A full record is what a year of running leaves: a minute row for every
+// minute of the year and the samples (one a second) of the last 7 days. It is
+// made once, in a temporary folder, through the archive itself where it
+// would be (the samples) and directly in SQL for the older minutes.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cmath>
+#include <memory>
+
+#include "archive/Tarchive.h"
+#include "main/Entry.h"
+#include "main/Program.h"
+#include "platform/Clock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModulePort.h"
+#include "sensor/Tintro.h"
+
+namespace {
+
+constexpr std::time_t kEnd = 1735689600;  // the record ends here
+constexpr int kDay = 86400;
+
+// A sea-level pressure that wanders like the weather, with a little noise.
+double Weather(std::time_t t) {
+  const double x = static_cast<double>(t);
+  return 1013 + 12 * std::sin(x / 190000) + 3 * std::sin(x / 43000) + 0.05 * std::sin(x * 1.7);
+}
+
+struct FullRecord {
+  QTemporaryDir dir;
+  QString folder;
+  std::string path;
+
+  FullRecord() {
+    folder = dir.path() + "/full";
+    QDir().mkpath(folder);
+    path = (folder + "/barometer.db").toStdString();
+    VirtualClock clock(kEnd - 7 * kDay);
+    {
+      Tarchive archive(clock);
+      archive.Open(path);
+    }
+    // The minutes before the last week, as the archive writes them.
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO minute VALUES(?,60,?,?,?,?,?,?,?,?,?)", -1, &s, nullptr);
+    for (std::time_t t = kEnd - 365 * kDay; t < kEnd - 7 * kDay; t += 60) {
+      const double p = Weather(t);
+      const double local = p - 29.7;
+      const double temp = 20 + 5 * std::sin(static_cast<double>(t) / 13751);
+      const double values[9] = {p - 0.031,     p,     p + 0.027,
+                                local - 0.031, local, local + 0.027,
+                                temp - 0.013,  temp,  temp + 0.011};
+      sqlite3_bind_int64(s, 1, t);
+      for (int i = 0; i < 9; ++i) sqlite3_bind_double(s, 2 + i, values[i]);
+      sqlite3_step(s);
+      sqlite3_reset(s);
+    }
+    sqlite3_finalize(s);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    // The last week, a sample a second, recorded as the program does.
+    Tarchive archive(clock);
+    archive.Open(path);
+    for (std::time_t t = kEnd - 7 * kDay; t < kEnd; ++t) {
+      clock.SetNow(t);
+      const double p = Weather(t);
+      archive.Record(5400000, 8300000, p - 29.7, 20.5, p, 250.3);
+    }
+  }
+};
+
+FullRecord& Record() {
+  static FullRecord record;
+  return record;
+}
+
+// Recording into a full record, an hour of ticks a second apart.
+void BM_RecordTick(benchmark::State& state) {
+  static std::time_t next = kEnd;  // each repetition goes on from the last
+  VirtualClock clock(next);
+  Tarchive archive(clock);
+  archive.Open(Record().path);
+  for (auto _ : state) {
+    clock.AdvanceSeconds(1);
+    const double p = Weather(clock.Now());
+    archive.Record(5400000, 8300000, p - 29.7, 20.5, p, 250.3);
+  }
+  archive.Close();
+  next = clock.Now();
+}
+BENCHMARK(BM_RecordTick)->Iterations(3600)->Repetitions(3)->Unit(benchmark::kMicrosecond);
+
+// The program from its start to the first sample shown, after the splash
+// window's detection: with no record (0) or with the full one (1) whose last
+// sample is 10 minutes old, so that the history and the chart are refilled.
+void BM_StartUp(benchmark::State& state) {
+  const bool with_record = state.range(0) == 1;
+  QTemporaryDir empty;
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(with_record ? Record().folder : empty.path());
+  VirtualClock clock(kEnd + 600);
+  SimulatedModule module(clock, 11);
+  module.SetConversionTimeMs(0);
+  SimulatedModulePort port(module);
+  ScriptedDialogs dialogs;
+  for (auto _ : state) {
+    BeginProgram(port, clock, dialogs);
+    CreateWindows();
+    TWintro* intro = Program().Wintro;
+    for (int tick = 0; tick < 20 && intro->Timer1->isActive(); ++tick) {
+      clock.AdvanceMs(300);
+      intro->OnTimer();
+    }
+    state.PauseTiming();
+    if (!Program().archive->IsRecording()) state.SkipWithError("the record did not open");
+    EndProgram();
+    clock.SetNow(kEnd + 600);
+    state.ResumeTiming();
+  }
+  QDir::setCurrent(previous);
+}
+BENCHMARK(BM_StartUp)->ArgName("record")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The size of the full record: in all, and the part each table (with its
+// index) takes.
+void BM_RecordSize(benchmark::State& state) {
+  const std::string& path = Record().path;
+  for (auto _ : state) benchmark::DoNotOptimize(QFile(QString::fromStdString(path)).size());
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT name IN ('sample', 'sample_time'), sum(pgsize) FROM dbstat "
+                         "GROUP BY 1",
+                         -1, &s, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const double mib = static_cast<double>(sqlite3_column_int64(s, 1)) / (1024 * 1024);
+      state.counters[sqlite3_column_int(s, 0) ? "week_of_samples_MiB" : "year_of_minutes_MiB"] =
+          mib;
+    }
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  state.counters["file_MiB"] =
+      static_cast<double>(QFile(QString::fromStdString(path)).size()) / (1024 * 1024);
+}
+BENCHMARK(BM_RecordSize)->Iterations(1);
+
+}  // namespace
