@@ -136,25 +136,38 @@ void Tbarograph_plot::DrawComponent() {
   UpdateScale();
   UpdateTimeGrid();
 
-  QPainter painter(&image_);
-  painter.setFont(ArialFont(11));
-  painter.fillRect(rect(), palette().color(QPalette::Window));
-  const QRect plot = PlotRect();
-  painter.fillRect(plot, kBackColor);
-  DrawGrid(painter);
-  DrawValues(painter);
-  // The border lies around the plot area, so every column shows.
-  painter.fillRect(QRect(plot.left() - 1, plot.top() - 1, plot.width() + 2, 1), kBorderColor);
-  painter.fillRect(QRect(plot.left() - 1, plot.bottom() + 1, plot.width() + 2, 1), kBorderColor);
-  painter.fillRect(QRect(plot.left() - 1, plot.top(), 1, plot.height()), kBorderColor);
-  painter.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height()), kBorderColor);
-  if (time_labels_) DrawTimeLabels(painter);
+  {
+    QPainter painter(&image_);
+    painter.setFont(ArialFont(11));
+    // Each pixel is filled once: the plot area, then the margins around it.
+    const QRect plot = PlotRect();
+    const QColor window = palette().color(QPalette::Window);
+    painter.fillRect(plot, kBackColor);
+    painter.fillRect(QRect(0, 0, width(), plot.top()), window);
+    painter.fillRect(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1), window);
+    painter.fillRect(QRect(0, plot.top(), plot.left(), plot.height()), window);
+    painter.fillRect(QRect(plot.right() + 1, plot.top(), width() - plot.right() - 1, plot.height()),
+                     window);
+    DrawGrid(painter);
+    // The border lies around the plot area, so every column shows.
+    painter.fillRect(QRect(plot.left() - 1, plot.top() - 1, plot.width() + 2, 1), kBorderColor);
+    painter.fillRect(QRect(plot.left() - 1, plot.bottom() + 1, plot.width() + 2, 1), kBorderColor);
+    painter.fillRect(QRect(plot.left() - 1, plot.top(), 1, plot.height()), kBorderColor);
+    painter.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height()), kBorderColor);
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (const Label& label : labels_) painter.drawText(label.box, Qt::AlignCenter, label.text);
+    if (!has_values_) {
+      painter.setPen(kNoRecordColor);
+      painter.drawText(plot, Qt::AlignCenter, "No record in this range");
+    }
+  }
+  DrawValues();
 }
 
 void Tbarograph_plot::UpdateScale() {
   double low = 0, high = 0;
-  if (!columns_.Span(quantity_.least, quantity_.greatest, low, high) || !std::isfinite(low) ||
-      !std::isfinite(high)) {
+  has_values_ = columns_.Span(quantity_.least, quantity_.greatest, low, high);
+  if (!has_values_ || !std::isfinite(low) || !std::isfinite(high)) {
     // Nothing to show: the scale stays where it was.
     return;
   }
@@ -182,7 +195,8 @@ void Tbarograph_plot::UpdateTimeGrid() {
   grid_start_ = start;
   grid_end_ = end;
   marks_.clear();
-  days_.clear();
+  labels_.clear();
+  std::vector<Day> days;
 
   // Hours between two hour lines, and between two hour labels; the 30-day
   // view has day lines only.
@@ -227,10 +241,11 @@ void Tbarograph_plot::UpdateTimeGrid() {
       marks_.push_back(
           {x_of(t), false, h % label_hours == 0 ? QString::asprintf("%02d:00", h) : QString()});
     }
-    days_.push_back({x_of(midnight), x_of(next_midnight), day});
+    days.push_back({x_of(midnight), x_of(next_midnight), day});
     day = next;
     midnight = next_midnight;
   }
+  if (time_labels_) LayOutTimeLabels(days);
 }
 
 void Tbarograph_plot::DrawGrid(QPainter& painter) {
@@ -253,18 +268,26 @@ void Tbarograph_plot::DrawGrid(QPainter& painter) {
   }
 }
 
-void Tbarograph_plot::DrawValues(QPainter& painter) {
+void Tbarograph_plot::DrawValues() {
+  // Straight into the image: a logical pixel is the block of device pixels
+  // between the rounded device positions of its edges, so every column and
+  // row is whole at any ratio.
+  const qreal ratio = image_.devicePixelRatio();
   const QRect plot = PlotRect();
-  bool any = false;
+  auto device = [ratio](int logical) { return static_cast<int>(std::lround(logical * ratio)); };
+  const QRgb wave = kWaveColor.rgb();
+  const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  QRgb* const bits = reinterpret_cast<QRgb*>(image_.bits());
+  const int device_width = image_.width(), device_height = image_.height();
+
   int previous_top = 0, previous_bottom = -1;  // rows of the column before; none yet
   for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
     const Column& c = columns_[i];
     if (c.count == 0) {
-      previous_bottom = -1;
       previous_top = 0;
+      previous_bottom = -1;
       continue;
     }
-    any = true;
     int top = RowOf(c.*quantity_.greatest);
     int bottom = RowOf(c.*quantity_.least);
     const int own_top = top, own_bottom = bottom;
@@ -274,30 +297,30 @@ void Tbarograph_plot::DrawValues(QPainter& painter) {
       if (top > previous_bottom + 1) top = previous_bottom + 1;
       if (bottom < previous_top - 1) bottom = previous_top - 1;
     }
-    top = std::max(top, 0);
-    bottom = std::min(bottom, plot_height_ - 1);
-    if (bottom >= top)
-      painter.fillRect(QRect(plot.left() + i, plot.top() + top, 1, bottom - top + 1), kWaveColor);
     previous_top = own_top;
     previous_bottom = own_bottom;
-  }
-  if (!any) {
-    painter.setPen(kNoRecordColor);
-    painter.drawText(plot, Qt::AlignCenter, "No record in this range");
+    top = std::max(top, 0);
+    bottom = std::min(bottom, plot_height_ - 1);
+    if (bottom < top) continue;
+    const int x0 = device(plot.left() + i),
+              x1 = std::min(device(plot.left() + i + 1), device_width);
+    const int y0 = device(plot.top() + top);
+    const int y1 = std::min(device(plot.top() + bottom + 1), device_height);
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) bits[y * stride + x] = wave;
   }
 }
 
-void Tbarograph_plot::DrawTimeLabels(QPainter& painter) {
+void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
   const QRect plot = PlotRect();
-  const QFontMetrics metrics = painter.fontMetrics();
-  painter.setPen(palette().color(QPalette::WindowText));
+  const QFontMetrics metrics(ArialFont(11));
   const int hour_row = plot.bottom() + 3;
   for (const Mark& mark : marks_) {
     if (mark.label.isEmpty()) continue;
     const int w = metrics.horizontalAdvance(mark.label);
     const int left = plot.left() + mark.x - w / 2;
     if (left < plot.left() - kLeft || left + w > plot.right() + kRight) continue;
-    painter.drawText(QRect(left, hour_row, w, 13), Qt::AlignCenter, mark.label);
+    labels_.push_back({QRect(left, hour_row, w, 13), mark.label});
   }
   // Under each day, as far as it shows, its weekday and its date: every
   // day written alike, as long as a whole day has room for; a part of a day
@@ -306,15 +329,15 @@ void Tbarograph_plot::DrawTimeLabels(QPainter& painter) {
   const int date_row = weekday_row + 13;
   const int whole_day = 86400 / columns_.ColumnSeconds() - 4;
   size_t weekday_form = 0, date_form = 0;
-  for (const Day& day : days_) {
+  for (const Day& day : days) {
     weekday_form = std::max(weekday_form, FittingForm(metrics, WeekdayForms(day.date), whole_day));
     date_form = std::max(date_form, FittingForm(metrics, DateForms(day.date), whole_day));
   }
   auto write = [&](const std::vector<QString>& forms, size_t first, const QRect& box) {
     const size_t form = FittingForm(metrics, forms, box.width() - 4, first);
-    if (form < forms.size()) painter.drawText(box, Qt::AlignCenter, forms[form]);
+    if (form < forms.size()) labels_.push_back({box, forms[form]});
   };
-  for (const Day& day : days_) {
+  for (const Day& day : days) {
     if (day.x1 - day.x0 <= 4) continue;
     write(WeekdayForms(day.date), weekday_form,
           QRect(plot.left() + day.x0, weekday_row, day.x1 - day.x0, 13));

@@ -11,6 +11,7 @@
 #include "windows/Barograph_columns.h"
 
 class QMouseEvent;
+class QPainter;
 class QPaintEvent;
 
 // One panel of the barograph: a quantity of the barograph's columns drawn
@@ -101,11 +102,18 @@ class Tbarograph_plot : public QWidget {
     int x0, x1;
     std::tm date;
   };
+  // A text under the plot, centred in its box.
+  struct Label {
+    QRect box;
+    QString text;
+  };
   void UpdateScale();
+  // The hour and day lines of the range, and their labels; made anew only
+  // when the range moved.
   void UpdateTimeGrid();
-  void DrawGrid(class QPainter& painter);
-  void DrawValues(class QPainter& painter);
-  void DrawTimeLabels(class QPainter& painter);
+  void LayOutTimeLabels(const std::vector<Day>& days);
+  void DrawGrid(QPainter& painter);
+  void DrawValues();
 
   const Tbarograph_columns& columns_;
   Quantity quantity_;
@@ -120,5 +128,6 @@ class Tbarograph_plot : public QWidget {
   // The time grid of the range it was made for.
   std::time_t grid_start_ = -1, grid_end_ = -1;
   std::vector<Mark> marks_;
-  std::vector<Day> days_;
+  std::vector<Label> labels_;
+  bool has_values_ = false;
 };
