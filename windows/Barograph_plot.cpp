@@ -56,8 +56,10 @@ size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& form
 
 const QColor Tbarograph_plot::kBackColor(0, 0, 128);
 const QColor Tbarograph_plot::kWaveColor(255, 255, 0);
-const Tbarograph_plot::Quantity Tbarograph_plot::kPressure{&Column::p_min, &Column::p_max, 6.0};
-const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &Column::t_max, 4.0};
+const Tbarograph_plot::Quantity Tbarograph_plot::kPressure{&Column::p_min, &Column::p_max, 6.0,
+                                                           1013.0};
+const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &Column::t_max, 4.0,
+                                                              15.0};
 
 Tbarograph_plot::Tbarograph_plot(const Tbarograph_columns& columns, const Quantity& quantity,
                                  int plot_height, bool time_labels, QWidget* parent)
@@ -84,7 +86,8 @@ qreal Tbarograph_plot::PixelRatio() const {
 
 void Tbarograph_plot::Paint() {
   needs_redraw_ = true;
-  if (!isVisible()) return;
+  // Hidden or minimised, the picture waits for the next paint.
+  if (!isVisible() || window()->isMinimized()) return;
   DrawComponent();
   update();
 }
@@ -168,9 +171,12 @@ void Tbarograph_plot::UpdateScale() {
   double low = 0, high = 0;
   has_values_ = columns_.Span(quantity_.least, quantity_.greatest, low, high);
   if (!has_values_ || !std::isfinite(low) || !std::isfinite(high)) {
-    // Nothing to show: the scale stays where it was.
-    return;
+    // Nothing to show: the scale stays where it was, or is centred on a
+    // typical value at first.
+    if (scaled_) return;
+    low = high = quantity_.typical;
   }
+  scaled_ = true;
   // At least the least span, around the middle of the values.
   if (high - low < quantity_.min_span) {
     const double middle = (low + high) / 2;
@@ -252,8 +258,10 @@ void Tbarograph_plot::DrawGrid(QPainter& painter) {
   const QRect plot = PlotRect();
   const int decimals = scale_step_ < 1 ? 1 : 0;
   painter.setPen(palette().color(QPalette::WindowText));
-  const int lines = static_cast<int>(std::lround((scale_high_ - scale_low_) / scale_step_));
-  for (int k = 0; k <= lines && k <= 1000; ++k) {
+  // At most a thousand lines, whatever the values.
+  const double steps = (scale_high_ - scale_low_) / scale_step_;
+  const int lines = steps < 1000 ? static_cast<int>(std::lround(steps)) : 1000;
+  for (int k = 0; k <= lines; ++k) {
     const double v = scale_low_ + k * scale_step_;
     const int row = RowOf(v);
     if (k > 0 && k < lines)

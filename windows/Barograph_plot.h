@@ -35,11 +35,13 @@ class Tbarograph_plot : public QWidget {
   static constexpr int kTimeLabels = 42;  // under the plot, when shown
 
   // Which quantity of the columns is drawn: the members that hold its least
-  // and greatest value, the least span the scale shows and its unit's text.
+  // and greatest value, the least span the scale shows, and the value it is
+  // centred on while there is nothing to show.
   struct Quantity {
     double Tbarograph_columns::Column::*least;
     double Tbarograph_columns::Column::*greatest;
     double min_span;
+    double typical;
   };
   static const Quantity kPressure;
   static const Quantity kTemperature;
@@ -51,7 +53,6 @@ class Tbarograph_plot : public QWidget {
   void Paint();
   // Draws the picture now, shown or not.
   void DrawComponent();
-  bool NeedsRedraw() const { return needs_redraw_; }
   // The picture as last drawn.
   const QImage& GetBitmap() const { return image_; }
 
@@ -71,10 +72,8 @@ class Tbarograph_plot : public QWidget {
   static int ColumnAtX(int x);
   // The plot area inside the widget.
   QRect PlotRect() const { return QRect(kLeft, kTop, Tbarograph_columns::kCount, plot_height_); }
-  // The range of the value scale as last drawn, and the pixel row of a value
-  // (plot-area row, 0 at the top).
-  double ScaleLow() const { return scale_low_; }
-  double ScaleHigh() const { return scale_high_; }
+  // The pixel row of a value on the scale as last drawn (plot-area row, 0 at
+  // the top).
   int RowOf(double v) const;
 
   // Calendar second t in local time, as the barograph's texts show it:
@@ -130,4 +129,5 @@ class Tbarograph_plot : public QWidget {
   std::vector<Mark> marks_;
   std::vector<Label> labels_;
   bool has_values_ = false;
+  bool scaled_ = false;  // the scale was set once
 };
