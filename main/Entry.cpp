@@ -20,6 +20,7 @@
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
+#include "windows/Tbarograph.h"
 #include "windows/Tdebug.h"
 #include "windows/Tsmall.h"
 
@@ -87,6 +88,7 @@ void CreateWindows() {
   program.Wsettings = new TWsettings;
   program.Wrange = new TWrange;
   program.Wdebug = new TWdebug;
+  program.Wbarograph = new TWbarograph;
 
   // Init steps, in creation order; only the chart window's does work.
   if (program.Wchart != nullptr && program.Wchart_alive) program.Wchart->ResetToAutoscale();
@@ -109,6 +111,7 @@ void EndProgram() {
   }
 
   // Reverse order of creation; the chart window closes an open data log.
+  DestroyWindow(program.Wbarograph);
   DestroyWindow(program.Wdebug);
   DestroyWindow(program.Wrange);
   DestroyWindow(program.Wsettings);

@@ -12,6 +12,7 @@ class TWabout;
 class TWsettings;
 class TWrange;
 class TWdebug;
+class TWbarograph;
 class Dialogs;
 class Clock;
 
@@ -33,6 +34,7 @@ struct ProgramState {
   TWsettings* Wsettings = nullptr;
   TWrange* Wrange = nullptr;
   TWdebug* Wdebug = nullptr;
+  TWbarograph* Wbarograph = nullptr;
 
   bool Wintro_alive = false;
   bool Wmain_alive = false;
@@ -42,6 +44,7 @@ struct ProgramState {
   bool Wsettings_alive = false;
   bool Wrange_alive = false;
   bool Wdebug_alive = false;
+  bool Wbarograph_alive = false;
 
   bool closing = false;
   // How often the application was told to terminate (tests read it).

@@ -176,6 +176,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void Autosavesettingsonexit1Click();
   void Exit1Click();
   void ViewChart1Click();
+  // Shows the barograph window, or brings it to the front.
+  void ViewBarograph1Click();
   void Minimize1Click();
   void Settings1Click();
   void MaboutClick();
@@ -246,6 +248,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QAction* Autosavesettingsonexit1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* ViewChart1 = nullptr;
+  QAction* ViewBarograph1 = nullptr;
   QAction* ClearMinMax1 = nullptr;
   QAction* Minimize1 = nullptr;
   QAction* Settings1 = nullptr;

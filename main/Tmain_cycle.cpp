@@ -11,6 +11,7 @@
 #include "main/Tmain.h"
 #include "sensor/Tsensor.h"
 #include "sensor/Tsensor_wc.h"
+#include "windows/Tbarograph.h"
 #include "windows/Tsmall.h"
 
 namespace {
@@ -124,6 +125,8 @@ void TWmain::UpdateMeasurement() {
   if (!last_sample_good) return;
   if (TWchart* chart = ChartWindow())
     chart->AddMeasurement(sensor->GetD1(), sensor->GetD2(), p_local, t_local, alt_shown);
+  if (Program().Wbarograph && Program().Wbarograph_alive && Program().clock)
+    Program().Wbarograph->AddSample(Program().clock->Now(), p_sea, t_local);
 }
 
 void TWmain::ShowReadingFailed() {

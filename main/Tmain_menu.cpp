@@ -16,6 +16,7 @@
 #include "sensor/Tintro.h"
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
+#include "windows/Tbarograph.h"
 #include "windows/Tsmall.h"
 
 namespace {
@@ -55,6 +56,7 @@ void TWmain::BuildMenu() {
 
   Plots1 = MainMenu1->addMenu("Plots");
   ViewChart1 = add(Plots1, "View Chart", &TWmain::ViewChart1Click, true);
+  ViewBarograph1 = add(Plots1, "View Barograph", &TWmain::ViewBarograph1Click);
 
   Settings2 = MainMenu1->addMenu("Settings");
   ClearMinMax1 = add(Settings2, "Clear min/max values", &TWmain::ClearMinMax);
@@ -154,6 +156,14 @@ void TWmain::ViewChart1Click() {
     ViewChart1->setChecked(true);
     if (chart) chart->show();
   }
+}
+
+void TWmain::ViewBarograph1Click() {
+  TWbarograph* barograph = Program().Wbarograph;
+  if (barograph == nullptr || !Program().Wbarograph_alive) return;
+  barograph->show();
+  barograph->raise();
+  barograph->activateWindow();
 }
 
 void TWmain::Minimize1Click() {

@@ -58,7 +58,7 @@ TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
       Captions(wmain->File1),
       (std::vector<std::string>{"Detect module on LPT1", "-", "Load settings ...",
                                 "Save settings As ...", "Autosave settings on exit", "-", "Exit"}));
-  EXPECT_EQ(Captions(wmain->Plots1), std::vector<std::string>{"View Chart"});
+  EXPECT_EQ(Captions(wmain->Plots1), (std::vector<std::string>{"View Chart", "View Barograph"}));
   EXPECT_EQ(Captions(wmain->Settings2),
             (std::vector<std::string>{"Clear min/max values", "Minimize", "Settings"}));
   EXPECT_EQ(Captions(wmain->Help1), std::vector<std::string>{"About"});

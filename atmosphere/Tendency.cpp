@@ -1,0 +1,63 @@
+#include "atmosphere/Tendency.h"
+
+#include <cmath>
+
+namespace {
+
+// A half whose change lies within this many mbar of zero is steady.
+constexpr double kSteady = 0.1;
+// The pressures come with a few decimals; their binary representation must
+// not decide a limit (1013.1 - 1013.0 is 0.1 here, not 0.1000000000000227).
+constexpr double kSlack = 1e-9;
+
+enum class Move { Falls, Steady, Rises };
+
+Move MoveOf(double change) {
+  if (change > kSteady + kSlack) return Move::Rises;
+  if (change < -kSteady - kSlack) return Move::Falls;
+  return Move::Steady;
+}
+
+// The characteristic of a change c > 0 over halves a and b; c < 0 is handled
+// by mirroring the pressures.
+int Higher(double a, double b) {
+  const Move ma = MoveOf(a), mb = MoveOf(b);
+  if (ma == Move::Rises && mb == Move::Falls) return 0;
+  if (ma == Move::Rises && (mb == Move::Steady || (mb == Move::Rises && b < a / 2))) return 1;
+  if ((ma != Move::Rises && mb == Move::Rises) ||
+      (ma == Move::Rises && mb == Move::Rises && b > 2 * a))
+    return 3;
+  return 2;
+}
+
+}  // namespace
+
+int TendencyCharacteristic(double p_180, double p_90, double p_0) {
+  if (!std::isfinite(p_180) || !std::isfinite(p_90) || !std::isfinite(p_0)) return -1;
+  const double a = p_90 - p_180;
+  const double b = p_0 - p_90;
+  const double c = a + b;
+  // Rounded to one decimal, 0.05 already reads 0.1.
+  if (std::fabs(c) < 0.05 - kSlack) {
+    if (MoveOf(a) == Move::Rises && MoveOf(b) == Move::Falls) return 0;
+    if (MoveOf(a) == Move::Falls && MoveOf(b) == Move::Rises) return 5;
+    return 4;
+  }
+  // Codes 5 to 8 are codes 0 to 3 of the falling pressure, in the same order.
+  return c > 0 ? Higher(a, b) : 5 + Higher(-a, -b);
+}
+
+const char* TendencyWords(int code) {
+  static const char* const kWords[9] = {
+      "Increasing, then decreasing",
+      "Increasing, then steady; or increasing, then increasing more slowly",
+      "Increasing, steadily or unsteadily",
+      "Decreasing or steady, then increasing; or increasing, then increasing more rapidly",
+      "Steady",
+      "Decreasing, then increasing",
+      "Decreasing, then steady; or decreasing, then decreasing more slowly",
+      "Decreasing, steadily or unsteadily",
+      "Steady or increasing, then decreasing; or decreasing, then decreasing more rapidly",
+  };
+  return code >= 0 && code <= 8 ? kWords[code] : "";
+}

@@ -1,0 +1,281 @@
+// The barograph on the whole program in virtual time: its columns against
+// the recorded samples across a gap, following new samples, moving through
+// the record, the 3-hour tendency of traces built for each characteristic,
+// and the export of the shown range.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/Tarchive.h"
+#include "atmosphere/Tendency.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "support_program.h"
+#include "windows/Barograph_plot.h"
+#include "windows/Tbarograph.h"
+
+namespace {
+
+using Column = Tbarograph_columns::Column;
+
+class BarographTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    StartMeasuringProgram();
+    barograph = Program().Wbarograph;
+    ASSERT_NE(barograph, nullptr);
+  }
+  // Ticks `step` seconds apart for `seconds`; each tick takes a sample.
+  void Run(int seconds, int step) {
+    for (int s = 0; s < seconds; s += step) {
+      clock.AdvanceSeconds(step);
+      Program().Wmain->OnTimer();
+    }
+  }
+  // The columns of the shown range summed up from the recorded samples.
+  std::vector<Column> ColumnsFromSamples() const {
+    std::vector<Column> expected(Tbarograph_columns::kCount);
+    const Tbarograph_columns& c = barograph->columns;
+    for (const TarchiveSample& s : Program().archive->Samples(c.Start(), c.End())) {
+      Column& e = expected[static_cast<size_t>(c.ColumnOf(s.time))];
+      const double p = s.sea_level_pressure, t = s.temperature;
+      if (e.count == 0) e = {0, p, p, 0, t, t, 0};
+      e.p_min = std::min(e.p_min, p), e.p_max = std::max(e.p_max, p);
+      e.t_min = std::min(e.t_min, t), e.t_max = std::max(e.t_max, t);
+      e.p_sum += p, e.t_sum += t, ++e.count;
+    }
+    return expected;
+  }
+  static void ExpectSameColumns(const Tbarograph_columns& shown,
+                                const std::vector<Column>& expected) {
+    for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+      const Column& a = shown[i];
+      const Column& e = expected[static_cast<size_t>(i)];
+      ASSERT_EQ(a.count, e.count) << "column " << i;
+      if (a.count == 0) continue;
+      ASSERT_EQ(a.p_min, e.p_min) << i;
+      ASSERT_EQ(a.p_max, e.p_max) << i;
+      ASSERT_EQ(a.t_min, e.t_min) << i;
+      ASSERT_EQ(a.t_max, e.t_max) << i;
+      ASSERT_NEAR(a.PressureMean(), e.PressureMean(), 1e-6) << i;
+    }
+  }
+  std::string Text(const QLabel* label) const { return label->text().toStdString(); }
+
+  TWbarograph* barograph = nullptr;
+};
+
+bool IsWave(const QImage& image, int x, int y) {
+  return image.pixelColor(x, y) == Tbarograph_plot::kWaveColor;
+}
+
+}  // namespace
+
+TEST_F(BarographTest, ADayWithAGapShowsEverySampleInItsColumnAndTheGapEmpty) {
+  // 14 hours, 3 hours with the module unplugged, 7 hours: a sample every 20 s.
+  Run(14 * 3600, 20);
+  const std::time_t gap_from = clock.Now();
+  module.SetUnplugged(true);
+  Run(3 * 3600, 20);
+  module.SetUnplugged(false);
+  const std::time_t gap_to = clock.Now();
+  Run(7 * 3600, 20);
+
+  // Opened from the main menu, it reads the last 24 hours from the record.
+  Program().Wmain->ViewBarograph1Click();
+  ASSERT_TRUE(barograph->isVisible());
+  const Tbarograph_columns& columns = barograph->columns;
+  EXPECT_EQ(columns.Span(), 86400);
+  EXPECT_EQ(columns.ColumnOf(clock.Now()), Tbarograph_columns::kCount - 1);
+  ExpectSameColumns(columns, ColumnsFromSamples());
+
+  // The gap is empty in the columns and in the picture; a column with
+  // samples is drawn from its greatest to its least value.
+  const QImage& image = barograph->pressure_plot->GetBitmap();
+  const QRect plot = barograph->pressure_plot->PlotRect();
+  int empty = 0;
+  for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+    const Column& c = columns[i];
+    const std::time_t t = columns.TimeOf(i);
+    if (t > gap_from + 120 && t + columns.ColumnSeconds() < gap_to) {
+      ++empty;
+      EXPECT_EQ(c.count, 0) << i;
+      for (int y = plot.top(); y <= plot.bottom(); ++y)
+        ASSERT_FALSE(IsWave(image, plot.left() + i, y)) << "column " << i << " row " << y;
+    } else if (c.count > 0) {
+      const Tbarograph_plot* p = barograph->pressure_plot;
+      EXPECT_TRUE(IsWave(image, plot.left() + i, plot.top() + p->RowOf(c.p_max))) << i;
+      EXPECT_TRUE(IsWave(image, plot.left() + i, plot.top() + p->RowOf(c.p_min))) << i;
+    }
+  }
+  EXPECT_GE(empty, 3 * 30 - 2);
+
+  // Shown, it follows each new sample; what it built is what the record
+  // holds.
+  Run(600, 20);
+  EXPECT_EQ(columns.ColumnOf(clock.Now()), Tbarograph_columns::kCount - 1);
+  ExpectSameColumns(columns, ColumnsFromSamples());
+  EXPECT_NE(Text(barograph->lb_now).find(FormatFixed(Program().Wmain->p_sea, 2).toStdString()),
+            std::string::npos);
+
+  // Back by one width, forward again, and the 30 days of the whole record.
+  const std::time_t end = columns.End();
+  barograph->bt_backClick();
+  EXPECT_FALSE(barograph->following);
+  EXPECT_EQ(columns.End(), end - 86400);
+  EXPECT_TRUE(barograph->bt_forward->isEnabled());
+  ExpectSameColumns(columns, ColumnsFromSamples());
+  barograph->bt_forwardClick();
+  EXPECT_TRUE(barograph->following);
+  EXPECT_FALSE(barograph->bt_now->isEnabled());
+  barograph->SpanClick(3);
+  EXPECT_EQ(columns.ColumnSeconds(), 3600);
+  ExpectSameColumns(columns, ColumnsFromSamples());
+
+  // The mouse over a column reads its time and values.
+  barograph->ShowCursor(Tbarograph_columns::kCount - 1);
+  EXPECT_NE(Text(barograph->lb_cursor).find(" mbar"), std::string::npos);
+
+  // At ratio 2 every line of the plot area is two device pixels wide and
+  // high, in the colours of ratio 1 and no other.
+  auto colours = [&](const QImage& picture, int ratio) {
+    std::set<QRgb> found;
+    for (int y = plot.top() * ratio; y < (plot.bottom() + 1) * ratio; ++y)
+      for (int x = plot.left() * ratio; x < (plot.right() + 1) * ratio; ++x)
+        found.insert(picture.pixel(x, y));
+    return found;
+  };
+  const std::set<QRgb> at_one = colours(image, 1);
+  barograph->pressure_plot->SetPixelRatio(2);
+  const QImage& sharp = barograph->pressure_plot->GetBitmap();
+  ASSERT_EQ(sharp.width(), barograph->pressure_plot->width() * 2);
+  EXPECT_EQ(colours(sharp, 2), at_one);
+  for (int y = plot.top() * 2; y < (plot.bottom() + 1) * 2; y += 2)
+    for (int x = plot.left() * 2; x < (plot.right() + 1) * 2; x += 2) {
+      const QRgb c = sharp.pixel(x, y);
+      ASSERT_TRUE(c == sharp.pixel(x + 1, y) && c == sharp.pixel(x, y + 1) &&
+                  c == sharp.pixel(x + 1, y + 1))
+          << x << "," << y;
+    }
+}
+
+TEST_F(BarographTest, TheTendencyOfATraceBuiltForEachCharacteristic) {
+  // One sample a minute, at a fixed local pressure that the trace sets.
+  std::time_t minute = (clock.Now() / 60 + 1) * 60;
+  double p = 990.0;
+  auto sample = [&](double pressure) {
+    module.SetFixedConditions(pressure, 15);
+    clock.SetNow(minute + 5);
+    Program().Wmain->OnTimer();
+    minute += 60;
+  };
+  // A trace: the change over the first 90 minutes, then over the last 90.
+  auto trace = [&](double first, double second) {
+    const double from = p;
+    for (int m = 0; m <= 180; ++m) {
+      p = m <= 90 ? from + first * m / 90 : from + first + second * (m - 90) / 90;
+      sample(p);
+    }
+  };
+  sample(p);
+  barograph->UpdateTendency();
+  EXPECT_NE(Text(barograph->lb_tendency).find("--  (less than 3 hours of record"),
+            std::string::npos)
+      << Text(barograph->lb_tendency);
+
+  // The change is read to the tenth the module resolves.
+  const struct {
+    double first, second;
+    int code;
+  } traces[] = {{1.5, -0.6, 0}, {1.2, 0.3, 1},   {0.8, 0.9, 2},   {0.0, 1.0, 3}, {0.0, 0.0, 4},
+                {-1.5, 0.6, 5}, {-1.2, -0.3, 6}, {-0.8, -0.9, 7}, {0.0, -1.0, 8}};
+  for (const auto& t : traces) {
+    trace(t.first, t.second);
+    barograph->UpdateTendency();
+    const std::string text = Text(barograph->lb_tendency);
+    const std::string words = "    " + std::to_string(t.code) + ": " + TendencyWords(t.code);
+    ASSERT_EQ(text.rfind("3-hour tendency: ", 0), 0u) << text;
+    EXPECT_NEAR(std::stod(text.substr(17)), t.first + t.second, 0.15) << text;
+    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), words.size())), words) << text;
+  }
+
+  // A gap three hours ago: no change, and why.
+  module.SetUnplugged(true);
+  for (int m = 0; m < 30; ++m) sample(p);
+  module.SetUnplugged(false);
+  for (int m = 0; m < 165; ++m) sample(p);
+  barograph->UpdateTendency();
+  EXPECT_NE(Text(barograph->lb_tendency).find("--  (no record around"), std::string::npos)
+      << Text(barograph->lb_tendency);
+}
+
+TEST_F(BarographTest, ExportWritesTheMinutesOfTheShownRangeWithPointsInACommaLocale) {
+  Run(1200, 20);
+  Program().Wmain->ViewBarograph1Click();
+  const char* previous_tz = std::getenv("TZ");
+  const std::string saved_tz = previous_tz ? previous_tz : "";
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  const std::string previous_locale = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
+      << "locale de_DE.UTF-8 missing (./test generates it)";
+
+  const std::string path = PathOf("pressure.csv").toStdString();
+  dialogs.file_answers.push_back(path);
+  barograph->Exportshownrange1Click();
+  // A second export over the file asks first; No leaves it as it is.
+  const std::string written = ReadFile(PathOf("pressure.csv"));
+  dialogs.file_answers.push_back(path);
+  dialogs.confirm_answers.push_back(false);
+  barograph->Exportshownrange1Click();
+
+  std::setlocale(LC_ALL, previous_locale.c_str());
+  if (previous_tz)
+    setenv("TZ", saved_tz.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+
+  EXPECT_EQ(ErrorCount(), 0);
+  EXPECT_EQ(ReadFile(PathOf("pressure.csv")), written);
+  std::istringstream lines(written);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line,
+            "time,sea_level_pressure_mean,sea_level_pressure_min,sea_level_pressure_max,"
+            "temperature_mean,temperature_min,temperature_max");
+  const std::vector<TarchiveMinute> minutes =
+      Program().archive->Minutes(barograph->columns.Start(), barograph->columns.End());
+  ASSERT_GE(minutes.size(), 20u);
+  size_t row = 0;
+  for (; std::getline(lines, line); ++row) {
+    ASSERT_LT(row, minutes.size());
+    const TarchiveMinute& m = minutes[row];
+    // The virtual clock starts in November: Berlin is an hour ahead of UTC.
+    std::tm utc{};
+    const std::time_t local = m.time + 3600;
+    gmtime_r(&local, &utc);
+    char time[40];
+    std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%S+01:00,", &utc);
+    ASSERT_EQ(line.rfind(time, 0), 0u) << line;
+    std::vector<double> fields;
+    std::istringstream rest(line.substr(std::string(time).size()));
+    for (std::string field; std::getline(rest, field, ',');) fields.push_back(std::stod(field));
+    ASSERT_EQ(fields.size(), 6u) << line;
+    const double expected[] = {m.sea_level_pressure_mean, m.sea_level_pressure_min,
+                               m.sea_level_pressure_max,  m.temperature_mean,
+                               m.temperature_min,         m.temperature_max};
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(fields[i], expected[i], 0.005) << line;
+  }
+  EXPECT_EQ(row, minutes.size());
+}

@@ -1,0 +1,374 @@
+#include "windows/Barograph_plot.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "components/UiStyle.h"
+
+namespace {
+
+using Column = Tbarograph_columns::Column;
+
+const QColor kBorderColor(0, 0, 0);
+const QColor kValueGridColor(64, 64, 176);
+const QColor kHourGridColor(40, 40, 150);
+const QColor kDayGridColor(150, 150, 150);
+const QColor kCursorColor(255, 112, 112);
+const QColor kNoRecordColor(170, 170, 210);
+
+// Steps of the value scale, from the finest.
+constexpr double kSteps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500};
+// Rows between two value lines, at least.
+constexpr int kRowsPerStep = 20;
+
+const char* const kWeekdays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                  "Thursday", "Friday", "Saturday"};
+const char* const kMonths[12] = {"January",   "February", "March",    "April",
+                                 "May",       "June",     "July",     "August",
+                                 "September", "October",  "November", "December"};
+
+// The ways of writing a day's weekday and its date under it, longest first.
+std::vector<QString> WeekdayForms(const std::tm& day) {
+  const QString weekday = QString::fromLatin1(kWeekdays[day.tm_wday % 7]);
+  return {weekday, weekday.left(3), weekday.left(2)};
+}
+
+std::vector<QString> DateForms(const std::tm& day) {
+  const QString month = QString::fromLatin1(kMonths[day.tm_mon % 12]);
+  const QString mday = QString::number(day.tm_mday);
+  return {mday + " " + month + " " + QString::number(day.tm_year + 1900), mday + " " + month,
+          mday + " " + month.left(3), mday};
+}
+
+// The first of the forms, from `first` on, that fits width pixels; the
+// number of forms when none does.
+size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& forms, int width,
+                   size_t first = 0) {
+  for (size_t i = first; i < forms.size(); ++i)
+    if (metrics.horizontalAdvance(forms[i]) <= width) return i;
+  return forms.size();
+}
+
+}  // namespace
+
+const QColor Tbarograph_plot::kBackColor(0, 0, 128);
+const QColor Tbarograph_plot::kWaveColor(255, 255, 0);
+const Tbarograph_plot::Quantity Tbarograph_plot::kPressure{&Column::p_min, &Column::p_max, 6.0,
+                                                           1013.0};
+const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &Column::t_max, 4.0,
+                                                              15.0};
+
+Tbarograph_plot::Tbarograph_plot(const Tbarograph_columns& columns, const Quantity& quantity,
+                                 int plot_height, bool time_labels, QWidget* parent)
+    : QWidget(parent),
+      columns_(columns),
+      quantity_(quantity),
+      plot_height_(std::max(plot_height, 2)),
+      time_labels_(time_labels) {
+  setFixedSize(kLeft + Tbarograph_columns::kCount + kRight,
+               kTop + plot_height_ + (time_labels ? kTimeLabels : kBottom));
+  setMouseTracking(true);
+  // The image covers the whole widget; nothing beneath needs painting.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Tbarograph_plot::SetPixelRatio(qreal ratio) {
+  pixel_ratio_ = ratio;
+  Paint();
+}
+
+qreal Tbarograph_plot::PixelRatio() const {
+  return pixel_ratio_ > 0 ? pixel_ratio_ : devicePixelRatioF();
+}
+
+void Tbarograph_plot::Paint() {
+  needs_redraw_ = true;
+  // Hidden or minimised, the picture waits for the next paint.
+  if (!isVisible() || window()->isMinimized()) return;
+  DrawComponent();
+  update();
+}
+
+void Tbarograph_plot::SetCursorColumn(int column) {
+  if (column < 0 || column >= Tbarograph_columns::kCount) column = -1;
+  if (column == cursor_column_) return;
+  cursor_column_ = column;
+  update();
+}
+
+int Tbarograph_plot::ColumnAtX(int x) {
+  const int column = x - kLeft;
+  return column >= 0 && column < Tbarograph_columns::kCount ? column : -1;
+}
+
+int Tbarograph_plot::RowOf(double v) const {
+  const double rows = plot_height_ - 1;
+  const double r = (scale_high_ - v) / (scale_high_ - scale_low_) * rows;
+  // Off the scale (or not a number) lands just outside the plot area.
+  if (!(r >= -1)) return -1;
+  if (r > rows + 1) return plot_height_;
+  return static_cast<int>(std::lround(r));
+}
+
+QString Tbarograph_plot::TimeText(std::time_t t, bool with_date) {
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return QString();
+  const QString time = QString::asprintf("%02d:%02d", local.tm_hour, local.tm_min);
+  if (!with_date) return time;
+  return QString::fromLatin1(kWeekdays[local.tm_wday % 7]).left(3) + " " +
+         QString::number(local.tm_mday) + " " +
+         QString::fromLatin1(kMonths[local.tm_mon % 12]).left(3) + " " +
+         QString::number(local.tm_year + 1900) + " " + time;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+void Tbarograph_plot::DrawComponent() {
+  needs_redraw_ = false;
+  const qreal ratio = PixelRatio();
+  const QSize device(static_cast<int>(std::ceil(width() * ratio)),
+                     static_cast<int>(std::ceil(height() * ratio)));
+  if (image_.size() != device || image_.devicePixelRatio() != ratio) {
+    image_ = QImage(device, QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
+  }
+  UpdateScale();
+  UpdateTimeGrid();
+
+  {
+    QPainter painter(&image_);
+    painter.setFont(ArialFont(11));
+    // Each pixel is filled once: the plot area, then the margins around it.
+    const QRect plot = PlotRect();
+    const QColor window = palette().color(QPalette::Window);
+    painter.fillRect(plot, kBackColor);
+    painter.fillRect(QRect(0, 0, width(), plot.top()), window);
+    painter.fillRect(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1), window);
+    painter.fillRect(QRect(0, plot.top(), plot.left(), plot.height()), window);
+    painter.fillRect(QRect(plot.right() + 1, plot.top(), width() - plot.right() - 1, plot.height()),
+                     window);
+    DrawGrid(painter);
+    // The border lies around the plot area, so every column shows.
+    painter.fillRect(QRect(plot.left() - 1, plot.top() - 1, plot.width() + 2, 1), kBorderColor);
+    painter.fillRect(QRect(plot.left() - 1, plot.bottom() + 1, plot.width() + 2, 1), kBorderColor);
+    painter.fillRect(QRect(plot.left() - 1, plot.top(), 1, plot.height()), kBorderColor);
+    painter.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height()), kBorderColor);
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (const Label& label : labels_) painter.drawText(label.box, Qt::AlignCenter, label.text);
+    if (!has_values_) {
+      painter.setPen(kNoRecordColor);
+      painter.drawText(plot, Qt::AlignCenter, "No record in this range");
+    }
+  }
+  DrawValues();
+}
+
+void Tbarograph_plot::UpdateScale() {
+  double low = 0, high = 0;
+  has_values_ = columns_.Span(quantity_.least, quantity_.greatest, low, high);
+  if (!has_values_ || !std::isfinite(low) || !std::isfinite(high)) {
+    // Nothing to show: the scale stays where it was, or is centred on a
+    // typical value at first.
+    if (scaled_) return;
+    low = high = quantity_.typical;
+  }
+  scaled_ = true;
+  // At least the least span, around the middle of the values.
+  if (high - low < quantity_.min_span) {
+    const double middle = (low + high) / 2;
+    low = middle - quantity_.min_span / 2;
+    high = middle + quantity_.min_span / 2;
+  }
+  const int most = std::max(plot_height_ / kRowsPerStep, 2);
+  double step = kSteps[0];
+  for (double s : kSteps) {
+    step = s;
+    if (std::ceil(high / s) - std::floor(low / s) <= most) break;
+  }
+  scale_step_ = step;
+  scale_low_ = std::floor(low / step) * step;
+  scale_high_ = std::max(std::ceil(high / step) * step, scale_low_ + step);
+}
+
+void Tbarograph_plot::UpdateTimeGrid() {
+  const std::time_t start = columns_.Start();
+  const std::time_t end = columns_.End();
+  if (start == grid_start_ && end == grid_end_) return;
+  grid_start_ = start;
+  grid_end_ = end;
+  marks_.clear();
+  labels_.clear();
+  std::vector<Day> days;
+
+  // Hours between two hour lines, and between two hour labels; the 30-day
+  // view has day lines only.
+  const int span = columns_.Span();
+  int line_hours = 0, label_hours = 0;
+  if (span <= 86400) {
+    line_hours = 1;
+    label_hours = 3;
+  } else if (span <= 3 * 86400) {
+    line_hours = 3;
+    label_hours = 6;
+  } else if (span <= 7 * 86400) {
+    line_hours = 6;
+    label_hours = 12;
+  }
+
+  const int seconds = columns_.ColumnSeconds();
+  auto x_of = [&](std::time_t t) {
+    if (t <= start) return 0;
+    if (t >= end) return Tbarograph_columns::kCount;
+    return static_cast<int>((t - start) / seconds);
+  };
+  std::tm day{};
+  if (localtime_r(&start, &day) == nullptr) return;
+  day.tm_hour = day.tm_min = day.tm_sec = 0;
+  day.tm_isdst = -1;
+  std::time_t midnight = mktime(&day);
+  // A month of days at most; mktime gives -1 for what it cannot convert.
+  for (int n = 0; n < 40 && midnight != -1 && midnight < end; ++n) {
+    std::tm next = day;
+    next.tm_mday += 1;
+    next.tm_isdst = -1;
+    const std::time_t next_midnight = mktime(&next);
+    if (next_midnight <= midnight) break;
+    if (midnight >= start) marks_.push_back({x_of(midnight), true, label_hours ? "00:00" : ""});
+    for (int h = line_hours; line_hours > 0 && h < 24; h += line_hours) {
+      std::tm hour = day;
+      hour.tm_hour = h;
+      hour.tm_isdst = -1;
+      const std::time_t t = mktime(&hour);
+      if (t < start || t >= end) continue;
+      marks_.push_back(
+          {x_of(t), false, h % label_hours == 0 ? QString::asprintf("%02d:00", h) : QString()});
+    }
+    days.push_back({x_of(midnight), x_of(next_midnight), day});
+    day = next;
+    midnight = next_midnight;
+  }
+  if (time_labels_) LayOutTimeLabels(days);
+}
+
+void Tbarograph_plot::DrawGrid(QPainter& painter) {
+  const QRect plot = PlotRect();
+  const int decimals = scale_step_ < 1 ? 1 : 0;
+  painter.setPen(palette().color(QPalette::WindowText));
+  // At most a thousand lines, whatever the values.
+  const double steps = (scale_high_ - scale_low_) / scale_step_;
+  const int lines = steps < 1000 ? static_cast<int>(std::lround(steps)) : 1000;
+  for (int k = 0; k <= lines; ++k) {
+    const double v = scale_low_ + k * scale_step_;
+    const int row = RowOf(v);
+    if (k > 0 && k < lines)
+      painter.fillRect(QRect(plot.left(), plot.top() + row, plot.width(), 1), kValueGridColor);
+    painter.drawText(QRect(0, plot.top() + row - 7, kLeft - 6, 14),
+                     Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', decimals));
+  }
+  for (const Mark& mark : marks_) {
+    if (mark.x <= 0) continue;  // the border is the line there
+    painter.fillRect(QRect(plot.left() + mark.x, plot.top(), 1, plot.height()),
+                     mark.day ? kDayGridColor : kHourGridColor);
+  }
+}
+
+void Tbarograph_plot::DrawValues() {
+  // Straight into the image: a logical pixel is the block of device pixels
+  // between the rounded device positions of its edges, so every column and
+  // row is whole at any ratio.
+  const qreal ratio = image_.devicePixelRatio();
+  const QRect plot = PlotRect();
+  auto device = [ratio](int logical) { return static_cast<int>(std::lround(logical * ratio)); };
+  const QRgb wave = kWaveColor.rgb();
+  const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+  QRgb* const bits = reinterpret_cast<QRgb*>(image_.bits());
+  const int device_width = image_.width(), device_height = image_.height();
+
+  int previous_top = 0, previous_bottom = -1;  // rows of the column before; none yet
+  for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+    const Column& c = columns_[i];
+    if (c.count == 0) {
+      previous_top = 0;
+      previous_bottom = -1;
+      continue;
+    }
+    int top = RowOf(c.*quantity_.greatest);
+    int bottom = RowOf(c.*quantity_.least);
+    const int own_top = top, own_bottom = bottom;
+    // Two neighbouring columns with samples are joined as a pen trace
+    // would join them: the step between them is drawn in this column.
+    if (previous_bottom >= previous_top) {
+      if (top > previous_bottom + 1) top = previous_bottom + 1;
+      if (bottom < previous_top - 1) bottom = previous_top - 1;
+    }
+    previous_top = own_top;
+    previous_bottom = own_bottom;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, plot_height_ - 1);
+    if (bottom < top) continue;
+    const int x0 = device(plot.left() + i),
+              x1 = std::min(device(plot.left() + i + 1), device_width);
+    const int y0 = device(plot.top() + top);
+    const int y1 = std::min(device(plot.top() + bottom + 1), device_height);
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) bits[y * stride + x] = wave;
+  }
+}
+
+void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
+  const QRect plot = PlotRect();
+  const QFontMetrics metrics(ArialFont(11));
+  const int hour_row = plot.bottom() + 3;
+  for (const Mark& mark : marks_) {
+    if (mark.label.isEmpty()) continue;
+    const int w = metrics.horizontalAdvance(mark.label);
+    const int left = plot.left() + mark.x - w / 2;
+    if (left < plot.left() - kLeft || left + w > plot.right() + kRight) continue;
+    labels_.push_back({QRect(left, hour_row, w, 13), mark.label});
+  }
+  // Under each day, as far as it shows, its weekday and its date: every
+  // day written alike, as long as a whole day has room for; a part of a day
+  // at an edge gets the same, or shorter, or nothing.
+  const int weekday_row = hour_row + 13;
+  const int date_row = weekday_row + 13;
+  const int whole_day = 86400 / columns_.ColumnSeconds() - 4;
+  size_t weekday_form = 0, date_form = 0;
+  for (const Day& day : days) {
+    weekday_form = std::max(weekday_form, FittingForm(metrics, WeekdayForms(day.date), whole_day));
+    date_form = std::max(date_form, FittingForm(metrics, DateForms(day.date), whole_day));
+  }
+  auto write = [&](const std::vector<QString>& forms, size_t first, const QRect& box) {
+    const size_t form = FittingForm(metrics, forms, box.width() - 4, first);
+    if (form < forms.size()) labels_.push_back({box, forms[form]});
+  };
+  for (const Day& day : days) {
+    if (day.x1 - day.x0 <= 4) continue;
+    write(WeekdayForms(day.date), weekday_form,
+          QRect(plot.left() + day.x0, weekday_row, day.x1 - day.x0, 13));
+    write(DateForms(day.date), date_form,
+          QRect(plot.left() + day.x0, date_row, day.x1 - day.x0, 13));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void Tbarograph_plot::paintEvent(QPaintEvent*) {
+  if (needs_redraw_ || image_.devicePixelRatio() != PixelRatio()) DrawComponent();
+  QPainter painter(this);
+  painter.drawImage(0, 0, image_);
+  if (cursor_column_ >= 0)
+    painter.fillRect(QRect(kLeft + cursor_column_, kTop, 1, plot_height_), kCursorColor);
+}
+
+void Tbarograph_plot::mouseMoveEvent(QMouseEvent* event) {
+  if (on_hover) on_hover(ColumnAtX(static_cast<int>(event->position().x())));
+}
+
+void Tbarograph_plot::leaveEvent(QEvent*) {
+  if (on_hover) on_hover(-1);
+}

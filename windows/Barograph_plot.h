@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+#include "windows/Barograph_columns.h"
+
+class QMouseEvent;
+class QPainter;
+class QPaintEvent;
+
+// One panel of the barograph: a quantity of the barograph's columns drawn
+// against time, each pixel column from its least to its greatest value, in
+// the colours of the chart window (yellow on navy). Hour and day lines run
+// across the plot at local time, a value scale stands on its left and, where
+// asked for, the hours and each day's weekday and date stand under it.
+// Columns without samples stay empty: a gap in the record is never bridged.
+//
+// Like the other drawn components it draws into an off-screen image, at the
+// device pixel ratio of its screen (a one-pixel line is one device pixel at
+// ratio 1 and two at ratio 2), only when marked and only while it is shown,
+// and copies the image to the screen on every paint.
+class Tbarograph_plot : public QWidget {
+ public:
+  // Space around the plot area inside the widget.
+  static constexpr int kLeft = 52;
+  static constexpr int kTop = 8;
+  static constexpr int kRight = 14;
+  static constexpr int kBottom = 8;
+  static constexpr int kTimeLabels = 42;  // under the plot, when shown
+
+  // Which quantity of the columns is drawn: the members that hold its least
+  // and greatest value, the least span the scale shows, and the value it is
+  // centred on while there is nothing to show.
+  struct Quantity {
+    double Tbarograph_columns::Column::*least;
+    double Tbarograph_columns::Column::*greatest;
+    double min_span;
+    double typical;
+  };
+  static const Quantity kPressure;
+  static const Quantity kTemperature;
+
+  Tbarograph_plot(const Tbarograph_columns& columns, const Quantity& quantity, int plot_height,
+                  bool time_labels, QWidget* parent = nullptr);
+
+  // Marks the picture for redraw and draws it now if the plot is shown.
+  void Paint();
+  // Draws the picture now, shown or not.
+  void DrawComponent();
+  // The picture as last drawn.
+  const QImage& GetBitmap() const { return image_; }
+
+  // Device pixels per logical pixel of the picture; 0 (the default) takes
+  // the ratio of the screen the plot is on.
+  void SetPixelRatio(qreal ratio);
+  qreal PixelRatio() const;
+
+  // The column under the mouse, marked by a thin line (-1: none). Only the
+  // screen copy shows it; the picture stays as drawn.
+  void SetCursorColumn(int column);
+  int CursorColumn() const { return cursor_column_; }
+  // Called with the column under the mouse as it moves, -1 when it leaves.
+  std::function<void(int)> on_hover;
+
+  // The column at widget x; -1 outside the plot area.
+  static int ColumnAtX(int x);
+  // The plot area inside the widget.
+  QRect PlotRect() const { return QRect(kLeft, kTop, Tbarograph_columns::kCount, plot_height_); }
+  // The pixel row of a value on the scale as last drawn (plot-area row, 0 at
+  // the top).
+  int RowOf(double v) const;
+
+  // Calendar second t in local time, as the barograph's texts show it:
+  // "Tue 8 Dec 2026 14:32", or "14:32" without the date; empty when t has
+  // no local time.
+  static QString TimeText(std::time_t t, bool with_date = true);
+
+  static const QColor kBackColor;
+  static const QColor kWaveColor;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  // A vertical line of the time grid, at plot column x.
+  struct Mark {
+    int x;
+    bool day;       // local midnight; otherwise a whole hour
+    QString label;  // hour text under the line, or empty
+  };
+  // The local days that the range touches, with the columns they cover.
+  struct Day {
+    int x0, x1;
+    std::tm date;
+  };
+  // A text under the plot, centred in its box.
+  struct Label {
+    QRect box;
+    QString text;
+  };
+  void UpdateScale();
+  // The hour and day lines of the range, and their labels; made anew only
+  // when the range moved.
+  void UpdateTimeGrid();
+  void LayOutTimeLabels(const std::vector<Day>& days);
+  void DrawGrid(QPainter& painter);
+  void DrawValues();
+
+  const Tbarograph_columns& columns_;
+  Quantity quantity_;
+  int plot_height_;
+  bool time_labels_;
+  bool needs_redraw_ = true;
+  qreal pixel_ratio_ = 0;
+  int cursor_column_ = -1;
+  QImage image_;
+
+  double scale_low_ = 0, scale_high_ = 1, scale_step_ = 1;
+  // The time grid of the range it was made for.
+  std::time_t grid_start_ = -1, grid_end_ = -1;
+  std::vector<Mark> marks_;
+  std::vector<Label> labels_;
+  bool has_values_ = false;
+  bool scaled_ = false;  // the scale was set once
+};

@@ -1,0 +1,404 @@
+#include "windows/Tbarograph.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <cstdio>
+
+#include "archive/Tarchive.h"
+#include "atmosphere/Lib_vc.h"
+#include "atmosphere/Tendency.h"
+#include "components/UiStyle.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "windows/Barograph_plot.h"
+
+namespace {
+
+constexpr int kPressurePlotHeight = 260;
+constexpr int kTemperaturePlotHeight = 100;
+const char* const kSpanCaptions[TWbarograph::kSpanCount] = {"24 hours", "3 days", "7 days",
+                                                            "30 days"};
+
+QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
+  auto* panel = new QFrame(parent);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel->setGeometry(geometry);
+  return panel;
+}
+
+QLabel* AddLabel(QWidget* parent, const QRect& geometry, const QFont& font,
+                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* label = new QLabel(parent);
+  label->setFont(font);
+  label->setAlignment(align);
+  label->setGeometry(geometry);
+  return label;
+}
+
+QPushButton* AddButton(QWidget* parent, const QString& caption, const QRect& geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(geometry);
+  return button;
+}
+
+// A change of pressure with its sign and one decimal: "+1.2", "-0.4", "0.0".
+QString SignedTenths(double change) {
+  const QString text = FormatFixed(change, 1);
+  return change > 0 && text != "0.0" ? "+" + text : text.startsWith("-0.0") ? "0.0" : text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle("Barograph");
+  setFont(ArialFont(11));
+  move(200, 80);
+
+  client = new QWidget(this);
+  client->setFixedSize(810, 598);
+  setCentralWidget(client);
+
+  Panel0 = AddPanel(client, QRect(8, 4, 794, 34));
+  const int span_left[kSpanCount] = {6, 80, 144, 208};
+  const int span_width[kSpanCount] = {70, 60, 60, 66};
+  for (int i = 0; i < kSpanCount; ++i) {
+    bt_span[i] = AddButton(Panel0, kSpanCaptions[i], QRect(span_left[i], 4, span_width[i], 25));
+    bt_span[i]->setCheckable(true);
+    bt_span[i]->setAutoExclusive(true);
+    connect(bt_span[i], &QPushButton::clicked, this, [this, i] { SpanClick(i); });
+  }
+  bt_span[0]->setChecked(true);
+  lb_range = AddLabel(Panel0, QRect(280, 4, 290, 25), ArialFont(11, true), Qt::AlignCenter);
+  bt_back = AddButton(Panel0, "< Back", QRect(576, 4, 66, 25));
+  bt_now = AddButton(Panel0, "Now", QRect(646, 4, 58, 25));
+  bt_forward = AddButton(Panel0, "Forward >", QRect(708, 4, 80, 25));
+  connect(bt_back, &QPushButton::clicked, this, [this] { bt_backClick(); });
+  connect(bt_now, &QPushButton::clicked, this, [this] { bt_nowClick(); });
+  connect(bt_forward, &QPushButton::clicked, this, [this] { bt_forwardClick(); });
+
+  Panel1 = AddPanel(client, QRect(8, 42, 794, 336));
+  Label1 = AddLabel(Panel1, QRect(8, 3, 400, 17), ArialFont(13, true));
+  Label1->setText("Sea-level pressure [mbar]");
+  pressure_plot =
+      new Tbarograph_plot(columns, Tbarograph_plot::kPressure, kPressurePlotHeight, true, Panel1);
+  pressure_plot->move(4, 22);
+
+  Panel2 = AddPanel(client, QRect(8, 382, 794, 142));
+  Label2 = AddLabel(Panel2, QRect(8, 3, 400, 17), ArialFont(13, true));
+  Label2->setText(QString::fromUtf8("Temperature [\u00b0C]"));
+  temperature_plot = new Tbarograph_plot(columns, Tbarograph_plot::kTemperature,
+                                         kTemperaturePlotHeight, false, Panel2);
+  temperature_plot->move(4, 22);
+
+  Panel3 = AddPanel(client, QRect(8, 528, 794, 64));
+  lb_now = AddLabel(Panel3, QRect(8, 4, 778, 17), ArialFont(11, true));
+  lb_tendency = AddLabel(Panel3, QRect(8, 23, 778, 17), ArialFont(11));
+  lb_cursor = AddLabel(Panel3, QRect(8, 42, 778, 17), ArialFont(11));
+
+  for (Tbarograph_plot* plot : {pressure_plot, temperature_plot})
+    plot->on_hover = [this](int column) { ShowCursor(column); };
+
+  BuildMenu();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  columns.SetRange(Now() + 1, kSpans[span_index]);
+  ShowRangeText();
+  UpdateButtons();
+  ShowCursor(-1);
+  Program().Wbarograph_alive = true;
+}
+
+void TWbarograph::BuildMenu() {
+  MainMenu1 = menuBar();
+  File1 = MainMenu1->addMenu("File");
+  Exportshownrange1 = File1->addAction("Export shown range...");
+  File1->addSeparator();
+  Close1 = File1->addAction("Close");
+  AssignMnemonics(MainMenu1);
+  connect(Exportshownrange1, &QAction::triggered, this, [this] { Exportshownrange1Click(); });
+  connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });
+}
+
+TWbarograph::~TWbarograph() {
+  if (Program().Wbarograph == this) Program().Wbarograph_alive = false;
+}
+
+Tarchive* TWbarograph::Archive() {
+  return Program().archive;
+}
+
+std::time_t TWbarograph::Now() {
+  Clock* clock = Program().clock;
+  return clock != nullptr ? clock->Now() : std::time(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// The record
+
+void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double temperature) {
+  has_sample_ = true;
+  sample_time_ = t;
+  sample_pressure_ = sea_level_pressure;
+  sample_temperature_ = temperature;
+  // Hidden, the window does nothing: showing it reads the record afresh.
+  if (!isVisible()) return;
+
+  // A clock set back behind the range: the range is made anew around it.
+  if (following && t < columns.Start()) {
+    Reload();
+    return;
+  }
+  const int moved = following ? columns.FollowTo(t) : 0;
+  const bool changed = columns.AddSample(t, sea_level_pressure, temperature);
+  if (moved > 0) ShowRangeText();
+  if (moved > 0 || changed) {
+    pressure_plot->Paint();
+    temperature_plot->Paint();
+  }
+  ShowPresentValue();
+  if (t / 60 * 60 != tendency_minute_) UpdateTendency();
+  if (pressure_plot->CursorColumn() >= 0) ShowCursor(pressure_plot->CursorColumn());
+}
+
+void TWbarograph::Reload() {
+  ShowRangeEnding(following ? Now() + 1 : columns.End());
+}
+
+void TWbarograph::ShowRangeEnding(std::time_t end) {
+  // Never beyond the present: a range that reaches it follows it.
+  const std::time_t now = Now();
+  if (end > now) {
+    following = true;
+    end = now + 1;
+  }
+  columns.SetRange(end, kSpans[span_index]);
+  if (const Tarchive* archive = Archive()) {
+    archive->ForEachMinute(columns.Start(), columns.End(), [this](const TarchiveMinute& m) {
+      columns.Add(m.time, m.count, m.sea_level_pressure_min, m.sea_level_pressure_mean,
+                  m.sea_level_pressure_max, m.temperature_min, m.temperature_mean,
+                  m.temperature_max);
+    });
+  }
+  ShowRangeText();
+  UpdateButtons();
+  pressure_plot->Paint();
+  temperature_plot->Paint();
+  ShowPresentValue();
+  UpdateTendency();
+  ShowCursor(pressure_plot->CursorColumn());
+}
+
+void TWbarograph::ShowRangeText() {
+  lb_range->setText(Tbarograph_plot::TimeText(columns.Start()) + "  to  " +
+                    Tbarograph_plot::TimeText(columns.End()));
+}
+
+void TWbarograph::UpdateButtons() {
+  bt_forward->setEnabled(!following);
+  bt_now->setEnabled(!following);
+}
+
+void TWbarograph::ShowPresentValue() {
+  if (!has_sample_) {
+    const Tarchive* archive = Archive();
+    const std::optional<TarchiveSample> last = archive ? archive->LastSample() : std::nullopt;
+    if (!last) {
+      lb_now->setText("Present value: --  (nothing recorded yet)");
+      return;
+    }
+    has_sample_ = true;
+    sample_time_ = last->time;
+    sample_pressure_ = last->sea_level_pressure;
+    sample_temperature_ = last->temperature;
+  }
+  lb_now->setText("Present value: " + FormatFixed(sample_pressure_, 2) + " mbar, " +
+                  FormatFixed(sample_temperature_, 1) + QString::fromUtf8(" \u00b0C  at ") +
+                  Tbarograph_plot::TimeText(sample_time_));
+}
+
+void TWbarograph::UpdateTendency() {
+  const std::time_t now = Now();
+  const std::time_t minute = now - ((now % 60) + 60) % 60;
+  tendency_minute_ = minute;
+  const QString title = "3-hour tendency: ";
+  const Tarchive* archive = Archive();
+  if (archive == nullptr) {
+    lb_tendency->setText(title + "--  (no pressure record is kept)");
+    return;
+  }
+  const std::optional<TarchiveMinute> p_0 = archive->NearestMinute(minute, kTendencyWithin);
+  const std::optional<TarchiveMinute> p_90 =
+      archive->NearestMinute(minute - 90 * 60, kTendencyWithin);
+  const std::optional<TarchiveMinute> p_180 =
+      archive->NearestMinute(minute - 180 * 60, kTendencyWithin);
+  if (!p_0) {
+    lb_tendency->setText(title + "--  (nothing recorded in the last 10 minutes)");
+    return;
+  }
+  if (!p_180) {
+    const std::optional<std::time_t> first = archive->FirstMinuteTime();
+    if (!first || *first > minute - 180 * 60 + kTendencyWithin) {
+      lb_tendency->setText(title + "--  (less than 3 hours of record: it begins at " +
+                           Tbarograph_plot::TimeText(first.value_or(minute)) + ")");
+    } else {
+      lb_tendency->setText(title + "--  (no record around " +
+                           Tbarograph_plot::TimeText(minute - 180 * 60, false) + ", 3 hours ago)");
+    }
+    return;
+  }
+  QString text = title +
+                 SignedTenths(p_0->sea_level_pressure_mean - p_180->sea_level_pressure_mean) +
+                 " mbar in 3 hours";
+  if (!p_90) {
+    text += ", no characteristic: no record around " +
+            Tbarograph_plot::TimeText(minute - 90 * 60, false);
+  } else {
+    const int code =
+        TendencyCharacteristic(p_180->sea_level_pressure_mean, p_90->sea_level_pressure_mean,
+                               p_0->sea_level_pressure_mean);
+    text += "    " + QString::number(code) + ": " + TendencyWords(code);
+  }
+  lb_tendency->setText(text);
+}
+
+void TWbarograph::ShowCursor(int column) {
+  pressure_plot->SetCursorColumn(column);
+  temperature_plot->SetCursorColumn(column);
+  column = pressure_plot->CursorColumn();
+  if (column < 0) {
+    lb_cursor->setText("Point at the chart to read the time and the values there.");
+    return;
+  }
+  const std::time_t from = columns.TimeOf(column);
+  QString text = Tbarograph_plot::TimeText(from);
+  if (columns.ColumnSeconds() > 60)
+    text += " to " + Tbarograph_plot::TimeText(from + columns.ColumnSeconds(), false);
+  const Tbarograph_columns::Column& c = columns[column];
+  if (c.count == 0) {
+    lb_cursor->setText(text + ":  no record");
+    return;
+  }
+  // The mean, and the least and greatest value where they read apart.
+  auto values = [](double mean, double least, double greatest, int decimals) {
+    const QString low = FormatFixed(least, decimals), high = FormatFixed(greatest, decimals);
+    return FormatFixed(mean, decimals) + (low != high ? " (" + low + " to " + high + ")" : "");
+  };
+  lb_cursor->setText(text + ":  " + values(c.PressureMean(), c.p_min, c.p_max, 2) + " mbar,  " +
+                     values(c.TemperatureMean(), c.t_min, c.t_max, 1) +
+                     QString::fromUtf8(" \u00b0C"));
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TWbarograph::SpanClick(int index) {
+  if (index < 0 || index >= kSpanCount) return;
+  span_index = index;
+  bt_span[index]->setChecked(true);
+  // A range away from the present keeps its end.
+  ShowRangeEnding(following ? Now() + 1 : columns.End());
+}
+
+void TWbarograph::bt_backClick() {
+  following = false;
+  ShowRangeEnding(columns.End() - columns.Span());
+}
+
+void TWbarograph::bt_forwardClick() {
+  ShowRangeEnding(columns.End() + columns.Span());
+}
+
+void TWbarograph::bt_nowClick() {
+  following = true;
+  Reload();
+}
+
+void TWbarograph::OnShow() {
+  Reload();
+}
+
+void TWbarograph::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  OnShow();
+}
+
+void TWbarograph::OnClose() {
+  hide();
+}
+
+void TWbarograph::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  OnClose();
+}
+
+void TWbarograph::Close1Click() {
+  OnClose();
+}
+
+// ---------------------------------------------------------------------------
+// Export
+
+std::string TWbarograph::IsoLocalTime(std::time_t t) {
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return std::string();
+  const long offset_minutes = local.tm_gmtoff / 60;
+  const long hours = (offset_minutes < 0 ? -offset_minutes : offset_minutes) / 60;
+  const long minutes = (offset_minutes < 0 ? -offset_minutes : offset_minutes) % 60;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                static_cast<long long>(local.tm_year) + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec, offset_minutes < 0 ? '-' : '+', hours,
+                minutes);
+  return text;
+}
+
+void TWbarograph::Exportshownrange1Click() {
+  Dialogs* dialogs = Program().dialogs;
+  if (dialogs == nullptr) return;
+  const Tarchive* archive = Archive();
+  if (archive == nullptr) {
+    dialogs->Error("Error : There is no pressure record to export");
+    return;
+  }
+  std::string name = export_file_name;
+  if (!dialogs->SaveFileName(name, "csv")) return;
+  export_file_name = name;
+  if (FileExists(name) &&
+      !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?"))
+    return;
+  if (!WriteExport(*archive, name)) dialogs->Error("Error : Unable to write output file " + name);
+}
+
+bool TWbarograph::WriteExport(const Tarchive& archive, const std::string& name) const {
+  // Binary mode: lines end with a line feed alone.
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fputs(
+                "time,sea_level_pressure_mean,sea_level_pressure_min,sea_level_pressure_max,"
+                "temperature_mean,temperature_min,temperature_max\n",
+                file) >= 0;
+  archive.ForEachMinute(columns.Start(), columns.End(), [&](const TarchiveMinute& m) {
+    if (!ok) return;
+    const std::string row = IsoLocalTime(m.time) + ',' +
+                            FormatFixed(m.sea_level_pressure_mean, 2).toStdString() + ',' +
+                            FormatFixed(m.sea_level_pressure_min, 2).toStdString() + ',' +
+                            FormatFixed(m.sea_level_pressure_max, 2).toStdString() + ',' +
+                            FormatFixed(m.temperature_mean, 2).toStdString() + ',' +
+                            FormatFixed(m.temperature_min, 2).toStdString() + ',' +
+                            FormatFixed(m.temperature_max, 2).toStdString() + '\n';
+    ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+  });
+  return std::fclose(file) == 0 && ok;
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <ctime>
+#include <string>
+
+#include "windows/Barograph_columns.h"
+
+class QAction;
+class QCloseEvent;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QShowEvent;
+class Tarchive;
+class Tbarograph_plot;
+
+// The "Barograph" window: the sea-level pressure of the last 24 hours,
+// 3 days, 7 days or 30 days read from the pressure record as a drum
+// barograph's chart reads, with the temperature in a smaller panel below,
+// the present value and the 3-hour tendency with its characteristic.
+//
+// The picture comes from the archive's minutes, summed up per pixel column
+// (Tbarograph_columns), so a week shows every spike of every minute. While
+// the window shows the present time it follows each new sample; while it is
+// hidden it does nothing, and showing it reads the record afresh. The range
+// moves back and forward by its own width; "Now" comes back to the present.
+// The File menu writes the minutes of the shown range as CSV.
+class TWbarograph : public QMainWindow {
+ public:
+  // The spans offered, in seconds: 24 hours, 3, 7 and 30 days.
+  static constexpr int kSpanCount = 4;
+  static constexpr int kSpans[kSpanCount] = {86400, 3 * 86400, 7 * 86400, 30 * 86400};
+  // How far from its time a minute may lie to stand for it in the tendency.
+  static constexpr int kTendencyWithin = 600;
+
+  // "2026-12-08T14:32:00+01:00": calendar second t as ISO 8601 local time
+  // with its offset from UTC; empty when t has no local time.
+  static std::string IsoLocalTime(std::time_t t);
+
+  explicit TWbarograph(QWidget* parent = nullptr);
+  ~TWbarograph() override;
+
+  // A new good sample at calendar second t: the sea-level pressure [mbar]
+  // and the temperature [deg C]. Followed while the window shows.
+  void AddSample(std::time_t t, double sea_level_pressure, double temperature);
+  // Reads the shown range from the pressure record and draws it, with the
+  // present value and the tendency.
+  void Reload();
+  // The 3-hour tendency of the pressure record, as the window shows it.
+  void UpdateTendency();
+  // The time and values of column `column` in lb_cursor, and the cursor
+  // line on both plots; -1 clears them.
+  void ShowCursor(int column);
+
+  // ---- Commands and events ----
+  // One of the four span buttons: 0 = 24 hours .. 3 = 30 days.
+  void SpanClick(int index);
+  void bt_backClick();
+  void bt_forwardClick();
+  void bt_nowClick();
+  void Exportshownrange1Click();
+  void Close1Click();
+  void OnShow();
+  void OnClose();
+
+  // The range shown: its index in kSpans, and whether its end follows the
+  // present time (false after going back).
+  int span_index = 0;
+  bool following = true;
+  Tbarograph_columns columns;
+  // The name the export's save dialog offers; the last one chosen.
+  std::string export_file_name = "barograph.csv";
+
+  QWidget* client = nullptr;
+  QFrame* Panel0 = nullptr;  // range and navigation
+  QPushButton* bt_span[kSpanCount] = {};
+  QPushButton* bt_back = nullptr;
+  QPushButton* bt_now = nullptr;
+  QPushButton* bt_forward = nullptr;
+  QLabel* lb_range = nullptr;
+  QFrame* Panel1 = nullptr;  // sea-level pressure
+  QLabel* Label1 = nullptr;
+  Tbarograph_plot* pressure_plot = nullptr;
+  QFrame* Panel2 = nullptr;  // temperature
+  QLabel* Label2 = nullptr;
+  Tbarograph_plot* temperature_plot = nullptr;
+  QFrame* Panel3 = nullptr;  // present value, tendency, cursor
+  QLabel* lb_now = nullptr;
+  QLabel* lb_tendency = nullptr;
+  QLabel* lb_cursor = nullptr;
+
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* File1 = nullptr;
+  QAction* Exportshownrange1 = nullptr;
+  QAction* Close1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  static Tarchive* Archive();
+  static std::time_t Now();
+  void BuildMenu();
+  // Moves the shown range so that it ends at `end` (the present time when
+  // following) and reads it.
+  void ShowRangeEnding(std::time_t end);
+  void ShowRangeText();
+  void ShowPresentValue();
+  void UpdateButtons();
+  // Writes the minutes of the shown range to `name`; false when the file
+  // could not be written.
+  bool WriteExport(const Tarchive& archive, const std::string& name) const;
+
+  // The last sample handed over, for the present value.
+  bool has_sample_ = false;
+  std::time_t sample_time_ = 0;
+  double sample_pressure_ = 0, sample_temperature_ = 0;
+  // The minute the tendency was last worked out for.
+  std::time_t tendency_minute_ = -1;
+};
