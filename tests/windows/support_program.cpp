@@ -13,8 +13,7 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // This file lives in tests/windows/ of the source tree.
-  return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/../../packaging/setup.ini";
+  return QString::fromUtf8(BAROMETER_SOURCE_DIR "/packaging/setup.ini");
 }
 
 void ProgramTest::SetUp() {
