@@ -101,6 +101,9 @@ void RestartFuzzProgram() {
   w->SetParameter(kSmallX, 709);
   w->SetParameter(kSmallY, 282);
   Program().Wchart->ResetToAutoscale();
+  // What the last input posted (window shows and hides, repaints) is
+  // handled, as the event loop would: left alone it piles up.
+  QCoreApplication::sendPostedEvents();
   program.dialogs.calls.clear();
   program.dialogs.confirm_answers.clear();
   program.dialogs.file_answers.clear();
