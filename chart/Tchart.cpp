@@ -1,5 +1,9 @@
 #include "chart/Tchart.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -15,6 +19,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 
 #include "atmosphere/Lib_vc.h"
@@ -229,10 +235,16 @@ void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double tem
   if (temperature_plot && temperature_plot->YScaleChangedSinceLastCheck())
     UpdateTemperatureValueLabels();
 
-  if (LogFile == nullptr) return;
+  if (LogFile < 0) return;
   lb_rec->hide();
   if (!timer_rec->isActive()) timer_rec->start();
-  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) WriteFailed();
+  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) {
+    StopLogging("Error : Unable to write output file " + log_path_);
+  } else if (!LogStillAtItsName()) {
+    // Rows written to a file that no name leads to any more are lost.
+    StopLogging("Error : The output file " + log_path_ +
+                " was moved or deleted; data logging stopped.");
+  }
 }
 
 QString TWchart::FormatTimeLabel(double t) {
@@ -427,24 +439,34 @@ void TWchart::Storesamplestofile1Click() {
 
   // A log still open ends first, so that every way out below leaves the
   // window in its idle state.
-  if (LogFile != nullptr) Enddatalogging1Click();
+  if (LogFile >= 0) Enddatalogging1Click();
 
   if (FileExists(name) &&
       !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?")) {
     return;
   }
-  // Binary mode: lines end with a line feed alone, bytes go out as written.
-  LogFile = std::fopen(name.c_str(), "wb");
-  if (LogFile == nullptr) {
+  // Lines end with a line feed alone; bytes go out as written, unbuffered.
+  LogFile = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  struct stat info;
+  if (LogFile >= 0 && fstat(LogFile, &info) != 0) Enddatalogging1Click();
+  if (LogFile < 0) {
     dialogs->Error("Error : Unable to open output file " + name);
     return;
   }
   log_path_ = name;
+  log_device_ = info.st_dev;
+  log_inode_ = info.st_ino;
+  // The name stays bound to the folder it was chosen in, whatever the
+  // current folder later becomes.
+  log_absolute_path_ = name;
+  char folder[PATH_MAX];
+  if (name.front() != '/' && getcwd(folder, sizeof folder) != nullptr)
+    log_absolute_path_ = std::string(folder) + '/' + name;
 
   Clock* clock = Program().clock;
   const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
   if (!WriteHeader(now)) {
-    WriteFailed();
+    StopLogging("Error : Unable to write output file " + name);
     return;
   }
   Storesamplestofile1->setEnabled(false);
@@ -490,8 +512,7 @@ bool TWchart::WriteHeader(std::time_t now) {
       "#    Pressure difference to sea level = " + Fixed(main_window->GetParameter(kSeaOffset), 1) +
       " [mbar]\n\n";
   text += "#(DateTime;D1;D2;Pressure;Temperature;Altitude)\n";
-  return std::fwrite(text.data(), 1, text.size(), LogFile) == text.size() &&
-         std::fflush(LogFile) == 0;
+  return AppendWhole(text);
 }
 
 bool TWchart::WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
@@ -499,16 +520,43 @@ bool TWchart::WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure,
   std::string row = DateTimeText(now);
   row += ';' + std::to_string(d1) + ';' + std::to_string(d2) + ';' + Fixed(pressure, 2) + ';' +
          Fixed(temperature, 2) + ';' + Fixed(altitude, 2) + '\n';
-  return std::fwrite(row.data(), 1, row.size(), LogFile) == row.size() && std::fflush(LogFile) == 0;
+  return AppendWhole(row);
 }
 
-void TWchart::WriteFailed() {
+bool TWchart::AppendWhole(const std::string& text) {
+  // Where the last whole line ends (none for a device or a fifo).
+  const off_t whole = lseek(LogFile, 0, SEEK_CUR);
+  const char* data = text.data();
+  size_t left = text.size();
+  // One write, unless the system takes only part of it.
+  while (left > 0) {
+    const ssize_t written = ::write(LogFile, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  if (left == 0) return true;
+  // A torn line would trip whatever reads the log: the file ends with the
+  // last whole one instead.
+  if (whole >= 0 && ftruncate(LogFile, whole) == 0) lseek(LogFile, whole, SEEK_SET);
+  return false;
+}
+
+bool TWchart::LogStillAtItsName() const {
+  struct stat open_file;
+  struct stat named_file;
+  return fstat(LogFile, &open_file) == 0 && open_file.st_nlink > 0 &&
+         stat(log_absolute_path_.c_str(), &named_file) == 0 &&
+         static_cast<uint64_t>(named_file.st_dev) == log_device_ &&
+         static_cast<uint64_t>(named_file.st_ino) == log_inode_;
+}
+
+void TWchart::StopLogging(const std::string& message) {
   // Logging ends before the message shows: measurements keep arriving behind
   // the box and must not write (and report) again.
-  const std::string name = log_path_;
   Enddatalogging1Click();
-  if (Dialogs* dialogs = Program().dialogs)
-    dialogs->Error("Error : Unable to write output file " + name);
+  if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
 }
 
 void TWchart::Enddatalogging1Click() {
@@ -516,21 +564,21 @@ void TWchart::Enddatalogging1Click() {
   timer_rec->stop();
   Storesamplestofile1->setEnabled(true);
   Enddatalogging1->setEnabled(false);
-  if (LogFile != nullptr) {
-    std::fclose(LogFile);
-    LogFile = nullptr;
+  if (LogFile >= 0) {
+    ::close(LogFile);
+    LogFile = -1;
   }
 }
 
 void TWchart::OnTimer() {
-  if (LogFile != nullptr) lb_rec->show();
+  if (LogFile >= 0) lb_rec->show();
   timer_rec->stop();
 }
 
 void TWchart::OnDestroy() {
   if (timer_rec != nullptr) timer_rec->stop();
-  if (LogFile != nullptr) {
-    std::fclose(LogFile);
-    LogFile = nullptr;
+  if (LogFile >= 0) {
+    ::close(LogFile);
+    LogFile = -1;
   }
 }

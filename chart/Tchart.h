@@ -76,7 +76,7 @@ class TWchart : public QMainWindow {
   void OnTimer();
   // Closes an open log (the window is going).
   void OnDestroy();
-  bool IsLogging() const { return LogFile != nullptr; }
+  bool IsLogging() const { return LogFile >= 0; }
 
   int MeasurementCount() const { return measurement_count_; }
 
@@ -84,8 +84,8 @@ class TWchart : public QMainWindow {
   uint8_t View = 0;
   // The view whose plots and captions were last applied.
   uint8_t ShownView = 1;
-  // The open data log, or null.
-  std::FILE* LogFile = nullptr;
+  // The open data log's descriptor, or -1.
+  int LogFile = -1;
   // The name the save dialog offers; the last one chosen.
   std::string log_file_name = "samples.dat";
 
@@ -147,15 +147,26 @@ class TWchart : public QMainWindow {
   static void UpdateTimeLabels(const Tplot_time* plot, const Labels& labels);
   // Shows the bottom, 1/3, 2/3 and top of a plot's displayed range.
   static void UpdateValueLabels(const Tplot_time* plot, const Labels& labels);
-  // Writes the header lines of a new log; false when a write failed.
+  // Writes the header lines of a new log; false when they could not all be
+  // written (the file is then left empty).
   bool WriteHeader(std::time_t now);
-  // Writes one row and flushes it; false when either failed.
+  // Writes one whole row; false when it could not (the file then ends with
+  // the row before).
   bool WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
                 double altitude);
-  // Reports a failed write and ends logging.
-  void WriteFailed();
+  // Appends the text to the log whole, or cuts the file back to where it
+  // ended before; false in that case.
+  bool AppendWhole(const std::string& text);
+  // Whether the log's name still leads to the file being written.
+  bool LogStillAtItsName() const;
+  // Ends logging, then shows the message once.
+  void StopLogging(const std::string& message);
 
   int measurement_count_ = 0;
-  // The file the open log writes to.
+  // The name the open log was chosen under, and the file's absolute path,
+  // device and inode when opened.
   std::string log_path_;
+  std::string log_absolute_path_;
+  uint64_t log_device_ = 0;
+  uint64_t log_inode_ = 0;
 };

@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -90,16 +92,15 @@ double ParseDecimal(const char* text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-// "%f" text, unless that would pass the 255 characters the tokenizer keeps
-// in one token (from about 1e248 on): such a value is written with 17
-// significant digits instead, which the reader takes and which loads back
-// exactly.
+// "%f" text, unless that would not load back as the same value: more than
+// six decimals, or wider than the 255 characters the tokenizer keeps in one
+// token (from about 1e248 on). Such a value is written in the shortest form
+// that loads back exactly, which the reader takes as well.
 std::string Number(double value) {
   std::string text = FormatFixed(value, 6).toStdString();
-  if (text.size() <= 255) return text;
+  if (text.size() <= 255 && ParseDecimal(text.c_str()) == value) return text;
   char buffer[32];
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+  const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 
@@ -136,25 +137,76 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+// Writes the text over the contents of an existing regular file. It goes
+// out in one write at the start of the file, padded with line ends (blank
+// lines, which loading skips) to the old length, and only then is the file
+// cut to the new length. A file of up to one page is written by the system
+// whole or not at all, so a kill at any moment leaves the old settings or
+// the new ones, never a mixture.
+bool WriteFileInPlace(int fd, const std::string& text) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return false;
+  std::string padded = text;
+  if (info.st_size > static_cast<off_t>(padded.size()))
+    padded.resize(static_cast<size_t>(std::min<off_t>(info.st_size, 4096)), '\n');
+  const char* data = padded.data();
+  size_t left = padded.size();
+  off_t offset = 0;
+  while (left > 0) {
+    const ssize_t written = pwrite(fd, data, left, offset);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    left -= static_cast<size_t>(written);
+    offset += written;
+  }
+  return fsync(fd) == 0 && ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
+}
+
 // Writes the text over the contents of an existing file or device.
 bool WriteInPlace(const std::string& target, bool regular, const std::string& text) {
   // Non-blocking open: a fifo without a reader fails at once instead of
-  // waiting for one; the writes themselves block as usual.
-  const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  // waiting for one; the writes themselves block as usual. A device or fifo
+  // is not truncated: it has nothing to cut.
+  const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   const int flags = fcntl(fd, F_GETFL);
   bool ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-  ok = ok && WriteAll(fd, text);
-  if (regular) ok = ok && fsync(fd) == 0;
+  ok = ok && (regular ? WriteFileInPlace(fd, text) : WriteAll(fd, text));
   ok = close(fd) == 0 && ok;
   return ok;
+}
+
+// The first bytes every saved file begins with.
+constexpr char kSavedFileStart[] = "set_sampling_n\t";
+
+// A temporary file that a save left beside `target` (killed before it could
+// rename it) is removed, once no save holds it and it holds nothing but the
+// beginning of a saved file: a file of the same name that is no leftover of
+// ours stays.
+void RemoveStaleTemporary(const std::string& target) {
+  const std::string temporary = target + ".tmp";
+  const int fd = open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info;
+  char start[sizeof kSavedFileStart - 1];
+  ssize_t length = -1;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+    length = read(fd, start, sizeof start);
+  if (length >= 0 && std::memcmp(start, kSavedFileStart, static_cast<size_t>(length)) == 0)
+    unlink(temporary.c_str());
+  close(fd);
 }
 
 // Saves the text under the name so that the old file is never harmed:
 // - a regular file (or none yet) is written beside it under one fixed
 //   temporary name and renamed over it once complete and on the disk, so a
 //   failure or a kill on the way leaves the old file whole, and at most one
-//   stale temporary file, which the next save reuses;
+//   stale temporary file, which the next save reuses and the next load
+//   removes; the new file keeps the old one's owner, group and mode;
+// - a file with more than one name (hard links), or whose owner or group
+//   this user cannot give the new file, is written in place, so every name
+//   sees the new settings and the file stays its owner's;
 // - a device, fifo or socket is written in place, never replaced;
 // - links are written through, a dangling one creating its target.
 // An existing file is written only if this user could open it for writing;
@@ -173,6 +225,7 @@ bool WriteWhole(const std::string& name, const std::string& text) {
     const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (probe < 0) return false;
     close(probe);
+    if (info.st_nlink > 1) return WriteInPlace(target, true, text);
   }
 
   const std::string temporary = target + ".tmp";
@@ -188,10 +241,21 @@ bool WriteWhole(const std::string& name, const std::string& text) {
     return false;
   }
 
-  // The new file gets the old one's permissions, or those a new file gets.
+  // A load at the same time leaves a temporary file alone while it is held.
+  flock(fd, LOCK_EX | LOCK_NB);
+
+  // The new file gets the old one's owner, group and permissions (the mode
+  // after the owner: a change of owner may clear some of its bits), or the
+  // permissions a new file gets.
   mode_t mode;
   if (exists) {
     mode = info.st_mode & 07777;
+    if ((info.st_uid != geteuid() || info.st_gid != getegid()) &&
+        fchown(fd, info.st_uid, info.st_gid) != 0) {
+      close(fd);
+      unlink(temporary.c_str());
+      return WriteInPlace(target, true, text);
+    }
   } else {
     const mode_t mask = umask(0);
     umask(mask);
@@ -206,6 +270,17 @@ bool WriteWhole(const std::string& name, const std::string& text) {
   return ok;
 }
 
+// Some editors begin a text file with the UTF-8 byte-order mark; it is no
+// part of the first key. Anything else is read from the start.
+void SkipByteOrderMark(std::FILE* file) {
+  unsigned char start[3];
+  const size_t length = std::fread(start, 1, sizeof start, file);
+  if (length == 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF) return;
+  // A stream that cannot seek (a fifo) takes the bytes back instead.
+  if (std::fseek(file, 0, SEEK_SET) != 0)
+    for (size_t i = length; i > 0; --i) std::ungetc(start[i - 1], file);
+}
+
 void ShowError(const std::string& text) {
   if (Program().dialogs) Program().dialogs->Error(text);
 }
@@ -217,8 +292,10 @@ void TWmain::SetParameter(uint8_t index, double value) {
   switch (index) {
     case kSamplingN:
       // A sequence holds the program for about 2 x n conversions: more than
-      // 100 would freeze it, so larger values are held at 100.
-      if (sensor) sensor->SetSampleCount(value > 100 ? 100 : value);
+      // 100 would freeze it, so larger values are held at 100. With fewer
+      // than 1 there would be no sample at all, so those (and a value that
+      // is no number) are held at 1.
+      if (sensor) sensor->SetSampleCount(value > 100 ? 100 : value >= 1 ? value : 1);
       break;
     case kSamplingTs:
       // A new interval takes a sample at once; while a file is read, once
@@ -345,6 +422,8 @@ bool TWmain::SetWeatherLimits(double sunny, double variable, double overcast) {
 }
 
 void TWmain::LoadSettings(const std::string& name) {
+  // The next start after a save was killed cleans up after it.
+  RemoveStaleTemporary(FollowLinks(name));
   std::FILE* file = std::fopen(name.c_str(), "rb");
   // A folder opens for reading here, but holds no text to read.
   struct stat info;
@@ -356,6 +435,7 @@ void TWmain::LoadSettings(const std::string& name) {
     ShowError("Error : Unable to open input file " + name);
     return;
   }
+  SkipByteOrderMark(file);
   Tstreamtokenizer tokenizer;
   loading_settings = true;
   sample_after_loading = false;

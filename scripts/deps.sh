@@ -10,6 +10,8 @@ BAROMETER_PACKAGES=(
   locales
   # the Debian package and its check (packaging/check)
   dpkg-dev file desktop-file-utils appstream
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 barometer_install_deps() {

@@ -2,8 +2,12 @@
 // on the simulated module.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,8 +16,11 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -165,6 +172,93 @@ TEST_F(ChartTest, RefusedAndFailingLogsLeaveTheWindowIdle) {
   EXPECT_EQ(ErrorTexts(dialogs).back(), "Error : Unable to write output file /dev/full");
   EXPECT_EQ(ErrorCount(), 2);
   expect_idle();
+}
+
+// Begins a log of the given name; logging runs.
+void BeginLog(TWchart* chart, ScriptedDialogs& dialogs, const QString& path) {
+  dialogs.file_answers.push_back(path.toStdString());
+  chart->Storesamplestofile1Click();
+  ASSERT_TRUE(chart->IsLogging());
+}
+
+// A disk that takes only part of the log: every line in the file is whole,
+// the failure shows once, logging ends, and measuring goes on.
+TEST_F(ChartTest, LogOnAFullDiskEndsWithTheLastWholeRow) {
+  RunDetection();
+  TWchart* chart = Chart();
+  BeginLog(chart, dialogs, PathOf("log.dat"));
+  MeasureTicks(2);
+  const size_t before = ReadFile(PathOf("log.dat")).size();
+
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  rlimit small_limit = old_limit;
+  small_limit.rlim_cur = before + 70;  // room for one row and part of the next
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small_limit), 0);
+  MeasureTicks(4);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+
+  const std::string text = ReadFile(PathOf("log.dat"));
+  EXPECT_GT(text.size(), before);
+  ASSERT_EQ(text.back(), '\n');
+  const std::string rows = text.substr(text.rfind(")\n") + 2);  // after the column names
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), ';'),
+            5 * std::count(rows.begin(), rows.end(), '\n'));
+  EXPECT_EQ(ErrorTexts(dialogs), std::vector<std::string>{"Error : Unable to write output file " +
+                                                          PathOf("log.dat").toStdString()});
+  EXPECT_FALSE(chart->IsLogging());
+  EXPECT_TRUE(chart->lb_rec->isHidden());
+  const int samples = chart->MeasurementCount();
+  MeasureTicks(2);
+  EXPECT_EQ(chart->MeasurementCount(), samples + 2);
+  EXPECT_EQ(ErrorCount(), 1);
+
+  // A header that does not fit leaves an empty file.
+  small_limit.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small_limit), 0);
+  dialogs.file_answers.push_back(PathOf("short.dat").toStdString());
+  chart->Storesamplestofile1Click();
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  EXPECT_EQ(ReadFile(PathOf("short.dat")), "");
+  EXPECT_FALSE(chart->IsLogging());
+  EXPECT_EQ(ErrorCount(), 2);
+}
+
+// A log whose file is deleted, moved away or loses its folder stops at the
+// next row with one message; the program measures on.
+TEST_F(ChartTest, LogWhoseFileGoesAwayStopsAndSaysSo) {
+  RunDetection();
+  TWchart* chart = Chart();
+  const std::vector<std::function<void(const std::string&, const std::string&)>> ways = {
+      [](const std::string& file, const std::string&) { unlink(file.c_str()); },
+      [](const std::string& file, const std::string&) {
+        std::rename(file.c_str(), (file + ".old").c_str());
+      },
+      [](const std::string& file, const std::string& folder) {
+        unlink(file.c_str());
+        rmdir(folder.c_str());
+      }};
+  for (size_t way = 0; way < ways.size(); ++way) {
+    SCOPED_TRACE(way);
+    dialogs.calls.clear();
+    const QString folder = PathOf(QString("logs%1").arg(way));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString file = folder + "/log.dat";
+    BeginLog(chart, dialogs, file);
+    MeasureTicks(1);
+    ways[way](file.toStdString(), folder.toStdString());
+    MeasureTicks(3);
+    EXPECT_EQ(ErrorTexts(dialogs),
+              std::vector<std::string>{"Error : The output file " + file.toStdString() +
+                                       " was moved or deleted; data "
+                                       "logging stopped."});
+    EXPECT_FALSE(chart->IsLogging());
+    EXPECT_TRUE(chart->Storesamplestofile1->isEnabled());
+    EXPECT_TRUE(chart->lb_rec->isHidden());
+    EXPECT_NE(Text(Program().Wmain->lbpressure), "--");
+  }
+  EXPECT_TRUE(Exists(PathOf("logs1/log.dat.old")));
 }
 
 // Feeds the same measurements to two charts: one hidden until the end, one

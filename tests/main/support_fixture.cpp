@@ -1,6 +1,9 @@
 #include "support_fixture.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
 #include <fstream>
 #include <sstream>
 
@@ -10,7 +13,12 @@
 #include "windows/Tsmall.h"
 
 void MainWindowTest::SetUp() {
-  std::remove("setup.ini");
+  ASSERT_TRUE(folder_.isValid());
+  // Readable by all, as a working folder usually is: some tests save as
+  // another user.
+  ASSERT_EQ(chmod(QFile::encodeName(folder_.path()).constData(), 0755), 0);
+  previous_folder_ = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(folder_.path()));
   sensor = std::make_unique<Tsensor>(port, clock);
   sensor->ReadCalibration();
   ProgramState& program = Program();
@@ -42,7 +50,7 @@ void MainWindowTest::TearDown() {
   program.dialogs = nullptr;
   program.closing = false;
   sensor.reset();
-  std::remove("setup.ini");
+  QDir::setCurrent(previous_folder_);
 }
 
 void MainWindowTest::Ticks(int n, int seconds) {

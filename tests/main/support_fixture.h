@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QString>
+#include <QTemporaryDir>
 #include <memory>
 #include <string>
 
@@ -19,7 +20,8 @@ class TWsmall;
 
 // A main window with a real sensor on the simulated module, virtual time,
 // scripted dialogs, and the small and chart windows it talks to, all
-// registered in the program-wide state as the entry does.
+// registered in the program-wide state as the entry does. Each test works in
+// a temporary folder of its own: files by bare names land there.
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -46,4 +48,8 @@ class MainWindowTest : public ::testing::Test {
   TWsmall* small = nullptr;
   TWchart* chart = nullptr;
   TWmain* wmain = nullptr;
+
+ private:
+  QTemporaryDir folder_;
+  QString previous_folder_;
 };

@@ -203,9 +203,9 @@ TEST_F(SettingsTest, LinesAreReadKeyFirstValueSecondAndNothingElse) {
   ExpectSettings(expected);
   EXPECT_EQ(dialogs.calls.size(), 0u);
 
-  WriteFile("abc.ini", "set_sampling_n\tabc\n");  // not a number: 0
+  WriteFile("abc.ini", "set_sampling_n\tabc\n");  // not a number: 0, held at 1
   wmain->LoadSettings("abc.ini");
-  EXPECT_EQ(wmain->GetParameter(1), 0);
+  EXPECT_EQ(wmain->GetParameter(1), 1);
 
   // A value is read as far as it is a decimal number: sign, digits, point,
   // fraction, exponent. Words, hexadecimal and commas are no part of one.
@@ -370,12 +370,74 @@ TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
   WriteFile("count.ini", "set_sampling_n\t1e300\n");
   wmain->LoadSettings("count.ini");
   EXPECT_EQ(wmain->GetParameter(1), 100);
+  // Fewer than one conversion would give no sample at all: held at 1.
   WriteFile("count.ini", "set_sampling_n\t-1e300\n");
   wmain->LoadSettings("count.ini");
-  EXPECT_EQ(wmain->GetParameter(1), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(wmain->GetParameter(1), 1);
   Ticks(1);
   wmain->SaveSettings("saved.ini");
-  EXPECT_NE(ReadFile("saved.ini").find("set_sampling_n\t-2147483648\n"), std::string::npos);
+  EXPECT_NE(ReadFile("saved.ini").find("set_sampling_n\t1\n"), std::string::npos);
+}
+
+// What editors and typing slips put into the file: a byte-order mark before
+// the first key, a count that is no number. Both load, and the readings show.
+TEST_F(SettingsTest, ByteOrderMarkAndACountThatIsNoNumberLoad) {
+  WriteFile("setup.ini", "\xEF\xBB\xBFset_sampling_n\t4\nset_altitude\t120\n");
+  wmain->LoadSettings("setup.ini");
+  EXPECT_EQ(wmain->GetParameter(1), 4);
+  EXPECT_EQ(wmain->GetParameter(3), 120);
+
+  for (const char* count : {"abc", "0", "-3"}) {
+    WriteFile("setup.ini", std::string("set_sampling_n\t") + count + "\n");
+    wmain->LoadSettings("setup.ini");
+    EXPECT_EQ(wmain->GetParameter(1), 1) << count;
+    Ticks(1);
+    EXPECT_NE(Text(wmain->lbpressure), "--") << count;
+  }
+  EXPECT_TRUE(dialogs.calls.empty());
+}
+
+// A settings file with a second name, or owned by another user, stays what
+// it was: every name sees the new settings, the owner and mode are kept.
+TEST_F(SettingsTest, SavingKeepsHardLinksOwnerAndMode) {
+  WriteFile("setup.ini", "old contents, longer than the new ones will be" + std::string(700, '#'));
+  ASSERT_EQ(link("setup.ini", "other.ini"), 0);
+  wmain->SetParameter(3, 321);
+  wmain->SaveSettings("setup.ini");
+  EXPECT_TRUE(dialogs.calls.empty());
+  const std::string saved = ReadFile("setup.ini");
+  EXPECT_NE(saved.find("set_altitude\t321.000000\n"), std::string::npos);
+  EXPECT_EQ(ReadFile("other.ini"), saved);
+  wmain->SaveSettings("fresh.ini");
+  EXPECT_EQ(ReadFile("fresh.ini"), saved) << "nothing of the old file left";
+  struct stat info {};
+  ASSERT_EQ(stat("setup.ini", &info), 0);
+  EXPECT_EQ(info.st_nlink, 2u);
+
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  WriteFile("nobody.ini", "old contents\n");
+  ASSERT_EQ(chown("nobody.ini", 65534, 65534), 0);
+  ASSERT_EQ(chmod("nobody.ini", 0640), 0);
+  wmain->SaveSettings("nobody.ini");
+  EXPECT_TRUE(dialogs.calls.empty());
+  ASSERT_EQ(stat("nobody.ini", &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFile("nobody.ini"), saved);
+}
+
+// The next start removes what a killed save left, and nothing else.
+TEST_F(SettingsTest, LoadingRemovesATemporaryFileAKilledSaveLeft) {
+  wmain->SaveSettings("setup.ini");
+  WriteFile("setup.ini.tmp", "set_sampling_n\t4\nset_sampl");
+  WriteFile("other.ini", "set_sampling_n\t1\n");
+  WriteFile("other.ini.tmp", "a file of the user's own\n");
+  wmain->LoadSettings("setup.ini");
+  wmain->LoadSettings("other.ini");
+  EXPECT_NE(access("setup.ini.tmp", F_OK), 0);
+  EXPECT_EQ(ReadFile("other.ini.tmp"), "a file of the user's own\n");
+  EXPECT_TRUE(dialogs.calls.empty());
 }
 
 TEST_F(SettingsTest, ParametersWithoutAKeyOrOutOfRange) {
@@ -461,6 +523,8 @@ TEST_F(SettingsTest, SharedFileInALockedFolderIsWrittenInPlace) {
 }
 
 TEST_F(SettingsTest, ExtremeValuesLoadBackAsSaved) {
+  // More decimals than six are kept too.
+  wmain->SetParameter(3, 1234.5678901);
   const double lowest = -std::numeric_limits<double>::max();
   wmain->SetParameter(9, lowest);
   wmain->SetParameter(11, 1e300);
@@ -472,5 +536,6 @@ TEST_F(SettingsTest, ExtremeValuesLoadBackAsSaved) {
   wmain->LoadSettings("extreme.ini");
   EXPECT_EQ(wmain->GetParameter(9), lowest);
   EXPECT_EQ(wmain->GetParameter(11), 1e300);
+  EXPECT_EQ(wmain->GetParameter(3), 1234.5678901);
   EXPECT_TRUE(dialogs.calls.empty());
 }

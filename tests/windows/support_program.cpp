@@ -14,9 +14,7 @@
 #include "sensor/Tintro.h"
 
 QString DefaultSetupPath() {
-  // From the source tree's absolute path: __FILE__ may be relative to the
-  // build folder (a compiler cache rewrites it), and the tests change folder.
-  return QString::fromUtf8(BAROMETER_SOURCE_DIR) + "/packaging/setup.ini";
+  return QString::fromUtf8(BAROMETER_SOURCE_DIR "/packaging/setup.ini");
 }
 
 void ProgramTest::SetUp() {
