@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <cmath>
 #include <string>
 
 #include "atmosphere/Lib_vc.h"
@@ -26,10 +27,11 @@ void SetGroupAutoscale(QCheckBox* box, QLineEdit* low, QLineEdit* high, bool on)
   box->setChecked(on);
 }
 
-// One field parsed as a decimal number; a field that is not one is reported
-// with its message. The value read so far is kept either way.
+// One field parsed as a decimal number; a field that is not one, or whose
+// number is not finite ("1e999"), is reported with its message. The value
+// read so far is kept either way.
 bool ParseField(const QLineEdit* field, const char* message, double* value) {
-  if (!ParseDouble(field->text().toStdString(), value)) return true;
+  if (!ParseDouble(field->text().toStdString(), value) && std::isfinite(*value)) return true;
   if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
   return false;
 }

@@ -241,6 +241,8 @@ void TWmain::SetCalibration(const Tsensor_wc* record) {
   if (record && Sensor()) Sensor()->SetCalibration(record);
 }
 
+// The checked read: the record changes only when the module handed back a
+// valid calibration.
 void TWmain::ReadCalibrationFromModule(Tsensor_wc* record) {
-  if (record && Sensor()) Sensor()->ReadCalibrationWords(record);
+  if (record && Sensor()) Sensor()->ReadCheckedCalibration(record);
 }

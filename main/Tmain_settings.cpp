@@ -12,6 +12,7 @@
 #include <charconv>
 #include <climits>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -455,9 +456,12 @@ void TWmain::LoadSettings(const std::string& name) {
     } else if (position == 1 && key != 0 && tokenizer.Length() > 0) {
       // An empty token (blanks before the line end) is no value.
       const double value = ParseDecimal(tokenizer.Token);
-      if (key >= kSunnyLimit && key <= kOvercastLimit)
+      // A number that is not finite ("1e999", "inf", "nan") keeps the old value.
+      const bool finite =
+          std::isfinite(value) && std::isfinite(std::strtod(tokenizer.Token, nullptr));
+      if (finite && key >= kSunnyLimit && key <= kOvercastLimit)
         limits[key - kSunnyLimit] = value;
-      else
+      else if (finite)
         SetParameter(key, value);
     }
     if (end_of_line)

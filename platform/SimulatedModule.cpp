@@ -99,7 +99,19 @@ double SimulatedModule::SeaLevelPressureAt(double t) const {
 }
 
 double SimulatedModule::LocalPressureAt(double t) const {
-  return SeaLevelPressureAt(t) * AltitudeFactor(kSimulatedSiteAltitude);
+  return SeaLevelPressureAt(t) * AltitudeFactor(kSimulatedSiteAltitude + ClimbAt(t));
+}
+
+void SimulatedModule::SetClimb(double metres_per_second) {
+  const int64_t now = clock_.NowMs();
+  climb_m_ = ClimbAt(static_cast<double>(now) / 1000.0);
+  climb_speed_ = metres_per_second;
+  climb_start_ms_ = now;
+}
+
+double SimulatedModule::ClimbAt(double t) const {
+  const double seconds = t - static_cast<double>(climb_start_ms_) / 1000.0;
+  return seconds > 0 ? climb_m_ + climb_speed_ * seconds : climb_m_;
 }
 
 double SimulatedModule::TemperatureAt(double t) const {
@@ -116,8 +128,17 @@ double SimulatedModule::Noise(int64_t ms, uint64_t stream) const {
 }
 
 double SimulatedModule::PressureNow() {
-  if (fixed_) return fixed_pressure_;
-  return LocalPressureAt(static_cast<double>(clock_.Now())) + 0.06 * Noise(clock_.NowMs(), 1);
+  // The climb to the millisecond; the weather to the second.
+  const double factor =
+      climb_m_ == 0 && climb_speed_ == 0
+          ? 1.0
+          : AltitudeFactor(kSimulatedSiteAltitude +
+                           ClimbAt(static_cast<double>(clock_.NowMs()) / 1000.0)) /
+                AltitudeFactor(kSimulatedSiteAltitude);
+  if (fixed_) return fixed_pressure_ * factor;
+  return SeaLevelPressureAt(static_cast<double>(clock_.Now())) *
+             AltitudeFactor(kSimulatedSiteAltitude) * factor +
+         0.06 * Noise(clock_.NowMs(), 1);
 }
 
 double SimulatedModule::TemperatureNow() {

@@ -51,6 +51,14 @@ class SimulatedModule {
   void SetFixedConditions(double pressure_mbar, double temperature_c);
   void ClearFixedConditions();
 
+  // Carries the module up (a positive speed) or down from now on, at the
+  // given vertical speed in metres per second, as in a lift; 0 stops it where
+  // it is. Both the time-varying atmosphere and fixed conditions (taken as
+  // those at the start) then change with the altitude.
+  void SetClimb(double metres_per_second);
+  // Metres above or below the starting place at calendar time t.
+  double ClimbAt(double t) const;
+
   // Local values the module measures at the clock's present time.
   double PressureNow();
   double TemperatureNow();
@@ -109,6 +117,10 @@ class SimulatedModule {
   double fixed_pressure_ = 0;
   double fixed_temperature_ = 0;
   double phase_[4] = {};
+  // The climb: metres reached at climb_start_ms_, and the speed since then.
+  double climb_m_ = 0;
+  double climb_speed_ = 0;
+  int64_t climb_start_ms_ = 0;
 
   bool unplugged_ = false;
   bool no_ack_ = false;

@@ -9,9 +9,10 @@
 // Driver of the pressure-and-temperature module on LPT1. Talks to it bit by
 // bit through the port's data register (bit 0 clock, bit 1 data to the
 // module, bits 2..7 held together) and status bit 5 (data from the module),
-// reads its calibration, runs sampling sequences of n conversion pairs every
-// ts ticks and compensates the raw readings. Failures are reported only
-// through the error flag; the raw value of a failed conversion is 0.
+// reads and checks its calibration, runs sampling sequences of n conversion
+// pairs every ts ticks and compensates the raw readings. A sample is
+// accepted only when the module vouches for it; failures, refused samples
+// included, are reported only through the error flag, with the raw values 0.
 class Tsensor {
  public:
   // Creates the calibration record (all zero) and performs Reset, whose one
@@ -31,19 +32,39 @@ class Tsensor {
   // error, D1 = D2 = 0); keeps Pressure, Temperature and the record.
   void Reset();
   // One tick of the sampling countdown: runs a sampling sequence when one is
-  // due or when forced, and then returns true.
+  // due or when forced, and then returns true. The sample is accepted only
+  // when the module vouches for it (Tsensor.cpp, "Acceptance"); a refused
+  // sample is a failed one: error flag set, D1 = D2 = 0. Without a
+  // calibration the sensor first tries to read a valid one from the module;
+  // the sample fails when it cannot.
   bool Measure(bool force);
-  // Reads the calibration words from the module into the own record and
-  // takes its coefficients; the error flag and D1 afterwards are those of the
-  // probe conversion, which tells whether a module answered.
+  // The detection's read: the checked read of the calibration
+  // (ReadCheckedCalibration), then one pressure conversion as a probe, whose
+  // error flag and D1 tell whether a module answered. A calibration that
+  // passes the check becomes the sensor's; otherwise the sensor holds none
+  // (record cleared, coefficients 0), the error flag is set, D1 = 0 and no
+  // probe is made.
   void ReadCalibration();
   void GetCalibration(Tsensor_wc* record) const;
   // Copies the record in (when given) and takes the own record's coefficients
-  // as they stand; the words are not converted again.
+  // as they stand; the words are not converted again. A record the user
+  // gives stays his decision: it is used as it is and not replaced by the
+  // module's. The sensor holds a calibration afterwards unless its record is
+  // all zero (what it hands out while it holds none).
   void SetCalibration(const Tsensor_wc* record);
   // Reset of the module's interface, the four word reads, the unpacking and
-  // one pressure conversion as a probe. Null record: nothing happens.
+  // one pressure conversion as a probe, without any check. Null record:
+  // nothing happens.
   void ReadCalibrationWords(Tsensor_wc* record);
+  // The checked read of the module's calibration: the four words (after a
+  // reset of the module's interface) read again and again, at most three
+  // times, until two readings in a row agree and are plausible
+  // (Tsensor_wc::IsPlausible). Only then is the record written, words and
+  // coefficients; returns whether it was. Changes nothing in the sensor.
+  bool ReadCheckedCalibration(Tsensor_wc* record);
+  // Whether the sensor holds a calibration: one read from the module that
+  // passed the check, or one given by SetCalibration.
+  bool HasCalibration() const { return has_calibration_; }
   // Pressure and Temperature from D1, D2 and the coefficients.
   void Compensate();
 
@@ -90,9 +111,69 @@ class Tsensor {
   static constexpr int kPollSleepMs = 5;
 
  private:
+  // The averages of one sampling sequence of n conversion pairs.
+  struct Sequence {
+    double pressure = 0;
+    double temperature = 0;
+    bool failed = false;      // a conversion failed: the error flag is set
+    bool pairs_agree = true;  // the n pairs lie within kPairSpread* of each other
+    bool tail_d1 = false;     // a D1 of the sequence has a floating tail
+    bool tail_d2 = false;     // a D2 likewise
+    int64_t ms = -1;          // when it ended; -1: no sequence
+  };
+  // An accepted sample (ms: when), or the mean of the recent ones.
+  struct Reference {
+    double pressure = 0;
+    double temperature = 0;
+    int64_t ms = 0;
+  };
+
   // One conversion: command byte 0x2F (pressure) or 0x4F (temperature).
   int32_t Convert(int command);
   void TakeCoefficients();
+  // The words of the record: the reset, then the four word reads (unpacked).
+  void ReadWords(Tsensor_wc* record);
+  // One calibration word, 0..3 for W1..W4: its command and a 16-bit read.
+  int32_t ReadOneWord(int index);
+
+  // --- acceptance (Tsensor.cpp, "Acceptance") ---
+  Sequence RunSequence();
+  // Before a sequence: makes sure the sensor holds a calibration and knows
+  // the module's words (otherwise they are read first, and read again until
+  // two readings agree for a module not seen before). False when it cannot.
+  bool PrepareModule();
+  // The mean of the accepted samples of the last kReferenceMs; false when
+  // there is none.
+  bool RecentReference(Reference* reference);
+  // Whether a sequence cannot be accepted on its own: out of the module's
+  // range, pairs apart, or a step from the recent accepted samples larger
+  // than the module's noise.
+  bool NeedsConfirmation(const Sequence& sequence);
+  // Whether two sequences agree: both in range, pairs together, values
+  // within kAgree* of each other.
+  bool Agree(const Sequence& first, const Sequence& second);
+  // Whether two agreeing sequences may carry the same glitch: a floating
+  // tail in the same raw word of both, and values away from the recent
+  // accepted samples.
+  bool SameGlitchPossible(const Sequence& first, const Sequence& second);
+  // Whether a later sequence is confirmed by an earlier one of the last
+  // kReferenceMs: they agree, cannot carry the same glitch, and the module
+  // hands back one of its words.
+  bool Confirms(const Sequence& earlier, const Sequence& later);
+  // One calibration word read back (W1..W4 in turn) and compared with the
+  // module's.
+  bool NextWordStillTheModules();
+  // Keeps a sequence that could be used but not accepted, to confirm a
+  // later one.
+  void KeepCandidate(const Sequence& sequence);
+  // Shows the sequence's values, which become a reference.
+  void Accept(const Sequence& sequence);
+  // Two sequences that confirm each other: their mean.
+  void AcceptPair(const Sequence& a, const Sequence& b);
+  // A failed sample: error flag set, D1 = D2 = 0.
+  void Refuse();
+  void ForgetReferences();
+  void TakeModuleCalibration(const Tsensor_wc& record);
 
   PortIo& port_;
   Clock& clock_;
@@ -105,6 +186,25 @@ class Tsensor {
   int32_t SampleCount = 1;
   int32_t SequenceInterval = 1;
   int32_t TicksLeft = 0;
+
+  // Whether the coefficients in use are a calibration, and whether the user
+  // gave them (SetCalibration with a record other than the module's).
+  bool has_calibration_ = false;
+  bool user_calibration_ = false;
+  // The module's calibration as its last checked read gave it, and whether
+  // it still stands (false: the next sequence reads the words first).
+  Tsensor_wc module_record_;
+  bool module_vouched_ = false;
+  // The calibration word the next read-back asks for, 0..3.
+  int next_word_check_ = 0;
+  // The last accepted samples, oldest overwritten first: the reference of
+  // the step check.
+  static constexpr int kReferences = 4;
+  Reference references_[kReferences];
+  int reference_count_ = 0;
+  int reference_next_ = 0;
+  // The last sequence that could be used but not accepted (ms -1: none).
+  Sequence candidate_;
 };
 
 // A double truncated toward zero into int32, saturating at the limits; NaN

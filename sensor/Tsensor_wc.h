@@ -22,7 +22,17 @@ struct Tsensor_wc {
   void CoefficientsToWords();
   // Copies all ten fields; a null destination is ignored.
   void CopyTo(Tsensor_wc* destination) const;
+  // Whether the words could be a module's calibration: no word 0x0000 or
+  // 0xFFFF, and the coefficients unpacked from them within the ranges of
+  // Tsensor_wc.cpp (kPlausible), which gives the reasons. The coefficient
+  // fields are not looked at: the words decide.
+  bool IsPlausible() const;
+  // Whether all ten fields are 0: the record of a sensor without calibration.
+  bool IsCleared() const;
 };
+
+// Whether the four words are the same (the coefficients are not compared).
+bool SameWords(const Tsensor_wc& a, const Tsensor_wc& b);
 
 bool operator==(const Tsensor_wc& a, const Tsensor_wc& b);
 inline bool operator!=(const Tsensor_wc& a, const Tsensor_wc& b) {

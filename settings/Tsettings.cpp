@@ -82,9 +82,11 @@ bool AskYesNo(const char* text) {
   return Program().dialogs && Program().dialogs->Confirm(text);
 }
 
-// Parses an edit's text; false when it holds something that is no number.
+// Parses an edit's text; false when it holds something that is no number,
+// or a number too large to be finite ("1e999"), which could not be shown
+// back.
 bool ReadNumber(const QLineEdit* edit, double* value) {
-  return !ParseDouble(edit->text().toStdString(), value);
+  return !ParseDouble(edit->text().toStdString(), value) && std::isfinite(*value);
 }
 
 // Parses a number field; a field that is no number shows `message`.

@@ -12,6 +12,7 @@
 #include "atmosphere/Lib_vc.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "platform/Dialogs.h"
 #include "settings/Tsettings.h"
 #include "settings/Tsettings_layout.h"
 
@@ -155,10 +156,22 @@ void TWsettings::OnKeyUpC6() {
   CoefficientTyped(5);
 }
 
-// Only the working copy changes; the sensor takes it over on OK.
+// Only the working copy changes, and only to a calibration that passed the
+// sensor's check (two readings that agree, plausible words); the sensor takes
+// it over on OK.
 void TWsettings::Button1Click() {
-  if (Program().Wmain && Program().Wmain_alive)
-    Program().Wmain->ReadCalibrationFromModule(&WorkCalibration);
+  if (Program().Wmain && Program().Wmain_alive) {
+    // The read writes the record only when it passed; no valid calibration
+    // is all zero.
+    Tsensor_wc read;
+    Program().Wmain->ReadCalibrationFromModule(&read);
+    if (!read.IsCleared()) {
+      WorkCalibration = read;
+    } else if (Program().dialogs) {
+      Program().dialogs->Error(
+          "Error : The module did not answer; the calibration was not changed.");
+    }
+  }
   ShowWords();
   ShowCoefficients();
 }
