@@ -137,3 +137,18 @@ TEST(CalibrationRecord, CopyToCopiesEverythingAndIgnoresNull) {
   r.CopyTo(&other);
   EXPECT_EQ(other, r);
 }
+
+TEST(CalibrationRecord, OnlyWordsAModuleCanHaveArePlausible) {
+  Tsensor_wc factory = Words(0xB5A7, 0x9C4D, 0x62F1, 0xA7B3);
+  EXPECT_TRUE(factory.IsPlausible());
+  // What a dead or a floating line hands back.
+  EXPECT_FALSE(Words(0, 0x9C4D, 0x62F1, 0xA7B3).IsPlausible());
+  EXPECT_FALSE(Words(0xB5A7, 0x9C4D, 0xFFFF, 0xA7B3).IsPlausible());
+  EXPECT_FALSE(Words(0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF).IsPlausible());
+  // A coefficient at the end of its field: C6 all ones, C1 far too small.
+  EXPECT_FALSE(Words(0xB5A7, 0x9C7F, 0x62F1, 0xA7B3).IsPlausible());
+  EXPECT_FALSE(Words(0x0102, 0x9C4D, 0x62F1, 0xA7B3).IsPlausible());
+  // The words decide, not the coefficient fields.
+  factory.C1 = 0;
+  EXPECT_TRUE(factory.IsPlausible());
+}
