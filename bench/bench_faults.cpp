@@ -103,7 +103,8 @@ void BM_FaultModel(benchmark::State& state) {
     std::vector<std::pair<double, double>> charted_truth;
     long ticks = 0, shown = 0, wrong_shown = 0, charted = 0, wrong_charted = 0;
     double worst = 0;
-    port.Random(static_cast<uint64_t>(max_length * 7919 + gap_max), 1, gap_max, max_length, kEvents);
+    port.Random(static_cast<uint64_t>(max_length * 7919 + gap_max), 1, gap_max, max_length,
+                kEvents);
     while (port.RandomEventsLeft() > 0 && ticks < 2000000) {
       const int charted_before = chart->MeasurementCount();
       clock.AdvanceSeconds(1);
@@ -169,8 +170,8 @@ void BM_FaultModel(benchmark::State& state) {
                   "(worst %.2f mbar), %ld charted, %ld wrong charted, %ld logged, %ld wrong "
                   "logged, good samples %.2f %% of ticks, min/max %s\n",
                   static_cast<long long>(max_length), static_cast<long long>(gap_max),
-                  port.EventsDone(), ticks, shown, wrong_shown,
-                  worst, charted, wrong_charted, logged, wrong_logged,
+                  port.EventsDone(), ticks, shown, wrong_shown, worst, charted, wrong_charted,
+                  logged, wrong_logged,
                   100.0 * static_cast<double>(shown - wrong_shown) / static_cast<double>(ticks),
                   minmax_polluted ? "POLLUTED" : "clean");
     Print(text);
@@ -191,7 +192,8 @@ BENCHMARK(BM_FaultModel)
 // Faults during detection.
 
 struct SensorOnModule {
-  SensorOnModule() : module(clock, 5), module_port(module), port(module, module_port), sensor(port, clock) {}
+  SensorOnModule()
+      : module(clock, 5), module_port(module), port(module, module_port), sensor(port, clock) {}
   VirtualClock clock;
   SimulatedModule module;
   SimulatedModulePort module_port;
@@ -289,6 +291,9 @@ void BM_FaultFreeTick(benchmark::State& state) {
       static_cast<double>(b.module.ConversionCount() - conversions_before) / ticks;
   state.counters["refused"] = static_cast<double>(refused);
 }
-BENCHMARK(BM_FaultFreeTick)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FaultFreeTick)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

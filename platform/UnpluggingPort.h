@@ -41,7 +41,8 @@ class UnpluggingPort : public PortIo {
     gap_max_ = gap_max;
     max_length_ = max_length;
     random_left_ = events;
-    if (random_left_ > 0) glitches_.emplace_back(accesses_ + Uniform(gap_min_, gap_max_), kRandomLength);
+    if (random_left_ > 0)
+      glitches_.emplace_back(accesses_ + Uniform(gap_min_, gap_max_), kRandomLength);
   }
 
   int64_t Accesses() const { return accesses_; }

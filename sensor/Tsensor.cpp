@@ -320,8 +320,7 @@ bool Tsensor::RecentReference(Reference* reference) {
 }
 
 bool Tsensor::NeedsConfirmation(const Sequence& sequence) {
-  if (!sequence.pairs_agree || !InModuleRange(sequence.pressure, sequence.temperature))
-    return true;
+  if (!sequence.pairs_agree || !InModuleRange(sequence.pressure, sequence.temperature)) return true;
   Reference reference;
   if (!RecentReference(&reference)) return true;
   return !(std::fabs(sequence.pressure - reference.pressure) <= kStepPressure) ||

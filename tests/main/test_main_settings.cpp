@@ -212,9 +212,8 @@ TEST_F(SettingsTest, LinesAreReadKeyFirstValueSecondAndNothingElse) {
   const struct {
     const char* text;
     double value;
-  } numbers[] = {
-      {"+7.25E+1", 72.5}, {"-.5e1x", -5}, {"3e", 3},  {"4.e-1", 0.4},
-      {"12,5", 12},       {"0x10", 0},    {".", 0},   {"-", 0}};
+  } numbers[] = {{"+7.25E+1", 72.5}, {"-.5e1x", -5}, {"3e", 3}, {"4.e-1", 0.4},
+                 {"12,5", 12},       {"0x10", 0},    {".", 0},  {"-", 0}};
   for (const auto& number : numbers) {
     SCOPED_TRACE(number.text);
     WriteFile("number.ini", std::string("set_meteo_hysteresis_limit\t") + number.text + "\n");

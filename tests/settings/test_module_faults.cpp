@@ -175,8 +175,7 @@ TEST_F(ModuleFaultTest, NumbersThatAreNotFiniteAreRefusedWithTheFieldsMessage) {
   settings->ed_sunny->setText("1e999");
   settings->bt_okClick();
   ASSERT_EQ(ErrorCount(), 1);
-  EXPECT_EQ(dialogs.calls[0].text,
-            "Error : The \"Sunny\" limit for the meteo must be a number");
+  EXPECT_EQ(dialogs.calls[0].text, "Error : The \"Sunny\" limit for the meteo must be a number");
   EXPECT_EQ(Program().Wmain->GetParameter(kSunnyLimit), 1016);
 
   TWrange* range = Program().Wrange;
