@@ -1,8 +1,7 @@
-// The fault model of issue 17 ("Never a wrong reading"): a loose cable
-// between the driver and the simulated module (platform/UnpluggingPort.h)
-// pulls the plug at random register accesses, and every sample the program
-// shows, charts or logs is compared with the simulated atmosphere at that
-// moment (tolerance 0.3 mbar and 0.1 deg C).
+// A loose cable between the driver and the simulated module
+// (platform/UnpluggingPort.h) pulls the plug at random register accesses,
+// and every sample the program shows, charts or logs is compared with the
+// simulated atmosphere at that moment (tolerance 0.3 mbar and 0.1 deg C).
 //
 //   BM_FaultModel/max_length/gap
 //                              the whole program, n = 1, ts = 1, the data log
@@ -22,7 +21,7 @@
 //                              the first poll, sleeps are virtual).
 //
 // The source builds against the driver of any branch (it uses only what the
-// program had before issue 17); bench/fault_compare runs it against the main
+// program had before the checks); bench/fault_compare runs it against the main
 // branch and this tree in one go and prints both.
 #include <benchmark/benchmark.h>
 
