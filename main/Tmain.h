@@ -154,6 +154,10 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // (sunny > variable > overcast) changes nothing; returns whether applied.
   bool SetWeatherLimits(double sunny, double variable, double overcast);
   void LoadSettings(const std::string& name);
+  // After a set of settings was applied (loading_settings on while it was):
+  // restarts the minima and maxima, refreshes, and takes the sample a new ts
+  // asked for.
+  void SettingsApplied();
   void SaveSettings(const std::string& name);
 
   // ---- Menu and quit path ----

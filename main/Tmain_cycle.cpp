@@ -73,12 +73,7 @@ void TWmain::StartMeasuring(bool load_file) {
     sample_after_loading = false;
     for (int i = 0; i < 3; ++i) SetParameter(kResetByDetection[i], kept_settings[i]);
     loading_settings = false;
-    minmax_started = false;
-    UpdateDerived();
-    if (sample_after_loading) {
-      sample_after_loading = false;
-      OnTimer();
-    }
+    SettingsApplied();
   }
   UpdateMeasurement();
 }

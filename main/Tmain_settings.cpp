@@ -477,11 +477,16 @@ void TWmain::LoadSettings(const std::string& name) {
                      limits[1].value_or(meteo->GetVariableLimit()),
                      limits[2].value_or(meteo->GetOvercastLimit()));
   }
+  SettingsApplied();
+}
+
+void TWmain::SettingsApplied() {
   // The minima and maxima restart from the values the refresh below
   // computes: restarting them first (the pairs are then set from the previous
   // refresh, or from nothing at the first load) would keep a stale value.
   minmax_started = false;
   UpdateDerived();
+  // A new ts takes its sample once the whole set is in force.
   if (sample_after_loading) {
     sample_after_loading = false;
     OnTimer();

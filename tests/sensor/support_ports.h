@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/PortIo.h"
+#include "sensor/Tsensor_wc.h"
 
 // A port that records every register access in order. Status reads answer
 // from a queue of data-line levels (0/1 on bit 5), then from `idle_line`.
@@ -98,4 +99,18 @@ inline std::vector<uint8_t> WireBytes(const std::string& bits) {
     out.push_back(0xFD | d);
   }
   return out;
+}
+
+// A second plausible calibration, unlike the simulated module's own, with its
+// words filled in: a coefficient taken from the wrong one shows up.
+inline Tsensor_wc OtherCalibration() {
+  Tsensor_wc other;
+  other.C1 = 26000;
+  other.C2 = 2900;
+  other.C3 = 720;
+  other.C4 = 610;
+  other.C5 = 1500;
+  other.C6 = 40;
+  other.CoefficientsToWords();
+  return other;
 }

@@ -57,14 +57,7 @@ TEST(DriverOnModule, CalibrationReadGivesTheModulesWords) {
 
 TEST(DriverOnModule, ReadsBackTheModulesConditionsAcrossTheRange) {
   // Two calibrations, so that a coefficient taken for another shows up.
-  Tsensor_wc other;
-  other.C1 = 26000;
-  other.C2 = 2900;
-  other.C3 = 720;
-  other.C4 = 610;
-  other.C5 = 1500;
-  other.C6 = 40;
-  other.CoefficientsToWords();
+  const Tsensor_wc other = OtherCalibration();
   for (int calibration = 0; calibration < 2; ++calibration) {
     Bench b;
     if (calibration == 1) {

@@ -9,6 +9,7 @@
 #include "platform/SimulatedModulePort.h"
 #include "platform/UnpluggingPort.h"
 #include "sensor/Tsensor.h"
+#include "support_ports.h"
 
 namespace {
 
@@ -58,14 +59,7 @@ TEST(GlitchProof, AModulePluggedInLaterIsTakenOnAndAnotherOneReplacesIt) {
   EXPECT_NEAR(c.sensor.Pressure, 990, 0.1);
 
   // Another module on the same port: its own calibration is read and used.
-  Tsensor_wc other;
-  other.C1 = 26000;
-  other.C2 = 2900;
-  other.C3 = 720;
-  other.C4 = 610;
-  other.C5 = 1500;
-  other.C6 = 40;
-  other.CoefficientsToWords();
+  const Tsensor_wc other = OtherCalibration();
   c.module.SetCalibrationWords(other.W1, other.W2, other.W3, other.W4);
   c.module.SetFixedConditions(995, 18);
   for (int i = 0; i < 3 && c.sensor.GetCoefficient(1) != 26000; ++i) c.sensor.Measure(true);
