@@ -64,6 +64,7 @@ void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
   program.terminate_requests = 0;
   program.dialogs = &dialogs;
   program.clock = &clock;
+  program.ini.Load(Tbarometer_ini::kFileName);
   program.sensor = new Tsensor(port, clock);
 }
 
@@ -76,6 +77,12 @@ void CreateWindows() {
   QApplication::setWindowIcon(AssetIcon("app_icon"));
 
   ProgramState& program = Program();
+  // A settings file that exists but cannot be read is said once; its
+  // settings keep their defaults and the file is not saved over.
+  if (!program.ini.LastError().empty() && program.dialogs)
+    program.dialogs->Error("Error : Unable to read " + program.ini.Path() + ": " +
+                           program.ini.LastError() + ". Its settings keep their defaults.");
+
   // The record opens first: its box, if any, comes before the splash window.
   program.archive = new Tarchive(*program.clock, program.dialogs);
   program.archive->Open(Tarchive::kFileName);

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "main/Tbarometer_ini.h"
+
 class Tsensor;
 class Tarchive;
 class TWintro;
@@ -52,6 +54,10 @@ struct ProgramState {
 
   Dialogs* dialogs = nullptr;
   Clock* clock = nullptr;
+
+  // barometer.ini in the working folder: the settings beyond setup.ini.
+  // Read by BeginProgram; a feature that changes its keys saves the file.
+  Tbarometer_ini ini;
 
   // What the program found at the port, in plain words, added to the box
   // that says no module was found; empty when there is nothing to add (the

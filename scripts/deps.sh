@@ -1,7 +1,7 @@
 # Installs the Debian packages that building, testing, running and packaging
 # need, when any is missing. Sourced by ./run, ./test and packaging/make-deb.
 BAROMETER_PACKAGES=(
-  cmake make g++ pkg-config
+  cmake make g++ pkg-config ccache
   # the pressure record (archive/) and its tests
   libsqlite3-dev sqlite3
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6

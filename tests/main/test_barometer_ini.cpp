@@ -1,0 +1,115 @@
+// barometer.ini: the settings beyond setup.ini, kept whole across a load and
+// a save, with bad values falling back to the feature's default.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <clocale>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "main/Tbarometer_ini.h"
+
+namespace {
+
+void WriteFile(const std::string& name, const std::string& text) {
+  std::ofstream(name, std::ios::binary) << text;
+}
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(BarometerIni, MissingFileIsEmptyAndSavesPrivately) {
+  Tbarometer_ini ini;
+  ASSERT_TRUE(ini.Load("fresh.ini"));
+  EXPECT_FALSE(ini.Has("port"));
+  EXPECT_EQ(ini.Get("port", "lpt"), "lpt");
+  ini.Set("port", "gpio");
+  ini.SetInt("gpio_clock", 17);
+  ini.SetNumber("storm_threshold", 4.5);
+  ini.SetBool("mqtt_tls", true);
+  ASSERT_TRUE(ini.Save());
+
+  struct stat info;
+  ASSERT_EQ(stat("fresh.ini", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  Tbarometer_ini back;
+  ASSERT_TRUE(back.Load("fresh.ini"));
+  EXPECT_EQ(back.Get("port"), "gpio");
+  EXPECT_EQ(back.GetInt("gpio_clock", -1, -1, 1000), 17);
+  EXPECT_EQ(back.GetNumber("storm_threshold", 4.0, 1.0, 10.0), 4.5);
+  EXPECT_TRUE(back.GetBool("mqtt_tls", false));
+}
+
+TEST(BarometerIni, UnknownLinesCommentsAndOrderSurviveASave) {
+  WriteFile("keep.ini",
+            "\xEF\xBB\xBF# mine\r\nfuture_key\tsome value with  blanks\r\n\r\nport lpt\n"
+            "mqtt_password\tp@ss word\n");
+  Tbarometer_ini ini;
+  ASSERT_TRUE(ini.Load("keep.ini"));
+  EXPECT_EQ(ini.Get("port"), "lpt");
+  EXPECT_EQ(ini.Get("mqtt_password"), "p@ss word");
+  ini.Set("port", "ftdi");
+  ini.Set("evil", "a\nport\tgpio");  // a line end cannot make a second setting
+  ASSERT_TRUE(ini.Save());
+  const std::string text = ReadFile("keep.ini");
+  EXPECT_NE(text.find("# mine\nfuture_key\tsome value with  blanks\n\nport\tftdi\n"),
+            std::string::npos)
+      << text;
+  Tbarometer_ini back;
+  ASSERT_TRUE(back.Load("keep.ini"));
+  EXPECT_EQ(back.Get("port"), "ftdi");
+  EXPECT_EQ(back.Get("evil"), "aport\tgpio");
+}
+
+TEST(BarometerIni, BadValuesGiveTheDefault) {
+  WriteFile("bad.ini",
+            "a\tnan\nb\t1e999\nc\t12abc\nd\t 7 \ne\t-3\nf\t2\ng\t\nh\t0x10\ni\tinHg\n"
+            "a2\t1,5\nn\t+2.5\n");
+  Tbarometer_ini ini;
+  ASSERT_TRUE(ini.Load("bad.ini"));
+  EXPECT_EQ(ini.GetNumber("a", 1, 0, 10), 1);
+  EXPECT_EQ(ini.GetNumber("b", 1, 0, 10), 1);
+  EXPECT_EQ(ini.GetNumber("c", 1, 0, 10), 1);
+  EXPECT_EQ(ini.GetInt("d", 1, 0, 10), 7);
+  EXPECT_EQ(ini.GetInt("e", 1, 0, 10), 1);  // out of range
+  EXPECT_EQ(ini.GetInt("e", 1, -5, 10), -3);
+  EXPECT_TRUE(ini.GetBool("f", true));  // neither 0 nor 1
+  EXPECT_FALSE(ini.GetBool("f", false));
+  EXPECT_EQ(ini.GetInt("g", 4, 0, 10), 4);
+  EXPECT_EQ(ini.GetInt("h", 4, 0, 100), 4);
+  EXPECT_EQ(ini.GetChoice("i", {"mbar", "inHg"}, "mbar"), "inHg");
+  EXPECT_EQ(ini.GetChoice("i", {"mbar", "hPa"}, "mbar"), "mbar");
+  EXPECT_EQ(ini.GetNumber("a2", 1, 0, 10), 1);  // a comma is no decimal point
+  EXPECT_EQ(ini.GetNumber("n", 1, 0, 10), 2.5);
+}
+
+TEST(BarometerIni, NumbersUseAPointUnderACommaLocale) {
+  const std::string old = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+  Tbarometer_ini ini;
+  ini.SetNumber("x", 0.1);
+  EXPECT_EQ(ini.Get("x"), "0.1");
+  EXPECT_EQ(ParseIniNumber("0.25"), 0.25);
+  std::setlocale(LC_ALL, old.c_str());
+}
+
+TEST(BarometerIni, AFileThatCannotBeReadIsNotWrittenOver) {
+  ASSERT_EQ(mkdir("folder.ini", 0700), 0);
+  Tbarometer_ini ini;
+  EXPECT_FALSE(ini.Load("folder.ini"));
+  EXPECT_FALSE(ini.LastError().empty());
+  ini.Set("port", "gpio");
+  EXPECT_FALSE(ini.Save());
+
+  WriteFile("big.ini", std::string(3 << 20, 'x'));
+  EXPECT_TRUE(ini.Load("big.ini"));  // read no further than 1 MiB, and no crash
+}
+
+}  // namespace
