@@ -61,3 +61,46 @@ const char* TendencyWords(int code) {
   };
   return code >= 0 && code <= 8 ? kWords[code] : "";
 }
+
+std::time_t TendencyMinuteOf(std::time_t t) {
+  return t - ((t % 60) + 60) % 60;
+}
+
+ThreeHourTendency TendencyOf(const TendencyRecord& record, std::time_t now) {
+  ThreeHourTendency result;
+  const std::time_t minute = TendencyMinuteOf(now);
+  result.minute = minute;
+  if (!record.nearest_minute) return result;
+  const std::optional<TendencyMeans> p_0 = record.nearest_minute(minute, kTendencyWithin);
+  if (!p_0) {
+    result.gap = TendencyGap::NothingRecent;
+    return result;
+  }
+  const std::optional<TendencyMeans> p_180 =
+      record.nearest_minute(minute - kTendencySpan, kTendencyWithin);
+  if (!p_180) {
+    const std::optional<std::time_t> first =
+        record.first_minute ? record.first_minute() : std::nullopt;
+    if (!first || *first > minute - kTendencySpan + kTendencyWithin) {
+      result.gap = TendencyGap::ShortRecord;
+      result.at = first.value_or(minute);
+    } else {
+      result.gap = TendencyGap::NoStart;
+      result.at = minute - kTendencySpan;
+    }
+    return result;
+  }
+  result.change = p_0->sea_level_pressure - p_180->sea_level_pressure;
+  result.station_change = p_0->pressure - p_180->pressure;
+  const std::optional<TendencyMeans> p_90 =
+      record.nearest_minute(minute - kTendencyHalf, kTendencyWithin);
+  if (!p_90) {
+    result.gap = TendencyGap::NoMiddle;
+    result.at = minute - kTendencyHalf;
+    return result;
+  }
+  result.gap = TendencyGap::None;
+  result.code = TendencyCharacteristic(p_180->sea_level_pressure, p_90->sea_level_pressure,
+                                       p_0->sea_level_pressure);
+  return result;
+}

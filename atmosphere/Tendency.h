@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cmath>
+#include <ctime>
+#include <functional>
+#include <optional>
+
 // The characteristic of the 3-hour pressure tendency, as observers report
 // it in synoptic messages (WMO code table 0200): a code 0 to 8 that tells
 // how the pressure went over the three hours, not only how far.
@@ -36,3 +41,66 @@ int TendencyCharacteristic(double p_180, double p_90, double p_0);
 // closing "atmospheric pressure now ... than three hours ago", which the
 // change itself tells); "" for any other number.
 const char* TendencyWords(int code);
+
+// ---------------------------------------------------------------------------
+// The 3-hour tendency of the pressure record.
+//
+// p(now), p(now - 90 min) and p(now - 3 h) are the minute means whose start
+// lies nearest to those times, within kTendencyWithin seconds either side;
+// "now" is the start of the present minute (TendencyMinuteOf). Every reader
+// of the tendency (the barograph's line, the storm warning, what is
+// published) works it out here, so that they always agree.
+
+// How far from its time a minute may lie to stand for it.
+constexpr int kTendencyWithin = 600;
+constexpr int kTendencyHalf = 90 * 60;
+constexpr int kTendencySpan = 180 * 60;
+
+// The start of the minute that holds calendar second t (rounded down, also
+// before 1970).
+std::time_t TendencyMinuteOf(std::time_t t);
+
+// One minute of the record as the tendency reads it.
+struct TendencyMeans {
+  std::time_t time = 0;           // start of the minute
+  double sea_level_pressure = 0;  // mean [mbar]
+  double pressure = 0;            // mean local (station) pressure [mbar]
+};
+
+// What the tendency reads from the record, handed in by its owner.
+struct TendencyRecord {
+  // The minute whose start is nearest to t within +-within seconds.
+  std::function<std::optional<TendencyMeans>(std::time_t t, int within)> nearest_minute;
+  // The start of the first minute on record.
+  std::function<std::optional<std::time_t>()> first_minute;
+};
+
+// Why the tendency reads "--" (or, for NoMiddle, has no characteristic).
+enum class TendencyGap {
+  None,           // change and characteristic known
+  NoRecord,       // no record is kept at all
+  NothingRecent,  // no minute within 10 minutes of now
+  ShortRecord,    // the record begins less than 3 hours ago
+  NoStart,        // the record has a gap around now - 3 h
+  NoMiddle,       // the change is known, but there is a gap around now - 90 min
+};
+
+struct ThreeHourTendency {
+  std::time_t minute = 0;  // the minute it was worked out for
+  TendencyGap gap = TendencyGap::NoRecord;
+  // p(now) - p(now - 3 h) of the sea-level and of the local pressure [mbar];
+  // NaN without a change.
+  double change = NAN;
+  double station_change = NAN;
+  // The characteristic 0..8 of the sea-level pressure, -1 without.
+  int code = -1;
+  // ShortRecord: where the record begins (the minute itself when it is
+  // empty). NoStart / NoMiddle: the time the missing minute stands for.
+  std::time_t at = 0;
+
+  bool HasChange() const { return gap == TendencyGap::None || gap == TendencyGap::NoMiddle; }
+};
+
+// The tendency at calendar second now. A record without nearest_minute is
+// no record.
+ThreeHourTendency TendencyOf(const TendencyRecord& record, std::time_t now);

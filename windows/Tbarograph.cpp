@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "archive/Tarchive.h"
+#include "archive/Tarchive_tendency.h"
 #include "atmosphere/Lib_vc.h"
 #include "atmosphere/Tendency.h"
 #include "components/UiStyle.h"
@@ -168,7 +169,7 @@ void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double tem
     temperature_plot->Paint();
   }
   ShowPresentValue();
-  if (t / 60 * 60 != tendency_minute_) UpdateTendency();
+  if (TendencyMinuteOf(t) != tendency_minute_) UpdateTendency();
   if (pressure_plot->CursorColumn() >= 0) ShowCursor(pressure_plot->CursorColumn());
 }
 
@@ -229,47 +230,33 @@ void TWbarograph::ShowPresentValue() {
 }
 
 void TWbarograph::UpdateTendency() {
-  const std::time_t now = Now();
-  const std::time_t minute = now - ((now % 60) + 60) % 60;
-  tendency_minute_ = minute;
+  const ThreeHourTendency t = RecordTendency(Archive(), Now());
+  tendency_minute_ = t.minute;
   const QString title = "3-hour tendency: ";
-  const Tarchive* archive = Archive();
-  if (archive == nullptr) {
-    lb_tendency->setText(title + "--  (no pressure record is kept)");
-    return;
-  }
-  const std::optional<TarchiveMinute> p_0 = archive->NearestMinute(minute, kTendencyWithin);
-  const std::optional<TarchiveMinute> p_90 =
-      archive->NearestMinute(minute - 90 * 60, kTendencyWithin);
-  const std::optional<TarchiveMinute> p_180 =
-      archive->NearestMinute(minute - 180 * 60, kTendencyWithin);
-  if (!p_0) {
-    lb_tendency->setText(title + "--  (nothing recorded in the last 10 minutes)");
-    return;
-  }
-  if (!p_180) {
-    const std::optional<std::time_t> first = archive->FirstMinuteTime();
-    if (!first || *first > minute - 180 * 60 + kTendencyWithin) {
+  switch (t.gap) {
+    case TendencyGap::NoRecord:
+      lb_tendency->setText(title + "--  (no pressure record is kept)");
+      return;
+    case TendencyGap::NothingRecent:
+      lb_tendency->setText(title + "--  (nothing recorded in the last 10 minutes)");
+      return;
+    case TendencyGap::ShortRecord:
       lb_tendency->setText(title + "--  (less than 3 hours of record: it begins at " +
-                           Tbarograph_plot::TimeText(first.value_or(minute)) + ")");
-    } else {
+                           Tbarograph_plot::TimeText(t.at) + ")");
+      return;
+    case TendencyGap::NoStart:
       lb_tendency->setText(title + "--  (no record around " +
-                           Tbarograph_plot::TimeText(minute - 180 * 60, false) + ", 3 hours ago)");
-    }
-    return;
+                           Tbarograph_plot::TimeText(t.at, false) + ", 3 hours ago)");
+      return;
+    case TendencyGap::NoMiddle:
+    case TendencyGap::None:
+      break;
   }
-  QString text = title +
-                 SignedTenths(p_0->sea_level_pressure_mean - p_180->sea_level_pressure_mean) +
-                 " mbar in 3 hours";
-  if (!p_90) {
-    text += ", no characteristic: no record around " +
-            Tbarograph_plot::TimeText(minute - 90 * 60, false);
-  } else {
-    const int code =
-        TendencyCharacteristic(p_180->sea_level_pressure_mean, p_90->sea_level_pressure_mean,
-                               p_0->sea_level_pressure_mean);
-    text += "    " + QString::number(code) + ": " + TendencyWords(code);
-  }
+  QString text = title + SignedTenths(t.change) + " mbar in 3 hours";
+  if (t.gap == TendencyGap::NoMiddle)
+    text += ", no characteristic: no record around " + Tbarograph_plot::TimeText(t.at, false);
+  else
+    text += "    " + QString::number(t.code) + ": " + TendencyWords(t.code);
   lb_tendency->setText(text);
 }
 

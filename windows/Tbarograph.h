@@ -34,8 +34,6 @@ class TWbarograph : public QMainWindow {
   // The spans offered, in seconds: 24 hours, 3, 7 and 30 days.
   static constexpr int kSpanCount = 4;
   static constexpr int kSpans[kSpanCount] = {86400, 3 * 86400, 7 * 86400, 30 * 86400};
-  // How far from its time a minute may lie to stand for it in the tendency.
-  static constexpr int kTendencyWithin = 600;
 
   // "2026-12-08T14:32:00+01:00": calendar second t as ISO 8601 local time
   // with its offset from UTC; empty when t has no local time.

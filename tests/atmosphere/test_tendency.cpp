@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "atmosphere/Tendency.h"
@@ -71,4 +74,77 @@ TEST(Tendency, NoCharacteristicWithoutThreeNumbers) {
   EXPECT_STREQ(TendencyWords(2), "Increasing, steadily or unsteadily");
   EXPECT_STREQ(TendencyWords(4), "Steady");
   EXPECT_STREQ(TendencyWords(7), "Decreasing, steadily or unsteadily");
+}
+
+namespace {
+
+// A record of minute means in memory, nearest-minute lookup as the archive
+// does it (on a tie, the earlier minute).
+struct MinuteRecord {
+  std::map<std::time_t, TendencyMeans> minutes;
+
+  void Add(std::time_t t, double sea_level, double local) {
+    minutes[t] = TendencyMeans{t, sea_level, local};
+  }
+  TendencyRecord Record() const {
+    TendencyRecord r;
+    r.nearest_minute = [this](std::time_t t, int within) -> std::optional<TendencyMeans> {
+      std::optional<TendencyMeans> best;
+      for (const auto& [time, m] : minutes) {
+        const long long d = std::llabs(static_cast<long long>(time - t));
+        if (d <= within && (!best || d < std::llabs(static_cast<long long>(best->time - t))))
+          best = m;
+      }
+      return best;
+    };
+    r.first_minute = [this]() -> std::optional<std::time_t> {
+      if (minutes.empty()) return std::nullopt;
+      return minutes.begin()->first;
+    };
+    return r;
+  }
+};
+
+}  // namespace
+
+TEST(Tendency, TheRecordsTendencyAndWhyItReadsNothing) {
+  const std::time_t now = 1'800'000'000 + 59;  // the last second of its minute
+  const std::time_t minute = now - 59;
+  EXPECT_EQ(TendencyMinuteOf(now), minute);
+  EXPECT_EQ(TendencyMinuteOf(-1), -60);
+
+  MinuteRecord rec;
+  EXPECT_EQ(TendencyOf(TendencyRecord{}, now).gap, TendencyGap::NoRecord);
+  EXPECT_EQ(TendencyOf(rec.Record(), now).gap, TendencyGap::NothingRecent);
+
+  // Ten minutes old still stands for now; eleven do not.
+  rec.Add(minute - 660, 1000.0, 990.0);
+  EXPECT_EQ(TendencyOf(rec.Record(), now).gap, TendencyGap::NothingRecent);
+  rec.Add(minute - 600, 1000.0, 990.0);
+  ThreeHourTendency t = TendencyOf(rec.Record(), now);
+  EXPECT_EQ(t.gap, TendencyGap::ShortRecord);
+  EXPECT_EQ(t.at, minute - 660);
+  EXPECT_FALSE(t.HasChange());
+
+  // A record that began long ago but has a gap three hours back.
+  rec.Add(minute - 5 * 3600, 1000.0, 990.0);
+  t = TendencyOf(rec.Record(), now);
+  EXPECT_EQ(t.gap, TendencyGap::NoStart);
+  EXPECT_EQ(t.at, minute - kTendencySpan);
+
+  // The minute 3 h 10 min back stands for 3 h; the middle is missing.
+  rec.Add(minute - kTendencySpan - 600, 1004.0, 994.5);
+  t = TendencyOf(rec.Record(), now);
+  EXPECT_EQ(t.gap, TendencyGap::NoMiddle);
+  EXPECT_TRUE(t.HasChange());
+  EXPECT_DOUBLE_EQ(t.change, -4.0);
+  EXPECT_DOUBLE_EQ(t.station_change, -4.5);
+  EXPECT_EQ(t.code, -1);
+
+  // With the middle, the characteristic of the sea-level means.
+  rec.Add(minute - kTendencyHalf + 300, 1001.0, 991.0);
+  t = TendencyOf(rec.Record(), now);
+  EXPECT_EQ(t.gap, TendencyGap::None);
+  EXPECT_EQ(t.code, TendencyCharacteristic(1004.0, 1001.0, 1000.0));
+  EXPECT_EQ(t.minute, minute);
 }
