@@ -338,6 +338,8 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
     prepare(prune_,
             "DELETE FROM sample WHERE rowid IN "
             "(SELECT rowid FROM sample WHERE time < ? ORDER BY time LIMIT ?)");
+    prepare(begin_, "BEGIN IMMEDIATE");
+    prepare(commit_, "COMMIT");
     // A file of another program with tables of these names fails here.
     if (rc != SQLITE_OK) {
       reason = std::string("it holds other tables (") + sqlite3_errmsg(db_) + ")";
@@ -419,8 +421,8 @@ void Tarchive::StopCheckpointer() {
 
 void Tarchive::CloseFile() {
   StopCheckpointer();
-  for (Statement** st :
-       {&insert_sample_, &write_minute_, &prune_, &read_samples_, &read_minutes_}) {
+  for (Statement** st : {&insert_sample_, &write_minute_, &prune_, &begin_, &commit_,
+                         &read_samples_, &read_minutes_}) {
     if (*st != nullptr) {
       sqlite3_finalize((*st)->stmt);
       delete *st;
@@ -518,7 +520,7 @@ void Tarchive::Flush() {
 void Tarchive::Commit() {
   // No transaction stays open between batches: the log can then be copied
   // back completely and started over.
-  int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  int rc = Execute(begin_);
   if ((rc & 0xff) == SQLITE_BUSY && pending_.size() < static_cast<size_t>(kBatchRows))
     return;  // someone else writes (sqlite3, say): the batch waits for the next time
   if (rc != SQLITE_OK) {
@@ -552,13 +554,20 @@ void Tarchive::Commit() {
   for (size_t i = 0; i < pending_minutes_.size() && rc == SQLITE_OK; ++i)
     rc = WriteMinute(pending_minutes_[i]);
   if (rc == SQLITE_OK && minute_ != nullptr) rc = WriteMinute(minute_->Summary());
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = Execute(commit_);
   if (rc != SQLITE_OK) {
     WriteFailed(rc);
     return;
   }
   pending_.clear();
   pending_minutes_.clear();
+}
+
+int Tarchive::Execute(Statement* statement) {
+  sqlite3_stmt* s = statement->stmt;
+  const int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 int Tarchive::WriteMinute(const TarchiveMinute& m) {

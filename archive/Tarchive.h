@@ -123,6 +123,8 @@ class Tarchive {
   // Writes the pending samples and minutes in one transaction.
   void Commit();
   int WriteMinute(const TarchiveMinute& minute);
+  // Steps a statement that returns no rows; SQLITE_OK when it ran.
+  int Execute(Statement* statement);
   void BeginMinute(std::time_t minute_start);
 
   Clock& clock_;
@@ -135,6 +137,9 @@ class Tarchive {
   Statement* insert_sample_ = nullptr;
   Statement* write_minute_ = nullptr;
   Statement* prune_ = nullptr;
+  // The batch's transaction, prepared once rather than parsed per batch.
+  Statement* begin_ = nullptr;
+  Statement* commit_ = nullptr;
   mutable Statement* read_samples_ = nullptr;
   mutable Statement* read_minutes_ = nullptr;
   Accumulator* minute_ = nullptr;  // the minute being gathered, or null
