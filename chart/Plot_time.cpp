@@ -187,7 +187,7 @@ Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
 Tplot_time::~Tplot_time() = default;
 
 void Tplot_time::ClearContent() {
-  count_ = 0;
+  ring_.Clear();
   range_of_stores_ = false;
 }
 
@@ -197,21 +197,15 @@ void Tplot_time::SetHistoryLength(int n) {
     return;
   }
   // The old stores go first, so that a long history never needs both at once.
-  std::vector<double>().swap(values_);
-  std::vector<double>().swap(times_);
+  ring_.Release();
   try {
-    std::vector<double> values(static_cast<size_t>(n), 0.0);
-    std::vector<double> times(static_cast<size_t>(n), 0.0);
-    values_.swap(values);
-    times_.swap(times);
+    ring_.Reset(n);
     history_length_ = n;
   } catch (const std::bad_alloc&) {
     // No storage: the length stays, samples are ignored, the plot still
     // draws its background, border and grid.
   }
-  // The new stores hold no sample; keeping the old count would show zeros
-  // as samples and let Count exceed the length.
-  count_ = 0;
+  // The new stores hold no sample.
   range_of_stores_ = false;
   needs_redraw_ = true;
 }
@@ -219,18 +213,8 @@ void Tplot_time::SetHistoryLength(int n) {
 void Tplot_time::AddSample(double value, double time) {
   if (HasStores()) {
     // The sample that leaves the history, if one does.
-    double dropped = std::nan("");
-    if (count_ < history_length_) {
-      values_[count_] = value;
-      times_[count_] = time;
-      ++count_;
-    } else {
-      dropped = values_[0];
-      ShiftStores();
-      values_[history_length_ - 1] = value;
-      times_[history_length_ - 1] = time;
-      count_ = history_length_;
-    }
+    const double dropped = ring_.Count() == ring_.Capacity() ? ring_.Value(0) : std::nan("");
+    ring_.Push(value, time);
     // The span of the stored values, as a new scan would find it: while the
     // sample that left was no end of the last span, the new sample alone can
     // only widen it. (An end equal to the sample that left is scanned for
@@ -249,15 +233,9 @@ void Tplot_time::AddSample(double value, double time) {
 }
 
 void Tplot_time::shiftHistory() {
-  ShiftStores();
+  ring_.ShiftDown();
   // The stores changed behind the span's back: the next sample scans.
   range_of_stores_ = false;
-}
-
-void Tplot_time::ShiftStores() {
-  if (!HasStores() || count_ < 2) return;
-  std::copy(values_.begin() + 1, values_.begin() + count_, values_.begin());
-  std::copy(times_.begin() + 1, times_.begin() + count_, times_.begin());
 }
 
 bool Tplot_time::YScaleChangedSinceLastCheck() {
@@ -273,11 +251,7 @@ void Tplot_time::GetArrayRange() {
     // the ends are still crossed when no number is stored.
     double lo = HUGE_VAL;
     double hi = -HUGE_VAL;
-    const double* v = values_.data();
-    for (int i = 0; i < count_; ++i) {
-      lo = v[i] < lo ? v[i] : lo;
-      hi = v[i] > hi ? v[i] : hi;
-    }
+    if (ring_.Count() > 0) ring_.Span(0, ring_.Count() - 1, lo, hi);
     const bool found = lo <= hi;
     // Without any number stored, the last range stays.
     if (found) {
@@ -370,23 +344,23 @@ void Tplot_time::SetBorderColor(const QColor& c) {
 }
 
 double Tplot_time::GetRangeTempsAtX(double x) const {
-  if (count_ <= 0 || !HasStores()) return 0.0;
+  const int count = ring_.Count();
+  if (count <= 0) return 0.0;
   if (!(x >= 0.0)) x = 0.0;
   if (x > 1.0) x = 1.0;
   // Both factors are bounded, so the product fits an int.
-  int index = static_cast<int>((count_ - 1) * x);
-  index = std::clamp(index, 0, std::min(count_, history_length_) - 1);
-  return times_[index];
+  const int index = std::clamp(static_cast<int>((count - 1) * x), 0, count - 1);
+  return ring_.Time(index);
 }
 
 double Tplot_time::ValueAt(int i) const {
-  if (i < 0 || i >= count_ || !HasStores()) return 0.0;
-  return values_[i];
+  if (i < 0 || i >= ring_.Count()) return 0.0;
+  return ring_.Value(i);
 }
 
 double Tplot_time::TimeAt(int i) const {
-  if (i < 0 || i >= count_ || !HasStores()) return 0.0;
-  return times_[i];
+  if (i < 0 || i >= ring_.Count()) return 0.0;
+  return ring_.Time(i);
 }
 
 bool Tplot_time::VisibleFlag() const {
@@ -445,7 +419,7 @@ void Tplot_time::UpdateDrawScaling() {
   if (span == 0.0) span = 0.00001;
   y_scale_ = (h - 3) / span;
   y_offset_ = 1.0 - y_scale_ * display_y_high_;
-  double steps = count_ - 1;
+  double steps = ring_.Count() - 1;
   if (!(steps > 0.0)) steps = 0.00001;
   x_scale_ = (w - 3) / steps;
   x_offset_ = 1.0;
@@ -456,24 +430,21 @@ int Tplot_time::RowOf(double v) const {
 }
 
 void Tplot_time::MinMaxInOut(int first, int last) {
-  if (!HasStores() || count_ <= 0) return;
-  const int newest = count_ - 1;
+  const int newest = ring_.Count() - 1;
+  if (newest < 0) return;
   // Only stored samples count; a span that reaches outside them takes the
   // newest one.
   if (first < 0 || first > newest || last < 0 || last > newest) {
-    entry_y_ = exit_y_ = min_y_ = max_y_ = RowOf(values_[newest]);
+    entry_y_ = exit_y_ = min_y_ = max_y_ = RowOf(ring_.Value(newest));
     return;
   }
-  const double entry = values_[first];
+  const double entry = ring_.Value(first);
   double lo = entry;
   double hi = entry;
-  // std::min and std::max keep the comparisons of a plain scan (a NaN never
-  // replaces anything) and compile without branches.
-  for (int i = first + 1; i <= last; ++i) {
-    lo = std::min(lo, values_[i]);
-    hi = std::max(hi, values_[i]);
-  }
-  const double exit = last > first ? values_[last] : entry;
+  // The fold keeps the comparisons of a plain scan from the entry on: a NaN
+  // never replaces anything, so a NaN entry stays the whole span.
+  if (!std::isnan(entry) && last > first) ring_.Span(first + 1, last, lo, hi);
+  const double exit = last > first ? ring_.Value(last) : entry;
   entry_y_ = RowOf(entry);
   exit_y_ = RowOf(exit);
   min_y_ = RowOf(lo);
@@ -522,18 +493,19 @@ void Tplot_time::DrawComponent() {
       p.fillRect(0, static_cast<int>(k * step), w, 1, grid_color_);
   }
 
-  if (!HasStores() || count_ <= 1) return;
+  const int count = ring_.Count();
+  if (count <= 1) return;
   p.setPen(QPen(wave_color_, 0));
   // The curve's lines are collected and drawn in one call; they share a
   // colour, so their order does not matter.
   std::vector<QLine> lines;
 
-  if (count_ <= w) {
+  if (count <= w) {
     // Samples spread evenly over the width, whatever their time stamps.
-    lines.reserve(static_cast<size_t>(count_));
-    QPoint pen(0, RowOf(values_[0]));
-    for (int i = 1; i < count_; ++i) {
-      const QPoint next(ToPixel(x_offset_ + i * x_scale_), RowOf(values_[i]));
+    lines.reserve(static_cast<size_t>(count));
+    QPoint pen(0, RowOf(ring_.Value(0)));
+    for (int i = 1; i < count; ++i) {
+      const QPoint next(ToPixel(x_offset_ + i * x_scale_), RowOf(ring_.Value(i)));
       lines.emplace_back(pen, next);
       pen = next;
     }
@@ -555,10 +527,10 @@ void Tplot_time::DrawComponent() {
   // lines put.
   p.end();
   ColumnWriter column(image_, wave_color_.rgb());
-  const double ratio = static_cast<double>(count_) / w;
-  const double newest = count_ - 1;
+  const double ratio = static_cast<double>(count) / w;
+  const double newest = count - 1;
   double position = 0.0;
-  QPoint pen(0, RowOf(values_[0]));
+  QPoint pen(0, RowOf(ring_.Value(0)));
   for (int c = 0; c < w; ++c) {
     const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
     position += ratio;

@@ -5,20 +5,22 @@
 #include <QWidget>
 #include <vector>
 
+#include "chart/Sample_ring.h"
+
 class QPaintEvent;
 
 // A self-drawing plot of one quantity against sample order.
 //
 // The plot keeps a bounded history of samples (a value and a time stamp
-// each); once the history is full every new sample drops the oldest, so the
-// picture scrolls. The vertical range is either the span of the stored values
-// (autoscale) or set by hand. Background, border, grid and curve are drawn
-// into an off-screen image that is redrawn only when marked (or when the
-// control moved or changed size) and copied to the screen on every paint.
-// When there are more samples than pixel columns, each column shows the span
-// of its samples as a vertical bar, so drawing cost is bounded by the width.
-// A plot inside a window that is not shown records its samples but draws
-// nothing until the window shows again (or DrawComponent is called).
+// each) in a ring; once the history is full every new sample takes the
+// place of the oldest, so the picture scrolls and nothing is copied. The vertical range is either
+// the span of the stored values (autoscale) or set by hand. Background, border, grid and curve are
+// drawn into an off-screen image that is redrawn only when marked (or when the control moved or
+// changed size) and copied to the screen on every paint. When there are more samples than pixel
+// columns, each column shows the span of its samples as a vertical bar, found from the ring's block
+// summaries, so drawing cost is bounded by the width, not the history length. A plot inside a
+// window that is not shown records its samples but draws nothing until the window shows again (or
+// DrawComponent is called).
 //
 // The time stamps are never interpreted; GetRangeTempsAtX hands back the one
 // found at a fraction of the history, for the caller's axis labels.
@@ -96,7 +98,7 @@ class Tplot_time : public QWidget {
   double RangeYHigh() const { return range_y_high_; }
   int GridXdivisions() const { return grid_x_divisions_; }
   int GridYdivisions() const { return grid_y_divisions_; }
-  int Count() const { return count_; }
+  int Count() const { return ring_.Count(); }
   bool NeedsRedraw() const { return needs_redraw_; }
   // Span of the stored values, as last computed.
   double DataYMin() const { return data_y_min_; }
@@ -115,9 +117,7 @@ class Tplot_time : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  bool HasStores() const { return !values_.empty() && !times_.empty(); }
-  // shiftHistory without touching the span of the stored values.
-  void ShiftStores();
+  bool HasStores() const { return ring_.Capacity() > 0; }
   // Under autoscale the range in use becomes the span of the stored values;
   // a change of the range in use is noted.
   void ApplyDataRange();
@@ -153,9 +153,7 @@ class Tplot_time : public QWidget {
   int grid_x_divisions_ = 0;
   int grid_y_divisions_ = 0;
   bool needs_redraw_ = false;
-  int count_ = 0;
-  std::vector<double> values_;
-  std::vector<double> times_;
+  Tsample_ring ring_;
 
   QRect last_geometry_;
   QImage image_;

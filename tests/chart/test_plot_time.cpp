@@ -473,6 +473,81 @@ TEST(PlotTime, DirectDrawingMatchesThePainterPixelForPixel) {
   }
 }
 
+// The pixel row of a value, as the plot maps the range it draws.
+int Row(const Tplot_time& plot, double v) {
+  double span = plot.GetRangeYLow() - plot.GetRangeYHigh();
+  if (span == 0.0) span = 0.00001;
+  const double y_scale = (plot.height() - 3) / span;
+  const double p = 1.0 - y_scale * plot.GetRangeYHigh() + y_scale * v;
+  if (std::isnan(p) || p <= -100000.0) return -100000;
+  if (p >= 100000.0) return 100000;
+  return static_cast<int>(p);
+}
+
+// Long histories that have scrolled for a while (the ring has wrapped):
+// the stored samples are the last ones added, in order; the span of any run
+// of them is the plain scan's; and the chart-sized picture is the painter's,
+// at an hour's and at ten hours' samples.
+TEST(PlotTime, LongScrolledHistoriesDrawAsThePlainScan) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  QWidget hidden;
+  for (int n : {3600, 36000}) {
+    SpanRecordingPlot plot;
+    plot.setParent(&hidden);
+    SetUpChartPlot(plot, n);
+    std::vector<double> added;
+    double v = 1013.0;
+    const int total = n + n / 3 + 7;
+    for (int i = 0; i < total; ++i) {
+      const double pick = unit(rng);
+      if (pick < 0.002)
+        added.push_back(std::nan(""));
+      else if (pick < 0.003)
+        added.push_back(v + (rng() % 2 ? 30.0 : -30.0));  // a spike
+      else
+        added.push_back(v += (unit(rng) - 0.5) * (pick < 0.01 ? 40.0 : 0.3));
+      plot.AddSample(added.back(), i);
+    }
+    ASSERT_EQ(plot.Count(), n);
+    for (int i = 0; i < n; i += 97) ASSERT_EQ(plot.TimeAt(i), total - n + i);
+    const double* kept = added.data() + (total - n);
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    for (int i = 0; i < n; ++i) ASSERT_TRUE(same(plot.ValueAt(i), kept[i])) << i;
+
+    // Spans of every length, against a scan of the samples as added.
+    plot.UpdateDrawScaling();
+    for (int round = 0; round < 2000; ++round) {
+      const int first = static_cast<int>(rng() % static_cast<unsigned>(n));
+      const int len = 1 + static_cast<int>(rng() % (round % 4 == 0 ? n - first : 300u));
+      const int last = std::min(n - 1, first + len - 1);
+      plot.MinMaxInOut(first, last);
+      double lo = kept[first], hi = kept[first];
+      for (int i = first + 1; i <= last; ++i) {
+        lo = std::min(lo, kept[i]);
+        hi = std::max(hi, kept[i]);
+      }
+      ASSERT_EQ(plot.EntryY(), Row(plot, kept[first])) << first << ".." << last;
+      ASSERT_EQ(plot.MinY(), Row(plot, lo)) << first << ".." << last;
+      ASSERT_EQ(plot.MaxY(), Row(plot, hi)) << first << ".." << last;
+      ASSERT_EQ(plot.ExitY(), Row(plot, kept[last])) << first << ".." << last;
+    }
+
+    plot.spans.clear();
+    plot.show();
+    plot.DrawComponent();
+    EXPECT_EQ(plot.spans.size(), 537u);
+    EXPECT_EQ(plot.GetBitmap(), PainterDrawing(plot)) << n << " samples";
+    EXPECT_GT(CountColour(plot.GetBitmap(), kYellow), 537);
+    // And under a manual range that cuts the curve.
+    plot.SetManualYScaleLow(plot.ValueAt(n / 2) - 1.0);
+    plot.SetManualYScaleHigh(plot.ValueAt(n / 2) + 1.0);
+    plot.SetAutoScaleY(false);
+    plot.DrawComponent();
+    EXPECT_EQ(plot.GetBitmap(), PainterDrawing(plot)) << n << " samples, manual range";
+  }
+}
+
 // Writes a picture of a chart-sized plot for a person to look at.
 TEST(PlotTime, RendersChartPng) {
   Tplot_time plot;

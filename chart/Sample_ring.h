@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// A fixed number of (value, time) slots used as a ring, oldest sample first,
+// with the smallest and largest value of every block of slots kept up to
+// date as samples come in, so that the span of any run of samples is found
+// in a time that grows with the logarithm of its length, not the length.
+//
+// Blocks nest four to one: 4 slots, 16, 64, ... A run is answered from the
+// largest blocks that lie whole inside it and single slots at its ends,
+// taken in the order of the samples, so the result is exactly that of a
+// plain scan with std::min and std::max (a NaN never replaces an end, and of
+// equal values the first one stays).
+class Tsample_ring {
+ public:
+  // Makes n slots, all holding 0.0, and no sample. Throws std::bad_alloc
+  // when there is no storage; the ring is then empty (Capacity 0).
+  void Reset(int n);
+  // Gives back all storage.
+  void Release();
+
+  int Capacity() const { return capacity_; }
+  int Count() const { return count_; }
+  // Forgets the samples; the slots keep their contents.
+  void Clear() {
+    count_ = 0;
+    head_ = 0;
+  }
+
+  // Appends a sample; when full the oldest one leaves.
+  void Push(double value, double time);
+  // Moves samples 1 .. Count-1 one place towards the oldest, dropping sample
+  // 0; the newest place keeps its sample, so it is then held twice.
+  void ShiftDown();
+
+  // Sample i (0 = oldest); i must lie within 0 .. Count-1.
+  double Value(int i) const { return values_[Slot(i)]; }
+  double Time(int i) const { return times_[Slot(i)]; }
+
+  // Folds the values of samples first .. last (inclusive, within the stored
+  // ones) into lo and hi with std::min and std::max, oldest first.
+  void Span(int first, int last, double& lo, double& hi) const;
+
+ private:
+  size_t Slot(int i) const {
+    size_t s = head_ + static_cast<size_t>(i);
+    return s >= static_cast<size_t>(capacity_) ? s - static_cast<size_t>(capacity_) : s;
+  }
+  // Writes one slot and brings the blocks above it up to date.
+  void Write(size_t slot, double value, double time);
+  // Recomputes block j of level k (k >= 1) from the level beneath.
+  void Summarise(size_t k, size_t j);
+  // Folds the slots [a, b) of storage order into lo and hi.
+  void Fold(size_t a, size_t b, double& lo, double& hi) const;
+
+  int capacity_ = 0;
+  int count_ = 0;
+  size_t head_ = 0;  // slot of the oldest sample
+  std::vector<double> values_;
+  std::vector<double> times_;
+  // lows_[k][j], highs_[k][j]: span of block j of 4^k slots (k >= 1; the
+  // entries for k = 0 stay empty, the slots themselves serve).
+  std::vector<std::vector<double>> lows_;
+  std::vector<std::vector<double>> highs_;
+};
