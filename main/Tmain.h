@@ -103,8 +103,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // is good; a failed one leaves every value as it was.
   void TakeSample();
   // Whether the sensor's last sequence is data: no error flag, and pressure
-  // and temperature within what the module can measure (300..1100 mbar,
-  // -40..85 deg C; a word whose tail floats high has no error flag).
+  // and temperature where the module gives readings (its rated range
+  // 300..1100 mbar, -40..85 deg C, and 20 mbar and 5 deg C beyond; a word
+  // whose tail floats high has no error flag).
   static bool IsGoodSample(const Tsensor& sensor);
   void UpdateMeasurement();
   void UpdateDerived();

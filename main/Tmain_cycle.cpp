@@ -20,11 +20,6 @@ namespace {
 constexpr double kStandardSeaLevelPressure = 1013.25;
 // Feet per metre on the altitude setting line.
 constexpr double kFeetPerMetreSetting = 3.28;
-// What the module can measure; a compensated value outside it comes from a
-// reading that went wrong on the way (the link has no checksum).
-constexpr double kLowestPressure = 300, kHighestPressure = 1100;
-constexpr double kLowestTemperature = -40, kHighestTemperature = 85;
-
 // Widens [min, max] to hold value; a NaN value replaces the maximum.
 void Track(double& min, double& max, double value) {
   if (!(max >= value)) max = value;
@@ -83,10 +78,9 @@ void TWmain::KeepSettings() {
 }
 
 bool TWmain::IsGoodSample(const Tsensor& sensor) {
-  const double p = sensor.Pressure;
-  const double t = sensor.Temperature;
-  return !sensor.HasError() && p >= kLowestPressure && p <= kHighestPressure &&
-         t >= kLowestTemperature && t <= kHighestTemperature;
+  // Where the module gives readings; a compensated value outside comes from a
+  // reading that went wrong on the way (the link has no checksum).
+  return !sensor.HasError() && InReadingRange(sensor.Pressure, sensor.Temperature);
 }
 
 void TWmain::TakeSample() {

@@ -51,7 +51,8 @@ double AltitudeFactor(double altitude_m) {
 
 }  // namespace
 
-SimulatedModule::SimulatedModule(Clock& clock, uint32_t seed) : clock_(clock), seed_(seed) {
+SimulatedModule::SimulatedModule(Clock& clock, uint32_t seed)
+    : clock_(clock), seed_(seed), noise_seed_(seed) {
   SetCalibrationWords(0xB5A7, 0x9C4D, 0x62F1, 0xA7B3);
   for (int i = 0; i < 4; ++i) phase_[i] = 2 * kPi * Unit(seed_ * 8 + static_cast<uint64_t>(i));
 }
@@ -122,9 +123,15 @@ double SimulatedModule::TemperatureAt(double t) const {
          2.0 * std::sin(2 * kPi * t / (3.7 * kDay) + phase_[3]);
 }
 
-double SimulatedModule::Noise(int64_t ms, uint64_t stream) const {
-  const uint64_t key = (seed_ << 32) ^ (static_cast<uint64_t>(ms) * 4 + stream);
-  return 2.0 * Unit(key) - 1.0;  // -1..1
+void SimulatedModule::SetNoiseSeed(uint64_t seed) {
+  noise_seed_ = seed;
+  noise_draws_ = 0;
+}
+
+double SimulatedModule::ConversionNoise() const {
+  const uint64_t key = SplitMix64(noise_seed_) ^ (noise_draws_ * 2);
+  // -1..1, most often near 0.
+  return kSimulatedNoiseCounts * (Unit(key) + Unit(key + 1) - 1.0);
 }
 
 double SimulatedModule::PressureNow() {
@@ -137,30 +144,37 @@ double SimulatedModule::PressureNow() {
                 AltitudeFactor(kSimulatedSiteAltitude);
   if (fixed_) return fixed_pressure_ * factor;
   return SeaLevelPressureAt(static_cast<double>(clock_.Now())) *
-             AltitudeFactor(kSimulatedSiteAltitude) * factor +
-         0.06 * Noise(clock_.NowMs(), 1);
+         AltitudeFactor(kSimulatedSiteAltitude) * factor;
 }
 
 double SimulatedModule::TemperatureNow() {
   if (fixed_) return fixed_temperature_;
-  return TemperatureAt(static_cast<double>(clock_.Now())) + 0.02 * Noise(clock_.NowMs(), 2);
+  return TemperatureAt(static_cast<double>(clock_.Now()));
 }
 
 // --- inverse compensation -----------------------------------------------------
 
-uint16_t SimulatedModule::TemperatureReading(double temperature_c) const {
+double SimulatedModule::ExactTemperatureReading(double temperature_c) const {
   const double dT = (temperature_c - 20.0) * 10240.0 / (c_[6] + 50.0);
-  return ToReading(dT + 8.0 * c_[5] + 20224.0);
+  return dT + 8.0 * c_[5] + 20224.0;
 }
 
-uint16_t SimulatedModule::PressureReading(double pressure_mbar, double temperature_c) const {
-  // Work from the rounded temperature reading, the one the driver will use.
-  const double dT = TemperatureReading(temperature_c) - (8.0 * c_[5] + 20224.0);
+double SimulatedModule::ExactPressureReading(double pressure_mbar, double d2) const {
+  const double dT = d2 - (8.0 * c_[5] + 20224.0);
   const double off = 4.0 * c_[2] + (c_[4] - 512.0) * dT / 4096.0;
   const double sens = c_[1] + 24576.0 + c_[3] * dT / 1024.0;
   const double x = (pressure_mbar - 250.0) * 32.0;
   if (!(sens > 0)) return 0;  // a calibration that cannot measure
-  return ToReading((x + off) * 16384.0 / sens + 7168.0);
+  return (x + off) * 16384.0 / sens + 7168.0;
+}
+
+uint16_t SimulatedModule::TemperatureReading(double temperature_c) const {
+  return ToReading(ExactTemperatureReading(temperature_c));
+}
+
+uint16_t SimulatedModule::PressureReading(double pressure_mbar, double temperature_c) const {
+  // Work from the rounded temperature reading, the one the driver will use.
+  return ToReading(ExactPressureReading(pressure_mbar, TemperatureReading(temperature_c)));
 }
 
 // --- faults -------------------------------------------------------------------
@@ -287,8 +301,16 @@ void SimulatedModule::StartCommand(int command) {
 void SimulatedModule::StartConversion() {
   ++conversion_count_;
   const double temperature = TemperatureNow();
-  result_ = pressure_channel_ ? PressureReading(PressureNow(), temperature)
-                              : TemperatureReading(temperature);
+  if (fixed_) {
+    result_ = pressure_channel_ ? PressureReading(PressureNow(), temperature)
+                                : TemperatureReading(temperature);
+  } else {
+    // The exact reading of the true values, plus the conversion's noise.
+    const double d2 = ExactTemperatureReading(temperature);
+    result_ = ToReading((pressure_channel_ ? ExactPressureReading(PressureNow(), d2) : d2) +
+                        ConversionNoise());
+    ++noise_draws_;
+  }
   state_ = State::kConverting;
   conversion_start_ms_ = clock_.NowMs();
   polls_ = 0;

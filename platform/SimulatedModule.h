@@ -9,6 +9,9 @@
 // Altitude of the site where the simulated module stands, in metres.
 constexpr double kSimulatedSiteAltitude = 250.0;
 
+// The conversion noise, in counts of a raw reading, either way.
+constexpr double kSimulatedNoiseCounts = 2.0;
+
 // The pressure-and-temperature module at the level of its wires, for running
 // the program without hardware and for the tests.
 //
@@ -30,13 +33,22 @@ constexpr double kSimulatedSiteAltitude = 250.0;
 //
 // The readings come from an atmosphere over time (calendar seconds of the
 // clock): weather fronts of several mbar over days around a mean sea-level
-// pressure, reduced to the site altitude, a daily temperature cycle and a
-// little noise; all deterministic for a seed. D1 and D2 are found by
-// inverting the compensation formula for the module's calibration, so a
-// correct driver reads back the atmosphere's values.
+// pressure, reduced to the site altitude, and a daily temperature cycle. D1
+// and D2 are found by inverting the compensation formula for the module's
+// calibration, so a correct driver reads back the atmosphere's values.
+// Each conversion adds the module's noise as the driver's noise model states
+// it (sensor/Tsensor.h): up to kSimulatedNoiseCounts counts either way on the
+// exact reading, then rounded to a whole count. The noise of a conversion
+// (triangular, as the sum of two uniform draws) is drawn from the seed and
+// the number of conversions since the seed was set, so a run is the same on
+// every machine. Fixed conditions have no noise.
 class SimulatedModule {
  public:
   explicit SimulatedModule(Clock& clock, uint32_t seed = 1);
+
+  // Starts the noise again from another seed (the atmosphere stays): the
+  // conversions from now on are the same for the same seed.
+  void SetNoiseSeed(uint64_t seed);
 
   // Factory calibration; the default is 0xB5A7, 0x9C4D, 0x62F1, 0xA7B3.
   void SetCalibrationWords(uint16_t w1, uint16_t w2, uint16_t w3, uint16_t w4);
@@ -59,7 +71,8 @@ class SimulatedModule {
   // Metres above or below the starting place at calendar time t.
   double ClimbAt(double t) const;
 
-  // Local values the module measures at the clock's present time.
+  // Local values the module measures at the clock's present time (before
+  // the conversion's noise).
   double PressureNow();
   double TemperatureNow();
 
@@ -103,10 +116,16 @@ class SimulatedModule {
   void StartConversion();
   void UpdateConversion(bool is_poll);
   bool Floating() const { return unplugged_ || gone_ || !powered_; }
-  double Noise(int64_t ms, uint64_t stream) const;
+  // The noise of the present conversion, in counts.
+  double ConversionNoise() const;
+  // The readings before rounding; the pressure's for a given exact D2.
+  double ExactTemperatureReading(double temperature_c) const;
+  double ExactPressureReading(double pressure_mbar, double d2) const;
 
   Clock& clock_;
   uint64_t seed_;
+  uint64_t noise_seed_;
+  uint64_t noise_draws_ = 0;  // conversions since the noise seed was set
 
   // Calibration words and the coefficients unpacked from them.
   uint16_t words_[4];

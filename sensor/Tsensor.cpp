@@ -1,6 +1,7 @@
 #include "sensor/Tsensor.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -29,10 +30,11 @@ constexpr WordCommand kWordCommands[4] = {{0x57, 1}, {0xD7, 0}, {0x37, 1}, {0xB7
 // next command. So a sample is accepted only on evidence:
 //   - every conversion of the sequence succeeded (acknowledge, end of
 //     conversion within the polls);
-//   - the n pairs of the sequence agree with each other, and pressure and
-//     temperature are within the module's range;
+//   - the n pairs of the sequence agree with each other within their noise,
+//     and pressure and temperature lie where the module gives readings
+//     (InReadingRange);
 //   - the step from the recent accepted samples (their mean) is no larger
-//     than the module's noise: the atmosphere at rest does not move faster.
+//     than a share of the noise: the atmosphere at rest does not move faster.
 // A sequence that fails the last two needs a second one to confirm it, run
 // at once: the sample is accepted when the second passes the checks alone
 // (the first was the glitch), or when the two agree and the module then
@@ -53,30 +55,34 @@ constexpr WordCommand kWordCommands[4] = {{0x57, 1}, {0xD7, 0}, {0x37, 1}, {0xB7
 // sixth of the good samples there (one word; four words cost half), since
 // every register access is a chance for the cable to fail.
 
-// What the module measures (its data sheet's range).
-constexpr double kLowestPressure = 300, kHighestPressure = 1100;      // mbar
-constexpr double kLowestTemperature = -40, kHighestTemperature = 85;  // deg C
-// The step between samples at rest, from the mean of the recent accepted
-// ones: the module's noise (a count of D1 is 0.09 mbar; D1 and D2 are
-// converted apart, which adds about 0.1 mbar) and the rounding of the raw
-// readings. A garbled word moves a value by more.
-constexpr double kStepPressure = 0.15;     // mbar
-constexpr double kStepTemperature = 0.05;  // deg C
-// Accepted samples older than this are no reference. Within it the step
-// allowed does not grow: weather moves a reading by less than the noise in
-// two minutes (0.15 mbar in two minutes is 4.5 mbar an hour, a strong
+// The tolerances follow from the noise model (Tsensor.h): a fault-free
+// conversion pair lies within its noise bound (noise_pressure,
+// noise_temperature of its sequence) of the truth, so two fault-free
+// sequences lie within the sum of their bounds of each other, and no
+// fault-free sample is refused for a disagreement. What the atmosphere
+// really does between two sequences run one after the other is allowed on
+// top: a lift at 5 m/s moves 0.4 m in their 80 ms.
+constexpr double kChangePressure = 0.05;     // mbar
+constexpr double kChangeTemperature = 0.01;  // deg C
+// A lone sample is accepted when it steps from the recent accepted ones (their
+// mean) by no more than this share of its noise bound: the atmosphere at rest
+// moves less, and a garbled word moves a value by more. A fault-free sample
+// beyond it (the noise reaches the whole bound) costs a second sequence,
+// which confirms it, not a refusal. With the factory calibration the step is
+// 0.16 mbar and 0.009 deg C (and the drift below).
+constexpr double kStepShare = 0.6;
+// The temperature at rest drifts by more than its noise within the
+// references' two minutes (2 deg C an hour in the morning sun): allowed on
+// top of the step. It moves the pressure through D2 by 0.1 mbar at most.
+constexpr double kStepTemperatureDrift = 0.04;  // deg C
+// Accepted samples older than this are no reference. Within it the pressure
+// step allowed does not grow: weather moves a reading by less than the step
+// in two minutes (0.16 mbar in two minutes is 4.8 mbar an hour, a strong
 // front), and anything faster (a lift, a sensor carried to another room) is
 // confirmed by a second sequence. After two minutes without an accepted
 // sample, and always when ts is above two minutes, every sample is
 // confirmed.
 constexpr int64_t kReferenceMs = 120000;
-// Two sequences agree within the tolerance a shown value keeps.
-constexpr double kAgreePressure = 0.3;     // mbar
-constexpr double kAgreeTemperature = 0.1;  // deg C
-// The pairs of one sequence (n > 1) lie within these of each other: one pair
-// off by more moves an average of two pairs beyond the tolerance.
-constexpr double kPairSpreadPressure = 0.5;      // mbar
-constexpr double kPairSpreadTemperature = 0.15;  // deg C
 // A floating tail: the raw word ends in this many ones or more, followed by
 // zeros or not, or in this many zeros or more: the module went away in the
 // word (its line floats high) and, for the zeros, came back before the
@@ -86,11 +92,6 @@ constexpr double kPairSpreadTemperature = 0.15;  // deg C
 constexpr int kFloatingTailBits = 4;
 // Readings of the calibration words in a checked read, at most.
 constexpr int kCalibrationReadings = 3;
-
-bool InModuleRange(double pressure, double temperature) {
-  return pressure >= kLowestPressure && pressure <= kHighestPressure &&
-         temperature >= kLowestTemperature && temperature <= kHighestTemperature;
-}
 
 // Whether a raw word ends as a glitch leaves it (kFloatingTailBits).
 bool FloatingTail(int32_t word) {
@@ -104,6 +105,13 @@ bool FloatingTail(int32_t word) {
 }
 
 }  // namespace
+
+bool InReadingRange(double pressure, double temperature) {
+  return pressure >= kRatedLowestPressure - kBeyondRatedPressure &&
+         pressure <= kRatedHighestPressure + kBeyondRatedPressure &&
+         temperature >= kRatedLowestTemperature - kBeyondRatedTemperature &&
+         temperature <= kRatedHighestTemperature + kBeyondRatedTemperature;
+}
 
 int32_t TruncateToInt32(double value) {
   if (std::isnan(value)) return 0;
@@ -244,6 +252,17 @@ Tsensor::Sequence Tsensor::RunSequence() {
     if (passes == 0 || Pressure > p_high) p_high = Pressure;
     if (passes == 0 || Temperature < t_low) t_low = Temperature;
     if (passes == 0 || Temperature > t_high) t_high = Temperature;
+    // The pair's noise bound: the compensation at the corners of the box of
+    // kReadingErrorCounts around its readings.
+    for (const double d1 : {D1 - kReadingErrorCounts, D1 + kReadingErrorCounts}) {
+      for (const double d2 : {D2 - kReadingErrorCounts, D2 + kReadingErrorCounts}) {
+        double p = 0, t = 0;
+        Compensated(d1, d2, &p, &t);
+        sequence.noise_pressure = std::fmax(sequence.noise_pressure, std::fabs(p - Pressure));
+        sequence.noise_temperature =
+            std::fmax(sequence.noise_temperature, std::fabs(t - Temperature));
+      }
+    }
     if (FloatingTail(D1)) sequence.tail_d1 = true;
     if (FloatingTail(D2)) sequence.tail_d2 = true;
     if (Error) sequence.failed = true;
@@ -257,8 +276,9 @@ Tsensor::Sequence Tsensor::RunSequence() {
   sequence.pressure = Pressure;
   sequence.temperature = Temperature;
   sequence.ms = clock_.NowMs();
-  sequence.pairs_agree =
-      p_high - p_low <= kPairSpreadPressure && t_high - t_low <= kPairSpreadTemperature;
+  // Two fault-free pairs lie within twice the bound of each other.
+  sequence.pairs_agree = p_high - p_low <= 2 * sequence.noise_pressure + kChangePressure &&
+                         t_high - t_low <= 2 * sequence.noise_temperature + kChangeTemperature;
   return sequence;
 }
 
@@ -320,29 +340,37 @@ bool Tsensor::RecentReference(Reference* reference) {
 }
 
 bool Tsensor::NeedsConfirmation(const Sequence& sequence) {
-  if (!sequence.pairs_agree || !InModuleRange(sequence.pressure, sequence.temperature)) return true;
+  if (!sequence.pairs_agree || !InReadingRange(sequence.pressure, sequence.temperature))
+    return true;
   Reference reference;
   if (!RecentReference(&reference)) return true;
-  return !(std::fabs(sequence.pressure - reference.pressure) <= kStepPressure) ||
-         !(std::fabs(sequence.temperature - reference.temperature) <= kStepTemperature);
+  return !(std::fabs(sequence.pressure - reference.pressure) <=
+           kStepShare * sequence.noise_pressure) ||
+         !(std::fabs(sequence.temperature - reference.temperature) <=
+           kStepShare * sequence.noise_temperature + kStepTemperatureDrift);
 }
 
 bool Tsensor::Agree(const Sequence& first, const Sequence& second) {
   return first.pairs_agree && second.pairs_agree &&
-         InModuleRange(first.pressure, first.temperature) &&
-         InModuleRange(second.pressure, second.temperature) &&
-         std::fabs(first.pressure - second.pressure) <= kAgreePressure &&
-         std::fabs(first.temperature - second.temperature) <= kAgreeTemperature;
+         InReadingRange(first.pressure, first.temperature) &&
+         InReadingRange(second.pressure, second.temperature) &&
+         std::fabs(first.pressure - second.pressure) <=
+             first.noise_pressure + second.noise_pressure + kChangePressure &&
+         std::fabs(first.temperature - second.temperature) <=
+             first.noise_temperature + second.noise_temperature + kChangeTemperature;
 }
 
 bool Tsensor::SameGlitchPossible(const Sequence& first, const Sequence& second) {
   if (!(first.tail_d1 && second.tail_d1) && !(first.tail_d2 && second.tail_d2)) return false;
   // A stable reading keeps its low bits, tail and all: near the recent
-  // samples a shared tail is no sign of anything.
+  // samples (within the noise of a sample and of theirs) a shared tail is no
+  // sign of anything.
   Reference recent;
   return !RecentReference(&recent) ||
-         !(std::fabs(second.pressure - recent.pressure) <= kAgreePressure) ||
-         !(std::fabs(second.temperature - recent.temperature) <= kAgreeTemperature);
+         !(std::fabs(second.pressure - recent.pressure) <=
+           2 * second.noise_pressure + kChangePressure) ||
+         !(std::fabs(second.temperature - recent.temperature) <=
+           2 * second.noise_temperature + kChangeTemperature + kStepTemperatureDrift);
 }
 
 void Tsensor::Accept(const Sequence& sequence) {
@@ -480,12 +508,16 @@ int32_t Tsensor::ReadOneWord(int index) {
 }
 
 void Tsensor::Compensate() {
-  const double dT = D2 - (8 * C5 + 20224);
+  Compensated(D1, D2, &Pressure, &Temperature);
+}
+
+void Tsensor::Compensated(double d1, double d2, double* pressure, double* temperature) const {
+  const double dT = d2 - (8 * C5 + 20224);
   const double off = 4 * C2 + (C4 - 512) * dT * 0.000244140625;
   const double sens = C1 + 24576 + C3 * dT * 0.0009765625;
-  const double x = (D1 - 7168) * sens * 0.00006103515625 - off;
-  Pressure = x * 0.03125 + 250;
-  Temperature = (C6 + 50) * dT * 0.00009765625 + 20;
+  const double x = (d1 - 7168) * sens * 0.00006103515625 - off;
+  *pressure = x * 0.03125 + 250;
+  *temperature = (C6 + 50) * dT * 0.00009765625 + 20;
 }
 
 void Tsensor::SetSampleCount(double value) {

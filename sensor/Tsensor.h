@@ -6,6 +6,33 @@
 #include "platform/PortIo.h"
 #include "sensor/Tsensor_wc.h"
 
+// What the driver assumes of the module's readings; the acceptance's
+// tolerances follow from it, and the simulated module's noise keeps to it.
+// Each raw reading, D1 and D2, is a whole count: the true reading plus a
+// conversion noise of at most kConversionNoiseCounts counts either way, then
+// rounded, so at most kReadingErrorCounts off. Through the compensation, with
+// the calibration in use, the error of one conversion pair is found at the
+// corners of that box around its D1 and D2 (the compensation is bilinear in
+// them). With the factory calibration of the simulated module near 1000
+// mbar, a count of D1 is 0.090 mbar, a count of D2 0.017 mbar and 0.0062
+// deg C: a pair is at most 0.27 mbar and 0.015 deg C off the truth, and so
+// is the mean of n pairs.
+constexpr double kConversionNoiseCounts = 2;
+constexpr double kReadingErrorCounts = kConversionNoiseCounts + 0.5;
+
+// The module's rated range, where its maker promises the accuracy.
+constexpr double kRatedLowestPressure = 300, kRatedHighestPressure = 1100;      // mbar
+constexpr double kRatedLowestTemperature = -40, kRatedHighestTemperature = 85;  // deg C
+// Readings a little beyond it are the module's as well (a check at the rated
+// limits reads 299.97 or 1100.02 mbar) and are shown; a compensated value
+// farther out comes from a reading that went wrong on the way.
+constexpr double kBeyondRatedPressure = 20;    // mbar
+constexpr double kBeyondRatedTemperature = 5;  // deg C
+
+// Whether compensated values lie where the module gives readings: the rated
+// range and the margins beyond it.
+bool InReadingRange(double pressure, double temperature);
+
 // Driver of the pressure-and-temperature module on LPT1. Talks to it bit by
 // bit through the port's data register (bit 0 clock, bit 1 data to the
 // module, bits 2..7 held together) and status bit 5 (data from the module),
@@ -67,6 +94,8 @@ class Tsensor {
   bool HasCalibration() const { return has_calibration_; }
   // Pressure and Temperature from D1, D2 and the coefficients.
   void Compensate();
+  // The same for given raw readings, leaving the sensor as it is.
+  void Compensated(double d1, double d2, double* pressure, double* temperature) const;
 
   bool HasError() const { return Error; }
   int32_t GetD1() const { return D1; }
@@ -116,10 +145,14 @@ class Tsensor {
     double pressure = 0;
     double temperature = 0;
     bool failed = false;      // a conversion failed: the error flag is set
-    bool pairs_agree = true;  // the n pairs lie within kPairSpread* of each other
-    bool tail_d1 = false;     // a D1 of the sequence has a floating tail
-    bool tail_d2 = false;     // a D2 likewise
-    int64_t ms = -1;          // when it ended; -1: no sequence
+    bool pairs_agree = true;  // the n pairs lie within their noise of each other
+    // How far the values may lie from the truth by the module's noise alone
+    // (the noise model above), the largest of the n pairs.
+    double noise_pressure = 0;
+    double noise_temperature = 0;
+    bool tail_d1 = false;  // a D1 of the sequence has a floating tail
+    bool tail_d2 = false;  // a D2 likewise
+    int64_t ms = -1;       // when it ended; -1: no sequence
   };
   // An accepted sample (ms: when), or the mean of the recent ones.
   struct Reference {
@@ -147,10 +180,11 @@ class Tsensor {
   bool RecentReference(Reference* reference);
   // Whether a sequence cannot be accepted on its own: out of the module's
   // range, pairs apart, or a step from the recent accepted samples larger
-  // than the module's noise.
+  // than a lone sample may take (kStepShare of its noise).
   bool NeedsConfirmation(const Sequence& sequence);
   // Whether two sequences agree: both in range, pairs together, values
-  // within kAgree* of each other.
+  // within their noise of each other (and what the atmosphere can change
+  // between two sequences).
   bool Agree(const Sequence& first, const Sequence& second);
   // Whether two agreeing sequences may carry the same glitch: a floating
   // tail in the same raw word of both, and values away from the recent

@@ -141,6 +141,37 @@ TEST_F(FailedSampleTest, NoModuleSaysWhatThePortShowedAndReadsDashes) {
   EXPECT_EQ(dialogs.calls.back().text, kNoModuleNote);
 }
 
+// Readings at the ends of the rated range (300..1100 mbar, -40..85 deg C),
+// and a little beyond, are the module's: they are shown. Farther out they
+// come from a reading gone wrong and are refused.
+TEST_F(FailedSampleTest, ReadingsAtTheEndsOfTheRatedRangeAreShown) {
+  InstallDefaultSetup();
+  module.SetFixedConditions(1000, 20);
+  StartProgram();
+  RunDetection();
+  TWmain* w = Program().Wmain;
+  struct Case {
+    double pressure, temperature;
+    bool shown;
+  };
+  const Case cases[] = {{300, 20, true},     {299.97, 20, true},   {1100, 20, true},
+                        {1100.02, 20, true}, {281, -44, true},     {1119, 89, true},
+                        {1000, -40, true},   {1000, 85, true},     {278, 20, false},
+                        {1122, 20, false},   {1000, -46.5, false}, {1000, 91, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.pressure << " mbar, " << c.temperature << " deg C");
+    module.SetFixedConditions(c.pressure, c.temperature);
+    MeasureTicks(1);
+    if (c.shown) {
+      ASSERT_NE(Text(w->lbpressure), "--");
+      EXPECT_NEAR(w->p_local, c.pressure, 0.1);
+      EXPECT_NEAR(w->t_local, c.temperature, 0.05);
+    } else {
+      EXPECT_EQ(FailedDisplays(), std::vector<std::string>(6, "--"));
+    }
+  }
+}
+
 // The module answers the detection and is gone for the first samples: the
 // altitude loaded meanwhile takes its reference from the first good sample.
 TEST_F(FailedSampleTest, AltitudeLoadedBeforeAnyGoodSampleRefersToTheFirstOne) {
