@@ -1,5 +1,6 @@
 #include "chart/Plot_time.h"
 
+#include <QHideEvent>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -179,9 +180,10 @@ Tplot_time::Tplot_time(QWidget* parent) : QWidget(parent) {
   setGeometry(100, 100, 100, 100);
   last_geometry_ = geometry();
   SetHistoryLength(kDefaultHistoryLength);
-  // Draw the first picture now (background, border, grid), so the image
-  // exists from the start and a new plot has nothing pending.
-  RedrawIfNeeded();
+  // A plot of its own draws its first picture now (background, border,
+  // grid), so the image exists from the start; one in a window waits for
+  // the window to show.
+  if (!InHiddenWindow()) RedrawIfNeeded();
 }
 
 Tplot_time::~Tplot_time() = default;
@@ -385,7 +387,7 @@ void Tplot_time::SyncGeometry() {
 }
 
 void Tplot_time::RedrawIfNeeded() {
-  if (needs_redraw_) DrawComponent();
+  if (needs_redraw_ || image_.isNull()) DrawComponent();
 }
 
 bool Tplot_time::InHiddenWindow() const {
@@ -402,6 +404,16 @@ void Tplot_time::Paint() {
   // that drawing every sample would have left.
   if (!InHiddenWindow()) RedrawIfNeeded();
   update();
+}
+
+void Tplot_time::hideEvent(QHideEvent* event) {
+  // Hidden, or hidden with its window (not minimised): the picture is given
+  // back and drawn again from the samples when the plot shows.
+  if (!event->spontaneous() && parentWidget() != nullptr) {
+    image_ = QImage();
+    needs_redraw_ = true;
+  }
+  QWidget::hideEvent(event);
 }
 
 void Tplot_time::paintEvent(QPaintEvent*) {

@@ -7,20 +7,24 @@
 
 #include "chart/Sample_ring.h"
 
+class QHideEvent;
 class QPaintEvent;
 
 // A self-drawing plot of one quantity against sample order.
 //
 // The plot keeps a bounded history of samples (a value and a time stamp
 // each) in a ring; once the history is full every new sample takes the
-// place of the oldest, so the picture scrolls and nothing is copied. The vertical range is either
-// the span of the stored values (autoscale) or set by hand. Background, border, grid and curve are
-// drawn into an off-screen image that is redrawn only when marked (or when the control moved or
-// changed size) and copied to the screen on every paint. When there are more samples than pixel
-// columns, each column shows the span of its samples as a vertical bar, found from the ring's block
-// summaries, so drawing cost is bounded by the width, not the history length. A plot inside a
-// window that is not shown records its samples but draws nothing until the window shows again (or
-// DrawComponent is called).
+// place of the oldest, so the picture scrolls and nothing is copied. The
+// vertical range is either the span of the stored values (autoscale) or set
+// by hand. Background, border, grid and curve are drawn into an off-screen
+// image that is redrawn only when marked (or when the control moved or
+// changed size) and copied to the screen on every paint. When there are
+// more samples than pixel columns, each column shows the span of its
+// samples as a vertical bar, found from the ring's block summaries, so the
+// drawing costs the same whatever the history's length. A plot inside a
+// window that is not shown records its samples but draws nothing until the
+// window shows again (or DrawComponent is called), and a hidden plot holds
+// no picture.
 //
 // The time stamps are never interpreted; GetRangeTempsAtX hands back the one
 // found at a fraction of the history, for the caller's axis labels.
@@ -115,6 +119,7 @@ class Tplot_time : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   bool HasStores() const { return ring_.Capacity() > 0; }

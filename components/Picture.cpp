@@ -1,5 +1,6 @@
 #include "components/Picture.h"
 
+#include <QHideEvent>
 #include <QPixmap>
 
 #include "assets/Assets.h"
@@ -18,6 +19,13 @@ void Tpicture::Render() {
 void Tpicture::showEvent(QShowEvent* event) {
   Render();
   QLabel::showEvent(event);
+}
+
+void Tpicture::hideEvent(QHideEvent* event) {
+  // Hidden with its window (not minimised, not one picture of a stack
+  // switched off): rendered again when the window shows.
+  if (!event->spontaneous() && !window()->isVisible()) clear();
+  QLabel::hideEvent(event);
 }
 
 void Tpicture::paintEvent(QPaintEvent* event) {

@@ -91,10 +91,12 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // One tick: the sensor's measurement step, a refresh after a new sample;
   // the timer is off meanwhile and back on afterwards unless quitting.
   void OnTimer();
-  // Forced first sample, the settings, first refresh. The settings come
-  // from "setup.ini" at the first start; after a detection started again
-  // from the menu, the ones kept by KeepSettings are put back instead, so
-  // that what the user set in this session stays in force.
+  // The settings, the forced first sample taken with them, the first
+  // refresh, then the main or the small window shown as the settings say.
+  // The settings come from "setup.ini" at the first start; after a
+  // detection started again from the menu, the ones kept by KeepSettings
+  // are put back instead, so that what the user set in this session stays
+  // in force.
   void StartMeasuring(bool load_file = true);
   // Keeps the settings that a detection resets (n, ts, the local altitude)
   // for the next StartMeasuring(false).
@@ -224,6 +226,11 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // of the file.
   bool loading_settings = false;
   bool sample_after_loading = false;
+  // While StartMeasuring applies the settings: the refresh after them and
+  // the showing of the main or small window wait for the first sample.
+  bool starting_ = false;
+  bool settings_applied_pending_ = false;
+  bool minimized_pending_ = false;
   // What KeepSettings kept: n, ts and the local altitude.
   double kept_settings[3] = {1, 1, 0};
   // Whether the minima and maxima hold a value; the first update starts them

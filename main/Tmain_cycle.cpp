@@ -55,22 +55,36 @@ constexpr uint8_t kResetByDetection[3] = {kSamplingN, kSamplingTs, kAltitude};
 }  // namespace
 
 void TWmain::StartMeasuring(bool load_file) {
-  if (Tsensor* sensor = Sensor()) {
-    sensor->Measure(true);
-    TakeSample();
-  }
+  // The settings go first, so that the first sample is taken with their n
+  // and ts and is the one sample of the start: the sample a new ts asks for
+  // is this one, and the refresh that follows a set of settings waits for
+  // it. Whether the main or the small window shows is decided here too, and
+  // applied once the first values are in it.
+  starting_ = true;
+  settings_applied_pending_ = false;
+  minimized_pending_ = false;
+  // A new detection may have found another module: an altitude applied now
+  // takes the first good sample as its reference, not the last one taken.
+  has_good_sample = false;
   if (load_file) {
     LoadSettings("setup.ini");
   } else {
-    // Applied as a settings file applies them: a new ts samples once the
-    // whole set is in force.
+    // Applied as a settings file applies them.
     loading_settings = true;
     sample_after_loading = false;
     for (int i = 0; i < 3; ++i) SetParameter(kResetByDetection[i], kept_settings[i]);
     loading_settings = false;
     SettingsApplied();
   }
+  starting_ = false;
+  sample_after_loading = false;
+  if (Tsensor* sensor = Sensor()) {
+    sensor->Measure(true);
+    TakeSample();
+  }
+  if (settings_applied_pending_) SettingsApplied();
   UpdateMeasurement();
+  if (minimized_pending_) ApplyMinimized();
 }
 
 void TWmain::KeepSettings() {

@@ -188,7 +188,11 @@ void TWmain::SetParameter(uint8_t index, double value) {
       break;
     case kMinimized:
       minimized = value != 0;
-      ApplyMinimized();
+      // At the start the window shows once its first values are in it.
+      if (starting_)
+        minimized_pending_ = true;
+      else
+        ApplyMinimized();
       break;
     case kSaveOnExit:
       save_on_exit = value != 0;
@@ -319,6 +323,11 @@ void TWmain::LoadSettings(const std::string& name) {
 }
 
 void TWmain::SettingsApplied() {
+  // At the start the refresh waits for the first sample (StartMeasuring).
+  if (starting_) {
+    settings_applied_pending_ = true;
+    return;
+  }
   // The minima and maxima restart from the values the refresh below
   // computes: restarting them first (the pairs are then set from the previous
   // refresh, or from nothing at the first load) would keep a stale value.

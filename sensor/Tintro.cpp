@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "assets/Assets.h"
+#include "components/Picture.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
@@ -48,9 +48,8 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
   AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(24, 24, 220, 32), true);
   AddLabel(Panel1, "Norvatech - the Norvatech sensor module is required", QRect(8, 64, 265, 41),
            false);
-  auto* logo = new QLabel(Panel1);
+  auto* logo = new Tpicture("logo", Panel1);
   logo->setGeometry(16, 112, 241, 33);
-  logo->setPixmap(AssetPixmap("logo", QSize(241, 33)));
   AddLabel(Panel1, "www.norvatech.example", QRect(12, 152, 261, 25), false)->setWordWrap(false);
 
   lbstatus = AddLabel(this, "", QRect(20, 208, 265, 25), false);
@@ -85,7 +84,9 @@ void TWintro::OnTimer() {
   ProgramState& program = Program();
   switch (Step) {
     case 0:
-      show();
+      // At the start the window is shown already; a search started from the
+      // menu shows it again.
+      if (!isVisible()) show();
       break;
     case 1:
       // The search blocks the thread; the next tick comes 300 ms after it.
@@ -119,9 +120,10 @@ void TWintro::OnTimer() {
       hide();
       if (program.Wmain != nullptr && program.Wmain_alive) {
         program.Wmain->InitDisplays();
-        program.Wmain->ApplyMinimized();
         program.Wmain->Timer1->start();
         program.Wmain->StartMeasuring(!settings_kept_);
+        // Shown with its first values in it.
+        program.Wmain->ApplyMinimized();
         HandedOver = true;
         settings_kept_ = false;
       }

@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QTabBar>
 
-#include "assets/Assets.h"
+#include "components/Picture.h"
 #include "components/UiStyle.h"
 
 namespace settings_layout {
@@ -99,9 +99,9 @@ QFrame* Rule(QWidget* parent, int x, int y, int w) {
 }
 
 QLabel* Picture(QWidget* parent, int x, int y, int w, int h, const char* asset) {
-  auto* label = new QLabel(parent);
+  // Rendered when the dialog first shows, not when it is made.
+  QLabel* label = new Tpicture(QString::fromLatin1(asset), parent);
   label->setGeometry(x, y, w, h);
-  label->setPixmap(AssetPixmap(QString::fromLatin1(asset), QSize(w, h)));
   return label;
 }
 

@@ -7,7 +7,7 @@
 #include <QStyle>
 
 #include "BuildDate.h"
-#include "assets/Assets.h"
+#include "components/Picture.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
@@ -38,9 +38,9 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   panel->setLineWidth(1);
   panel->setGeometry(8, 8, 329, 329);
 
-  auto* picture = new QLabel(panel);
+  // Rendered when the box first shows.
+  auto* picture = new Tpicture("about", panel);
   picture->setGeometry(8, 8, 310, 240);
-  picture->setPixmap(AssetPixmap("about", QSize(310, 240)));
 
   // White texts drawn over the picture (labels are transparent by default).
   AddLabel(panel, "Norvatech Barometer", QRect(16, 8, 313, 29), ArialFont(24, true), Qt::white,
