@@ -344,7 +344,8 @@ void TWchart::RefreshView(bool force) {
     UpdatePressureTimeLabels();
   else
     UpdateAltitudeTimeLabels();
-  upper->DrawComponent();
+  // (Only while shown: a chart never shown makes no picture.)
+  if (isVisible()) upper->DrawComponent();
   upper->Paint();
 
   UpdateTemperatureValueLabels();

@@ -92,6 +92,14 @@ void Tbarograph_plot::Paint() {
   update();
 }
 
+void Tbarograph_plot::Release() {
+  image_ = QImage();
+  std::vector<Mark>().swap(marks_);
+  std::vector<Label>().swap(labels_);
+  grid_start_ = grid_end_ = -1;
+  needs_redraw_ = true;
+}
+
 void Tbarograph_plot::SetCursorColumn(int column) {
   if (column < 0 || column >= Tbarograph_columns::kCount) column = -1;
   if (column == cursor_column_) return;

@@ -55,6 +55,8 @@ class Tbarograph_plot : public QWidget {
   void DrawComponent();
   // The picture as last drawn.
   const QImage& GetBitmap() const { return image_; }
+  // Gives back the picture and the time grid; the next paint draws anew.
+  void Release();
 
   // Device pixels per logical pixel of the picture; 0 (the default) takes
   // the ratio of the screen the plot is on.

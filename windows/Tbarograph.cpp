@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -10,6 +11,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "archive/Tarchive.h"
 #include "archive/Tarchive_tendency.h"
@@ -314,6 +318,19 @@ void TWbarograph::bt_nowClick() {
 
 void TWbarograph::OnShow() {
   Reload();
+}
+
+void TWbarograph::hideEvent(QHideEvent* event) {
+  QMainWindow::hideEvent(event);
+  // Closed (not minimised): the pictures go, and with them the memory the
+  // month of minutes they were drawn from took; showing the window reads
+  // the record afresh.
+  if (event->spontaneous()) return;
+  if (pressure_plot) pressure_plot->Release();
+  if (temperature_plot) temperature_plot->Release();
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
 }
 
 void TWbarograph::showEvent(QShowEvent* event) {

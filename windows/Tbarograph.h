@@ -14,6 +14,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class QHideEvent;
 class QShowEvent;
 class Tarchive;
 class Tbarograph_plot;
@@ -99,6 +100,7 @@ class TWbarograph : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   static Tarchive* Archive();
