@@ -81,8 +81,15 @@ FuzzProgram& Instance() {
 
 }  // namespace
 
-void RestartFuzzProgram() {
+void RestartFuzzProgram(const uint8_t* data, size_t size) {
   FuzzProgram& program = Instance();
+  // FNV-1a of the input.
+  uint64_t seed = 0xCBF29CE484222325ull;
+  for (size_t i = 0; i < size; ++i) seed = (seed ^ data[i]) * 0x100000001B3ull;
+  program.module.SetNoiseSeed(seed);
+  // Three minutes on: the last input's samples are no reference (they are
+  // forgotten after two), and the first sample is confirmed as after a start.
+  program.clock.AdvanceSeconds(180);
   TWmain* w = Program().Wmain;
   // As after a detection: n and ts straight into the sensor (a new ts would
   // take a sample now).

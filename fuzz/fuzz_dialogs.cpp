@@ -73,7 +73,7 @@ std::vector<QString> Lines(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  RestartFuzzProgram();
+  RestartFuzzProgram(data, size);
   const uint8_t switches = data[0];
   const std::vector<QString> lines = Lines(data + 1, size - 1);
   size_t line = 0;

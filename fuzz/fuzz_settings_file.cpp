@@ -23,7 +23,7 @@ void Fail(const char* what, int index = 0, double loaded = 0, double again = 0) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  RestartFuzzProgram();
+  RestartFuzzProgram(data, size);
   TWmain* w = Program().Wmain;
   w->LoadSettings(WriteScratchFile("input.ini", data, size));
   if (!FuzzDialogs().calls.empty()) Fail("loading a readable file showed a box");
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!FuzzDialogs().calls.empty()) Fail("saving showed a box");
   const std::string saved = ReadScratchFile(saved_path);
 
-  RestartFuzzProgram();
+  RestartFuzzProgram(data, size);
   w->LoadSettings(saved_path);
   const std::array<double, 17> again = StoredSettings();
   bool all_finite = true;
