@@ -176,10 +176,13 @@ void TWchart::BuildMenu() {
   MainMenu1 = menuBar();
   File1 = MainMenu1->addMenu("File");
   Storesamplestofile1 = File1->addAction("Begin data logging");
+  Storesamplestofile1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
   Enddatalogging1 = File1->addAction("End data logging");
+  Enddatalogging1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
   Enddatalogging1->setEnabled(false);
   File1->addSeparator();
   Hide1 = File1->addAction("Close");
+  Hide1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
 
   Tools1 = MainMenu1->addMenu("Tools");
   Setupdisplayrange1 = Tools1->addAction("Setup display range");
@@ -187,7 +190,9 @@ void TWchart::BuildMenu() {
   // One group of two view items; neither ever carries a mark.
   ViewGroup1 = new QActionGroup(this);
   PressureTemperature1 = Tools1->addAction("Show Pressure + Temperature");
+  PressureTemperature1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
   AltitudeTemperature1 = Tools1->addAction("Show Altitude + Temperature");
+  AltitudeTemperature1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
   ViewGroup1->addAction(PressureTemperature1);
   ViewGroup1->addAction(AltitudeTemperature1);
   AssignMnemonics(MainMenu1);
@@ -435,7 +440,7 @@ void TWchart::Storesamplestofile1Click() {
   Dialogs* dialogs = Program().dialogs;
   if (dialogs == nullptr) return;
   std::string name = log_file_name;
-  if (!dialogs->SaveFileName(name, "dat")) return;
+  if (!dialogs->SaveFileName(name, "dat", "Begin data logging")) return;
   log_file_name = name;
 
   // A log still open ends first, so that every way out below leaves the

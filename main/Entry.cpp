@@ -5,6 +5,7 @@
 #include <QThread>
 #include <clocale>
 #include <exception>
+#include <initializer_list>
 #include <string>
 
 #include "archive/Tarchive.h"
@@ -22,6 +23,7 @@
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
 #include "windows/Tdebug.h"
+#include "windows/Thelp.h"
 #include "windows/Tsmall.h"
 
 namespace {
@@ -96,6 +98,16 @@ void CreateWindows() {
   program.Wrange = new TWrange;
   program.Wdebug = new TWdebug;
   program.Wbarograph = new TWbarograph;
+  program.Whelp = new TWhelp;
+
+  // Quitting and the help answer their keys in every window of the
+  // program, the small one too while the main window is hidden.
+  if (program.Wmain != nullptr) {
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             program.Wsmall, program.Wchart, program.Wbarograph, program.Whelp, program.Wdebug})
+      if (window != nullptr)
+        window->addActions({program.Wmain->Exit1, program.Wmain->Helpcontents1});
+  }
 
   // Init steps, in creation order; only the chart window's does work.
   if (program.Wchart != nullptr && program.Wchart_alive) program.Wchart->ResetToAutoscale();
@@ -118,6 +130,7 @@ void EndProgram() {
   }
 
   // Reverse order of creation; the chart window closes an open data log.
+  DestroyWindow(program.Whelp);
   DestroyWindow(program.Wbarograph);
   DestroyWindow(program.Wdebug);
   DestroyWindow(program.Wrange);

@@ -10,6 +10,7 @@ ProgramState& Program() {
 void ProgramState::ClearAliveFlags() {
   Wintro_alive = Wmain_alive = Wsmall_alive = Wchart_alive = false;
   Wabout_alive = Wsettings_alive = Wrange_alive = Wdebug_alive = Wbarograph_alive = false;
+  Whelp_alive = false;
 }
 
 void TerminateApplication() {

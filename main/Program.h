@@ -15,6 +15,7 @@ class TWsettings;
 class TWrange;
 class TWdebug;
 class TWbarograph;
+class TWhelp;
 class Dialogs;
 class Clock;
 
@@ -37,6 +38,7 @@ struct ProgramState {
   TWrange* Wrange = nullptr;
   TWdebug* Wdebug = nullptr;
   TWbarograph* Wbarograph = nullptr;
+  TWhelp* Whelp = nullptr;
 
   bool Wintro_alive = false;
   bool Wmain_alive = false;
@@ -47,6 +49,7 @@ struct ProgramState {
   bool Wrange_alive = false;
   bool Wdebug_alive = false;
   bool Wbarograph_alive = false;
+  bool Whelp_alive = false;
 
   bool closing = false;
   // How often the application was told to terminate (tests read it).

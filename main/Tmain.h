@@ -188,6 +188,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void Minimize1Click();
   void Settings1Click();
   void MaboutClick();
+  // The help window, at its top.
+  void Helpcontents1Click();
 
   // ---- State ----
   std::unique_ptr<Tmeteo> meteo;
@@ -264,6 +266,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QAction* ClearMinMax1 = nullptr;
   QAction* Minimize1 = nullptr;
   QAction* Settings1 = nullptr;
+  QAction* Helpcontents1 = nullptr;
   QAction* Mabout = nullptr;
 
   // ---- Controls ----

@@ -17,6 +17,7 @@
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
+#include "windows/Thelp.h"
 #include "windows/Tsmall.h"
 
 namespace {
@@ -45,25 +46,40 @@ void TWmain::BuildMenu() {
 
   File1 = MainMenu1->addMenu("File");
   DetectmoduleonLPT11 = add(File1, "Detect module on LPT1", &TWmain::DetectmoduleonLPT11Click);
+  DetectmoduleonLPT11->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
   File1->addSeparator();
   Loadsettings1 = add(File1, "Load settings ...", &TWmain::Loadsettings1Click);
   Loadsettings1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   SavesettingsAs1 = add(File1, "Save settings As ...", &TWmain::SavesettingsAs1Click);
+  SavesettingsAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   Autosavesettingsonexit1 =
       add(File1, "Autosave settings on exit", &TWmain::Autosavesettingsonexit1Click, true);
   File1->addSeparator();
   Exit1 = add(File1, "Exit", &TWmain::Exit1Click);
+  // Quitting and the help answer in every window that carries their
+  // actions (the entry adds them to the program's other windows).
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  Exit1->setShortcutContext(Qt::ApplicationShortcut);
 
   Plots1 = MainMenu1->addMenu("Plots");
   ViewChart1 = add(Plots1, "View Chart", &TWmain::ViewChart1Click, true);
+  ViewChart1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   ViewBarograph1 = add(Plots1, "View Barograph", &TWmain::ViewBarograph1Click);
+  ViewBarograph1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
 
   Settings2 = MainMenu1->addMenu("Settings");
   ClearMinMax1 = add(Settings2, "Clear min/max values", &TWmain::ClearMinMax);
+  ClearMinMax1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
   Minimize1 = add(Settings2, "Minimize", &TWmain::Minimize1Click);
+  Minimize1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
   Settings1 = add(Settings2, "Settings", &TWmain::Settings1Click);
+  Settings1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
 
   Help1 = MainMenu1->addMenu("Help");
+  Helpcontents1 = add(Help1, "Help", &TWmain::Helpcontents1Click);
+  Helpcontents1->setShortcut(QKeySequence(Qt::Key_F1));
+  Helpcontents1->setShortcutContext(Qt::ApplicationShortcut);
+  Help1->addSeparator();
   Mabout = add(Help1, "About", &TWmain::MaboutClick);
 
   AssignMnemonics(MainMenu1);
@@ -123,7 +139,7 @@ void TWmain::Loadsettings1Click() {
   Dialogs* dialogs = Program().dialogs;
   if (!dialogs) return;
   std::string name = open_file_name;
-  if (!dialogs->OpenFileName(name, kSettingsExtension)) return;
+  if (!dialogs->OpenFileName(name, kSettingsExtension, "Load settings")) return;
   open_file_name = name;
   LoadSettings(name);
 }
@@ -132,7 +148,7 @@ void TWmain::SavesettingsAs1Click() {
   Dialogs* dialogs = Program().dialogs;
   if (!dialogs) return;
   std::string name = save_file_name;
-  if (!dialogs->SaveFileName(name, kSettingsExtension)) return;
+  if (!dialogs->SaveFileName(name, kSettingsExtension, "Save settings as")) return;
   save_file_name = name;
   SaveSettings(name);
 }
@@ -173,6 +189,10 @@ void TWmain::Minimize1Click() {
 
 void TWmain::Settings1Click() {
   if (Program().Wsettings && Program().Wsettings_alive) Program().Wsettings->exec();
+}
+
+void TWmain::Helpcontents1Click() {
+  if (Program().Whelp && Program().Whelp_alive) Program().Whelp->ShowPart();
 }
 
 void TWmain::MaboutClick() {

@@ -15,6 +15,11 @@ class Dialogs {
   virtual bool Confirm(const std::string& text) = 0;
   // Open and save dialogs. file_name holds the initial name and receives the
   // chosen one; false when the user cancels (file_name is then unchanged).
-  virtual bool OpenFileName(std::string& file_name, const std::string& default_ext) = 0;
-  virtual bool SaveFileName(std::string& file_name, const std::string& default_ext) = 0;
+  // The dialog offers the files of default_ext (one extension, or several
+  // separated by blanks, the first being the default) and is titled by what
+  // it does (the program's name when title is empty).
+  virtual bool OpenFileName(std::string& file_name, const std::string& default_ext,
+                            const std::string& title = std::string()) = 0;
+  virtual bool SaveFileName(std::string& file_name, const std::string& default_ext,
+                            const std::string& title = std::string()) = 0;
 };

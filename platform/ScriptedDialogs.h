@@ -15,7 +15,9 @@ class ScriptedDialogs : public Dialogs {
   enum class Kind { Error, Information, Confirm, OpenFile, SaveFile };
   struct Call {
     Kind kind;
-    std::string text;  // the message, or the initial file name
+    std::string text;                        // the message, or the initial file name
+    std::string title = std::string();       // a file dialog's title
+    std::string extensions = std::string();  // a file dialog's extensions
   };
 
   void Error(const std::string& text) override { Record(Kind::Error, text); }
@@ -27,11 +29,13 @@ class ScriptedDialogs : public Dialogs {
     confirm_answers.pop_front();
     return answer;
   }
-  bool OpenFileName(std::string& file_name, const std::string&) override {
-    return NextFile(Kind::OpenFile, file_name);
+  bool OpenFileName(std::string& file_name, const std::string& extensions,
+                    const std::string& title = std::string()) override {
+    return NextFile(Kind::OpenFile, file_name, extensions, title);
   }
-  bool SaveFileName(std::string& file_name, const std::string&) override {
-    return NextFile(Kind::SaveFile, file_name);
+  bool SaveFileName(std::string& file_name, const std::string& extensions,
+                    const std::string& title = std::string()) override {
+    return NextFile(Kind::SaveFile, file_name, extensions, title);
   }
 
   int CountOf(Kind kind) const {
@@ -47,12 +51,14 @@ class ScriptedDialogs : public Dialogs {
   std::function<void(const Call&)> on_call;
 
  private:
-  void Record(Kind kind, const std::string& text) {
-    calls.push_back({kind, text});
+  void Record(Kind kind, const std::string& text, const std::string& extensions = std::string(),
+              const std::string& title = std::string()) {
+    calls.push_back({kind, text, title, extensions});
     if (on_call) on_call(calls.back());
   }
-  bool NextFile(Kind kind, std::string& file_name) {
-    Record(kind, file_name);
+  bool NextFile(Kind kind, std::string& file_name, const std::string& extensions,
+                const std::string& title) {
+    Record(kind, file_name, extensions, title);
     if (file_answers.empty()) return false;
     std::optional<std::string> answer = file_answers.front();
     file_answers.pop_front();

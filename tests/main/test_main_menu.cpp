@@ -61,7 +61,7 @@ TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
   EXPECT_EQ(Captions(wmain->Plots1), (std::vector<std::string>{"View Chart", "View Barograph"}));
   EXPECT_EQ(Captions(wmain->Settings2),
             (std::vector<std::string>{"Clear min/max values", "Minimize", "Settings"}));
-  EXPECT_EQ(Captions(wmain->Help1), std::vector<std::string>{"About"});
+  EXPECT_EQ(Captions(wmain->Help1), (std::vector<std::string>{"Help", "-", "About"}));
   EXPECT_EQ(wmain->Loadsettings1->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_TRUE(wmain->Autosavesettingsonexit1->isCheckable());
   EXPECT_TRUE(wmain->ViewChart1->isCheckable());

@@ -7,13 +7,17 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QSet>
+#include <QStyle>
+#include <memory>
 
 #include "chart/Plot_time.h"
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "platform/QtDialogs.h"
 #include "support_program.h"
 
 namespace {
@@ -104,4 +108,16 @@ TEST_F(HighDpiTest, PlotLinesAreTwoDevicePixelsThickWithNoGreyBetween) {
   for (int i = 0; i < 300; ++i) plot.AddSample(i % 7 * (i % 3), i);
   image = plot.GetBitmap();
   EXPECT_TRUE(Strays(image, {kBlack, kRed, kGrey, kWhite}).isEmpty());
+}
+
+TEST_F(HighDpiTest, MessageBoxIconsAreDrawnAtTheScreensRatio) {
+  for (QMessageBox::Icon icon :
+       {QMessageBox::Critical, QMessageBox::Information, QMessageBox::Question}) {
+    const std::unique_ptr<QMessageBox> box =
+        QtDialogs::MakeBox(icon, "Text", QMessageBox::Ok, Program().Wmain);
+    const QPixmap pixmap = box->iconPixmap();
+    ASSERT_FALSE(pixmap.isNull());
+    EXPECT_EQ(pixmap.devicePixelRatio(), 2.0);
+    EXPECT_EQ(pixmap.width(), 2 * box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize));
+  }
 }
