@@ -6,6 +6,11 @@
 // Inputs beyond the table follow the first or last segment without clamping.
 // A NaN input gives a NaN result; neither function fails.
 
+// Feet per metre, wherever metres are shown in feet, and metres per foot
+// (the international foot) for feet typed in.
+constexpr double kFeetPerMetre = 3.28084;
+constexpr double kMetresPerFoot = 0.3048;
+
 // Metres for a pressure in mbar. A pressure exactly on a segment boundary
 // takes the higher-pressure segment.
 double AltitudeFromPressure(double pressure_mbar);

@@ -84,11 +84,14 @@ QSize Twindow_place::FrameSize() const {
   return window_->frameGeometry().size();
 }
 
-void Twindow_place::Apply() {
+void Twindow_place::Apply(bool always) {
   place_ = OntoNearestArea(QRect(place_, FrameSize()), ScreenAreas());
   margins_ = FrameMargins();
   // A shown window's move places its frame with the margins known now.
-  if (window_->frameGeometry().topLeft() != place_) window_->move(place_);
+  // While the window is about to show, the move is made even to where it
+  // seems to stand already: only a window moved by the program asks the
+  // window manager for its place, the others are placed anew, in a corner.
+  if (always || window_->frameGeometry().topLeft() != place_) window_->move(place_);
 }
 
 void Twindow_place::Centre() {
@@ -99,6 +102,7 @@ void Twindow_place::Centre() {
 }
 
 void Twindow_place::Shown() {
+  shown_ = true;
   if (centre_ && !user_moved_) {
     QWidget* opener = QApplication::activeWindow();
     if (opener != nullptr && opener != window_ && opener->isVisible())
@@ -110,13 +114,21 @@ void Twindow_place::Shown() {
     // Where the window manager (or an earlier showing) put it.
     place_ = window_->pos();
   }
-  Apply();
+  Apply(placed_);
 }
 
 bool Twindow_place::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_) return QObject::eventFilter(watched, event);
   if (event->type() == QEvent::Show) {
     Shown();
+  } else if (event->type() == QEvent::Hide) {
+    // Hidden: where it stood, wherever the user or the window manager put
+    // it, is where it comes back (a dialog centres itself again instead).
+    if (shown_ && (!centre_ || user_moved_)) {
+      place_ = window_->frameGeometry().topLeft();
+      placed_ = true;
+    }
+    shown_ = false;
   } else if (window_->isVisible() && event->type() != QEvent::Hide) {
     // The window manager's frame arrives some time after the window shows,
     // with no event of its own: its margins are looked at on every event.

@@ -43,8 +43,9 @@ class Twindow_place : public QObject {
  private:
   QMargins FrameMargins() const;
   QSize FrameSize() const;
-  // Moves the frame's top-left corner to place_ (made to fit a screen).
-  void Apply();
+  // Moves the frame's top-left corner to place_ (made to fit a screen);
+  // `always` moves it even where it seems to stand.
+  void Apply(bool always = false);
   void Shown();
   // place_ becomes the corner that centres the frame over over_.
   void Centre();
@@ -59,4 +60,6 @@ class Twindow_place : public QObject {
   // What a centred window is centred over.
   QRect over_;
   bool user_moved_ = false;
+  // Shown since the last hiding.
+  bool shown_ = false;
 };

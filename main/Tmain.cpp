@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "assets/Assets.h"
+#include "atmosphere/Altitude.h"
 #include "chart/Tchart.h"
 #include "components/Lcd_bar.h"
 #include "components/Picture.h"
@@ -492,7 +493,7 @@ void TWmain::ShowAltitude(double a) {
 
   lbtop->setText(FormatFixed(a, 0) + " m");
   lbmeter->setText(FormatFixed(a, 0));
-  lbfeet->setText(FormatFixed(a * 3.2808, 0));
+  lbfeet->setText(FormatFixed(a * kFeetPerMetre, 0));
 
   // The range maps onto 200 pixels: y = 224 at its bottom, 24 at its top.
   const int h = TruncToInt((a - scale_bottom) * px_per_m);
@@ -599,7 +600,11 @@ Tlcd_bar* TWmain::HistoryBar(int index) const {
 
 void TWmain::ShowHistoryRange(double low, double high) {
   for (Tlcd_bar* bar : {pb0, pb1, pb2, pb4, pb8, pb16}) {
-    bar->Set_LowRange(low);
+    // The bars' scale begins half a segment below the history's lowest
+    // value, so that the lowest bar still shows as a bar (one segment)
+    // rather than as no bar at all; the highest still fills every segment.
+    const int segments = std::max(bar->NbrOfSegments(), 1);
+    bar->Set_LowRange(low - (high - low) / (2.0 * segments));
     bar->Set_HighRange(high);
   }
 }
@@ -623,9 +628,9 @@ void TWmain::ShowTrend(TrendClass trend, double variation) {
 
   QLabel* const arrows[5] = {small->img_quick_down, small->img_slow_down, small->img_unch,
                              small->img_quick_up, small->img_slow_up};
-  static const char* const texts[5] = {"thunderstorm", "Longterm low pressure system", "Constant",
+  static const char* const texts[5] = {"thunderstorm", "Long-term low pressure system", "Constant",
                                        "intermediate high pressure system",
-                                       "longterm high pressure system"};
+                                       "long-term high pressure system"};
   if (trend > TrendSlowUp) return;  // not a trend class
   if (shown_trend < 5) arrows[shown_trend]->hide();
   shown_trend = trend;

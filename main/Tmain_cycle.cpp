@@ -18,8 +18,6 @@ namespace {
 
 // Pressure at sea level of the standard atmosphere [mbar].
 constexpr double kStandardSeaLevelPressure = 1013.25;
-// Feet per metre on the altitude setting line.
-constexpr double kFeetPerMetreSetting = 3.28;
 // Widens [min, max] to hold value; a NaN value replaces the maximum.
 void Track(double& min, double& max, double value) {
   if (!(max >= value)) max = value;
@@ -199,7 +197,7 @@ void TWmain::SetLocalAltitude(double h) {
   p_std = PressureFromAltitude(h);
   altitude_applied = true;
   lb_alti->setText(FormatFixed(h, 1));
-  lb_altifeet->setText(FormatFixed(h * kFeetPerMetreSetting, 1));
+  lb_altifeet->setText(FormatFixed(h * kFeetPerMetre, 1));
 }
 
 void TWmain::UpdateMinMax() {

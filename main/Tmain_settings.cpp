@@ -358,7 +358,7 @@ void TWmain::SaveSettings(const std::string& name) {
   text += "set_meteo_variable_limit\t" + Number(meteo->GetVariableLimit()) + "\n";
   text += "set_meteo_sunny_limit\t" + Number(meteo->GetSunnyLimit()) + "\n";
   text += "set_meteo_hysteresis_limit\t" + Number(meteo->GetHysteresis()) + "\n";
-  text += "#warning, take caer of the trend limit sequence since they must be always coherent\n";
+  text += "#warning, take care of the trend limit sequence since they must be always coherent\n";
   text += "set_quick_down_weather_rate\t" + Number(meteo->GetQuickDownRate()) + "\n";
   text += "set_slow_down_weather_rate\t" + Number(meteo->GetSlowDownRate()) + "\n";
   text += "set_quick_up_weather_rate\t" + Number(meteo->GetQuickUpRate()) + "\n";

@@ -45,7 +45,8 @@ TWintro::TWintro(QWidget* parent) : QWidget(parent) {
   white.setColor(QPalette::Window, Qt::white);
   Panel1->setPalette(white);
 
-  AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(24, 24, 220, 32), true);
+  // As wide as the line below it, so that the title stays on one line.
+  AddLabel(Panel1, "Barometer / Altimeter software for Linux", QRect(8, 24, 265, 32), true);
   AddLabel(Panel1, "Norvatech - the Norvatech sensor module is required", QRect(8, 64, 265, 41),
            false);
   auto* logo = new Tpicture("logo", Panel1);

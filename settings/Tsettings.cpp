@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "atmosphere/Altitude.h"
 #include "atmosphere/Lib_vc.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
@@ -29,12 +30,9 @@ using namespace settings_layout;
 
 namespace {
 
-// The range of the local altitude and the factors between metres and feet
-// (not exact inverses: 3.28 one way, 0.3048 the other).
+// The range of the local altitude.
 constexpr double kAltitudeHigh = 9166;
 constexpr double kAltitudeLow = -703;
-constexpr double kFeetPerMetre = 3.28;
-constexpr double kMetresPerFoot = 0.3048;
 
 // A sampling sequence holds the program for about 2 x n conversions; more
 // than this many would freeze it.
@@ -133,9 +131,8 @@ TWsettings::TWsettings(QWidget* parent) : QDialog(parent) {
   BuildSensorPage(ts_sensor);
   BuildWeatherPage(ts_weather);
   BuildForecastPage(ts_forecast);
-  // The first showing opens on the forecast page; later ones on the page
-  // the user left it on.
-  PageControl1->setCurrentIndex(kPageForecast);
+  // Every showing opens on the first page (see OnShow).
+  PageControl1->setCurrentIndex(kPageMeasurements);
 
   // Neither button is the default: Enter does not press OK.
   bt_ok = new QPushButton("OK", this);
@@ -195,7 +192,7 @@ void TWsettings::BuildMeasurementsPage(QWidget* page) {
     Text(group, x + 50, 294, 20, 21, captions[i]);
   }
   Paragraph(group, 24, 340, 400, 34,
-            "Note : If n is bigger than 8 , than ts must be at least 2 seconds")
+            "Note : If n is bigger than 8, then ts must be at least 2 seconds")
       ->setFont(ArialFont(11, true));
 }
 
@@ -211,12 +208,12 @@ void TWsettings::BuildAltitudePage(QWidget* page) {
   ed_altifeet = Edit(group, 256, 226, 73, "0.0", 9);
   Text(group, 335, 226, 50, 21, "[feet]");
   Paragraph(group, 24, 274, 400, 34,
-            "This value must in the range [-703:9166] meters ( [-2300:30060] feet)  ");
+            "This value must be in the range [-703:9166] meters ( [-2300:30060] feet)  ");
 }
 
 void TWsettings::BuildWeatherPage(QWidget* page) {
   Text(page, 8, 6, 451, 18,
-       "The Weather situation is calculated directly form the absolute sea level pressure");
+       "The Weather situation is calculated directly from the absolute sea level pressure");
   // From the highest pressure down: a picture for each weather range, the
   // limit between two ranges between their pictures.
   const int x = 16;
@@ -262,9 +259,9 @@ void TWsettings::BuildForecastPage(QWidget* page) {
     const char* forecast;
   };
   const Row rows[4] = {
-      {"trend_slow_up", "Slow increase", ">", &ed_slow_up, "longterm high pressure system"},
+      {"trend_slow_up", "Slow increase", ">", &ed_slow_up, "long-term high pressure system"},
       {"trend_quick_up", "Rapid increase", ">", &ed_quick_up, "intermediate high pressure system"},
-      {"trend_slow_down", "Slow decrease", "<", &ed_slow_down, "longterm low pressure system"},
+      {"trend_slow_down", "Slow decrease", "<", &ed_slow_down, "long-term low pressure system"},
       {"trend_quick_down", "Rapid decrease", "<", &ed_quick_down, "stormy, thunderstorm"},
   };
   for (int i = 0; i < 4; ++i) {
@@ -314,6 +311,8 @@ bool TWsettings::OnFormKeyDown(int key) {
 // Filling
 
 void TWsettings::OnShow() {
+  // Each showing starts where a reader starts: on the first page.
+  PageControl1->setCurrentIndex(kPageMeasurements);
   TWmain* wmain = MainWindow();
   if (!wmain) return;
 

@@ -29,7 +29,8 @@ QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry, co
 }  // namespace
 
 TWabout::TWabout(QWidget* parent) : QDialog(parent) {
-  SetFixedDialogFrame(this, "About Norvatech's Barometer", 341, 388);
+  // As much room under the OK button as around the panel.
+  SetFixedDialogFrame(this, "About Norvatech's Barometer", 341, 393);
   (new Twindow_place(this))->CentreWhenShown();
   setFont(ArialFont(11, false));
 

@@ -46,8 +46,10 @@ QLabel* AddText(QWidget* parent, const QString& text, const QRect& geometry) {
 }  // namespace
 
 TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
+  // Above the program's other windows (the barograph, the chart), which it
+  // stands in for while the main window is hidden.
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
   setWindowTitle("Barometer");
   setFixedSize(211, 80);
   place_ = new Twindow_place(this);

@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, ApplyingTheAltitudeSetsTheSeaLevelOffsetAndReZeroesTheAlt
 
   wmain->SetParameter(3, 250);
   EXPECT_EQ(Text(wmain->lb_alti), "250.0");
-  EXPECT_EQ(Text(wmain->lb_altifeet), "820.0");
+  EXPECT_EQ(Text(wmain->lb_altifeet), "820.2");
   EXPECT_NEAR(wmain->alt_shown, 250, 2);
   // About 30 mbar between 250 m and sea level.
   EXPECT_NEAR(wmain->p_sea - sensor->Pressure, 1013.25 - PressureFromAltitude(250), 1e-9);
@@ -321,10 +321,21 @@ TEST_F(MainWindowTest, HistoryBarsAndTrendAfterHoursOfFallingPressure) {
   EXPECT_NEAR(wmain->meteo->GetHistory(0), now, 1e-9);
   for (Tlcd_bar* bar : {wmain->pb0, wmain->pb1, wmain->pb2, wmain->pb4, wmain->pb8, wmain->pb16}) {
     EXPECT_TRUE(bar->EnableDisplay());
-    // The 14 mbar window moved down with the newest value at its bottom.
-    EXPECT_NEAR(bar->YLowRange(), now, 1e-9);
+    // The 14 mbar window moved down with the newest value at its bottom,
+    // drawn from half a segment (1 mbar of 7 segments) below it.
+    EXPECT_NEAR(bar->YLowRange(), now - 1, 1e-9);
     EXPECT_NEAR(bar->YHighRange(), now + 14, 1e-9);
   }
+  // The lowest bar shows one lit segment, the one clamped at the top all.
+  auto lit = [](const Tlcd_bar* bar) {
+    int n = 0;
+    for (int y = 0; y < bar->GetBitmap().height(); ++y)
+      n += bar->GetBitmap().pixelColor(bar->width() / 2, y) == bar->ForeGroundColor();
+    return n;
+  };
+  EXPECT_GT(lit(wmain->pb0), 0);
+  EXPECT_LT(lit(wmain->pb0), lit(wmain->pb1));
+  EXPECT_GT(lit(wmain->pb16), 5 * lit(wmain->pb0));
   EXPECT_NEAR(wmain->pb0->BarValue(), now, 1e-9);
   EXPECT_NEAR(wmain->pb1->BarValue(), now + 1, 0.1);
   EXPECT_NEAR(wmain->pb2->BarValue(), now + 2, 0.1);

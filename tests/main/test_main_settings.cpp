@@ -36,7 +36,7 @@ const char kDefaultFile[] =
     "set_meteo_variable_limit\t1009.000000\n"
     "set_meteo_sunny_limit\t1016.000000\n"
     "set_meteo_hysteresis_limit\t0.500000\n"
-    "#warning, take caer of the trend limit sequence since they must be always coherent\n"
+    "#warning, take care of the trend limit sequence since they must be always coherent\n"
     "set_quick_down_weather_rate\t-0.900000\n"
     "set_slow_down_weather_rate\t-0.230000\n"
     "set_quick_up_weather_rate\t0.900000\n"

@@ -92,11 +92,11 @@ class SettingsDialogTest : public ProgramTest {
   TWsettings* dialog = nullptr;
 };
 
-TEST_F(SettingsDialogTest, OpensFilledOnTheForecastPageAndRemembersThePage) {
+TEST_F(SettingsDialogTest, OpensFilledOnTheFirstPageEveryTime) {
   EXPECT_EQ(dialog->size(), QSize(487, 506));
-  EXPECT_EQ(dialog->PageControl1->currentIndex(), TWsettings::kPageForecast);
+  EXPECT_EQ(dialog->PageControl1->currentIndex(), TWsettings::kPageMeasurements);
   EXPECT_EQ(Text(dialog->ed_alti), "250.0");
-  EXPECT_EQ(Text(dialog->ed_altifeet), "820.0");
+  EXPECT_EQ(Text(dialog->ed_altifeet), "820.2");
   EXPECT_EQ(Text(dialog->ed_n), "1");
   EXPECT_EQ(Text(dialog->ed_tss), "1");
   EXPECT_EQ(Text(dialog->ed_sunny), "1016.0");
@@ -107,7 +107,7 @@ TEST_F(SettingsDialogTest, OpensFilledOnTheForecastPageAndRemembersThePage) {
 
   dialog->PageControl1->setCurrentIndex(TWsettings::kPageAltitude);
   Reopen();
-  EXPECT_EQ(dialog->PageControl1->currentIndex(), TWsettings::kPageAltitude);
+  EXPECT_EQ(dialog->PageControl1->currentIndex(), TWsettings::kPageMeasurements);
 }
 
 TEST_F(SettingsDialogTest, BadNIsRefusedWithItsMessageAndNothingIsWritten) {
@@ -174,10 +174,10 @@ TEST_F(SettingsDialogTest, TsIsTheSumOfItsPartsAndMustFit) {
 TEST_F(SettingsDialogTest, AltitudeEditsFollowEachOtherWithinTheirRange) {
   Type(dialog->ed_alti, "10000");
   EXPECT_EQ(Text(dialog->ed_alti), "9166");
-  EXPECT_EQ(Text(dialog->ed_altifeet), "30064.5");
+  EXPECT_EQ(Text(dialog->ed_altifeet), "30072.17944");
 
   Type(dialog->ed_altifeet, "-2400");
-  EXPECT_EQ(Text(dialog->ed_altifeet), "-2305.84");
+  EXPECT_EQ(Text(dialog->ed_altifeet), "-2306.43052");
   EXPECT_EQ(Text(dialog->ed_alti), "-703.0");
 
   dialog->ed_alti->setText("12a");  // no number: the altitude stays
@@ -282,7 +282,7 @@ TEST_F(SettingsDialogTest, NumbersUseAPointUnderACommaLocale) {
   Reopen();
   EXPECT_EQ(Text(dialog->ed_alti), "250.0");
   Type(dialog->ed_alti, "1234.5");
-  EXPECT_EQ(Text(dialog->ed_altifeet), "4049.2");
+  EXPECT_EQ(Text(dialog->ed_altifeet), "4050.2");
   dialog->ed_hysteresis->setText("0.75");
   EXPECT_TRUE(ClickOk().empty());
   EXPECT_EQ(wmain->GetParameter(3), 1234.5);

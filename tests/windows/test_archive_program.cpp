@@ -98,7 +98,8 @@ TEST_F(ArchiveProgramTest, ARestartBringsBackTheHistoryTheTrendAndTheChart) {
   EXPECT_EQ(w->meteo->GetTrend(), replay.GetTrend());
   EXPECT_EQ(w->shown_trend, replay.GetTrend());
   for (Tlcd_bar* bar : {w->pb0, w->pb1, w->pb2, w->pb4, w->pb8, w->pb16}) {
-    EXPECT_EQ(bar->YLowRange(), replay.GetBarLow());
+    EXPECT_NEAR(bar->YLowRange(),
+                replay.GetBarLow() - (replay.GetBarHigh() - replay.GetBarLow()) / 14, 1e-9);
     EXPECT_EQ(bar->YHighRange(), replay.GetBarHigh());
   }
   EXPECT_TRUE(w->pb1->EnableDisplay());

@@ -56,6 +56,11 @@ TEST_F(IntroTest, FoundModuleGoesThroughTheStepsWithoutABox) {
   EXPECT_EQ(intro->Timer1->interval(), 300);
   EXPECT_FALSE(intro->Timer1->isActive());
   EXPECT_TRUE(intro->lbstatus->text().isEmpty());
+  // The title stays on one line.
+  for (const QLabel* label : intro->findChildren<QLabel*>()) {
+    if (!label->text().startsWith("Barometer / Altimeter")) continue;
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+  }
 
   intro->StartSearch();
   EXPECT_EQ(intro->lbstatus->text(), "Searching barometer module on LPT1");
