@@ -2,6 +2,7 @@
 
 #include <array>
 #include <ctime>
+#include <vector>
 
 // The sea-level pressure and the temperature of a time range, summed up
 // per pixel column of the barograph: for each column the number of samples
@@ -61,9 +62,19 @@ class Tbarograph_columns {
   // greatest are members of Column: &Column::p_min, &Column::p_max); false
   // when no column has a sample.
   bool Span(double Column::*least, double Column::*greatest, double& low, double& high) const;
+  // The sea-level pressure's span without the outer `fraction` of the
+  // minutes on record at each end: low is the least value of the minutes
+  // once the `fraction` of them lowest are set aside, high likewise from the
+  // top (a fraction of 0.001 of a month sets aside its 43 lowest and 43
+  // highest minutes). False when no minute has a sample.
+  bool TrimmedPressureSpan(double fraction, double& low, double& high) const;
 
  private:
   std::array<Column, kCount> columns_{};
+  // The least and greatest sea-level pressure of each minute of the range
+  // (NaN: none recorded), for the trimmed span.
+  std::vector<double> minute_least_, minute_greatest_;
+  mutable std::vector<double> scratch_;
   std::time_t end_ = 0;
   int span_ = kCount * 120;
 };

@@ -1,10 +1,13 @@
 #include "windows/Barograph_plot.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "components/UiStyle.h"
 
@@ -43,11 +46,16 @@ std::vector<QString> DateForms(const std::tm& day) {
           mday + " " + month.left(3), mday};
 }
 
-// The first of the forms, from `first` on, that fits width pixels; the
-// number of forms when none does.
+// The shortest forms that still read on their own beside the others: the
+// weekday's three letters ("Wed") and the date with its month ("9 Dec").
+constexpr size_t kShortestWeekday = 1;
+constexpr size_t kShortestDate = 2;
+
+// The first of the forms, from `first` to `last`, that fits width pixels;
+// the number of forms when none does.
 size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& forms, int width,
-                   size_t first = 0) {
-  for (size_t i = first; i < forms.size(); ++i)
+                   size_t first = 0, size_t last = SIZE_MAX) {
+  for (size_t i = first; i < forms.size() && i <= last; ++i)
     if (metrics.horizontalAdvance(forms[i]) <= width) return i;
   return forms.size();
 }
@@ -56,8 +64,9 @@ size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& form
 
 const QColor Tbarograph_plot::kBackColor(0, 0, 128);
 const QColor Tbarograph_plot::kWaveColor(255, 255, 0);
+const QColor Tbarograph_plot::kOffScaleColor(255, 160, 64);
 const Tbarograph_plot::Quantity Tbarograph_plot::kPressure{&Column::p_min, &Column::p_max, 6.0,
-                                                           1013.0};
+                                                           1013.0, true};
 const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &Column::t_max, 4.0,
                                                               15.0};
 
@@ -146,9 +155,30 @@ void Tbarograph_plot::DrawComponent() {
   }
   UpdateScale();
   UpdateTimeGrid();
-
   {
     QPainter painter(&image_);
+    DrawFrame(painter);
+  }
+  DrawValues();
+  QPainter painter(&image_);
+  DrawOffScaleMarks(painter);
+}
+
+void Tbarograph_plot::DrawVector(QPainter& painter) {
+  UpdateScale();
+  UpdateTimeGrid();
+  DrawFrame(painter);
+  const QRect plot = PlotRect();
+  ForEachValueSpan([&](int column, int top, int bottom) {
+    painter.fillRect(QRect(plot.left() + column, plot.top() + top, 1, bottom - top + 1),
+                     kWaveColor);
+  });
+  DrawOffScaleMarks(painter);
+}
+
+void Tbarograph_plot::DrawFrame(QPainter& painter) {
+  {
+    painter.save();
     painter.setFont(ArialFont(11));
     // Each pixel is filled once: the plot area, then the margins around it.
     const QRect plot = PlotRect();
@@ -171,13 +201,90 @@ void Tbarograph_plot::DrawComponent() {
       painter.setPen(kNoRecordColor);
       painter.drawText(plot, Qt::AlignCenter, "No record in this range");
     }
+    painter.restore();
   }
-  DrawValues();
+}
+
+void Tbarograph_plot::DrawOffScaleMarks(QPainter& painter) {
+  off_scale_.clear();
+  const QRect plot = PlotRect();
+  // One arrow for each run of columns beyond the same edge, in its middle,
+  // and none closer than a few pixels to the one before.
+  constexpr int kHalf = 3;  // the arrow is 2 * kHalf + 1 pixels wide
+  for (bool above : {true, false}) {
+    int last = -100;
+    int run_start = -1;
+    for (int i = 0; i <= Tbarograph_columns::kCount; ++i) {
+      bool beyond = false;
+      if (i < Tbarograph_columns::kCount && columns_[i].count > 0) {
+        const double v = above ? columns_[i].*quantity_.greatest : columns_[i].*quantity_.least;
+        beyond = above ? v > scale_high_ : v < scale_low_;
+      }
+      if (beyond && run_start < 0) run_start = i;
+      if (beyond || run_start < 0) continue;
+      const int x =
+          std::clamp((run_start + i - 1) / 2, kHalf, Tbarograph_columns::kCount - 1 - kHalf);
+      run_start = -1;
+      if (x - last < 2 * kHalf + 3) continue;
+      last = x;
+      off_scale_.push_back({x, above});
+    }
+  }
+  std::sort(off_scale_.begin(), off_scale_.end(),
+            [](const OffScale& a, const OffScale& b) { return a.column < b.column; });
+  for (const OffScale& mark : off_scale_) {
+    // A triangle pointing at the edge, its tip on the edge's row.
+    for (int r = 0; r <= kHalf; ++r) {
+      const int row = mark.above ? r : plot_height_ - 1 - r;
+      painter.fillRect(QRect(plot.left() + mark.column - r, plot.top() + row, 2 * r + 1, 1),
+                       kOffScaleColor);
+    }
+  }
+}
+
+void Tbarograph_plot::SetAutoScale() {
+  fixed_ = false;
+  Paint();
+}
+
+void Tbarograph_plot::SetFixedScale(double low, double high) {
+  if (!std::isfinite(low) || !std::isfinite(high) || !(low < high)) return;
+  fixed_ = true;
+  fixed_low_ = low;
+  fixed_high_ = high;
+  Paint();
 }
 
 void Tbarograph_plot::UpdateScale() {
   double low = 0, high = 0;
   has_values_ = columns_.Span(quantity_.least, quantity_.greatest, low, high);
+  if (fixed_) {
+    // The span as chosen, its lines on round steps within it.
+    const int most = std::max(plot_height_ / kRowsPerStep, 2);
+    double step = kSteps[0];
+    for (double s : kSteps) {
+      step = s;
+      if ((fixed_high_ - fixed_low_) / s <= most) break;
+    }
+    scale_step_ = step;
+    scale_low_ = fixed_low_;
+    scale_high_ = fixed_high_;
+    scaled_ = true;
+    return;
+  }
+  if (has_values_ && quantity_.trimmed) {
+    // The minutes set aside stay out of the scale only where they would
+    // stretch it: beyond the rest by more than a quarter of the rest's span
+    // (at least the least span). Nearer ones are ordinary weather, drawn
+    // whole rather than cut at the edge.
+    double trimmed_low = 0, trimmed_high = 0;
+    if (columns_.TrimmedPressureSpan(kTrimmed, trimmed_low, trimmed_high) &&
+        trimmed_low <= trimmed_high) {
+      const double slack = std::max(trimmed_high - trimmed_low, quantity_.min_span) / 4;
+      if (low < trimmed_low - slack) low = trimmed_low;
+      if (high > trimmed_high + slack) high = trimmed_high;
+    }
+  }
   if (!has_values_ || !std::isfinite(low) || !std::isfinite(high)) {
     // Nothing to show: the scale stays where it was, or is centred on a
     // typical value at first.
@@ -266,13 +373,15 @@ void Tbarograph_plot::DrawGrid(QPainter& painter) {
   const QRect plot = PlotRect();
   const int decimals = scale_step_ < 1 ? 1 : 0;
   painter.setPen(palette().color(QPalette::WindowText));
-  // At most a thousand lines, whatever the values.
-  const double steps = (scale_high_ - scale_low_) / scale_step_;
-  const int lines = steps < 1000 ? static_cast<int>(std::lround(steps)) : 1000;
+  // At most a thousand lines, whatever the values; on whole steps (a fixed
+  // scale's ends need not lie on one).
+  const double first = std::ceil(scale_low_ / scale_step_ - 1e-9) * scale_step_;
+  const double steps = (scale_high_ - first) / scale_step_ + 1e-9;
+  const int lines = steps < 1000 ? static_cast<int>(std::floor(steps)) : 1000;
   for (int k = 0; k <= lines; ++k) {
-    const double v = scale_low_ + k * scale_step_;
+    const double v = first + k * scale_step_;
     const int row = RowOf(v);
-    if (k > 0 && k < lines)
+    if (row > 0 && row < plot_height_ - 1)
       painter.fillRect(QRect(plot.left(), plot.top() + row, plot.width(), 1), kValueGridColor);
     painter.drawText(QRect(0, plot.top() + row - 7, kLeft - 6, 14),
                      Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', decimals));
@@ -296,6 +405,18 @@ void Tbarograph_plot::DrawValues() {
   QRgb* const bits = reinterpret_cast<QRgb*>(image_.bits());
   const int device_width = image_.width(), device_height = image_.height();
 
+  ForEachValueSpan([&](int i, int top, int bottom) {
+    const int x0 = device(plot.left() + i),
+              x1 = std::min(device(plot.left() + i + 1), device_width);
+    const int y0 = device(plot.top() + top);
+    const int y1 = std::min(device(plot.top() + bottom + 1), device_height);
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) bits[y * stride + x] = wave;
+  });
+}
+
+template <typename Draw>
+void Tbarograph_plot::ForEachValueSpan(Draw draw) const {
   int previous_top = 0, previous_bottom = -1;  // rows of the column before; none yet
   for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
     const Column& c = columns_[i];
@@ -317,13 +438,7 @@ void Tbarograph_plot::DrawValues() {
     previous_bottom = own_bottom;
     top = std::max(top, 0);
     bottom = std::min(bottom, plot_height_ - 1);
-    if (bottom < top) continue;
-    const int x0 = device(plot.left() + i),
-              x1 = std::min(device(plot.left() + i + 1), device_width);
-    const int y0 = device(plot.top() + top);
-    const int y1 = std::min(device(plot.top() + bottom + 1), device_height);
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) bits[y * stride + x] = wave;
+    if (bottom >= top) draw(i, top, bottom);
   }
 }
 
@@ -339,8 +454,10 @@ void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
     labels_.push_back({QRect(left, hour_row, w, 13), mark.label});
   }
   // Under each day, as far as it shows, its weekday and its date: every
-  // day written alike, as long as a whole day has room for; a part of a day
-  // at an edge gets the same, or shorter, or nothing.
+  // day written alike, as long as a whole day has room for. A part of a day
+  // at an edge gets the same, or a shorter form that still reads on its own
+  // ("Wed", "9 Dec"), or nothing: never a stub such as "We" or "9" where
+  // the whole days read "Wednesday".
   const int weekday_row = hour_row + 13;
   const int date_row = weekday_row + 13;
   const int whole_day = 86400 / columns_.ColumnSeconds() - 4;
@@ -349,25 +466,65 @@ void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
     weekday_form = std::max(weekday_form, FittingForm(metrics, WeekdayForms(day.date), whole_day));
     date_form = std::max(date_form, FittingForm(metrics, DateForms(day.date), whole_day));
   }
-  auto write = [&](const std::vector<QString>& forms, size_t first, const QRect& box) {
-    const size_t form = FittingForm(metrics, forms, box.width() - 4, first);
+  auto write = [&](const std::vector<QString>& forms, size_t first, size_t shortest,
+                   const QRect& box) {
+    const size_t form =
+        FittingForm(metrics, forms, box.width() - 4, first, std::max(first, shortest));
     if (form < forms.size()) labels_.push_back({box, forms[form]});
   };
   for (const Day& day : days) {
     if (day.x1 - day.x0 <= 4) continue;
-    write(WeekdayForms(day.date), weekday_form,
+    write(WeekdayForms(day.date), weekday_form, kShortestWeekday,
           QRect(plot.left() + day.x0, weekday_row, day.x1 - day.x0, 13));
-    write(DateForms(day.date), date_form,
+    write(DateForms(day.date), date_form, kShortestDate,
           QRect(plot.left() + day.x0, date_row, day.x1 - day.x0, 13));
   }
+
+  // Where the dates leave the month out, the months stand in the row of
+  // the hours (which such a range has none of): each month's name from its
+  // first day on, the first one from the left edge, as far as it has room
+  // before the next.
+  if (date_form <= kShortestDate) return;
+  std::vector<std::pair<int, QString>> months;
+  for (const Day& day : days) {
+    if (day.x1 <= 0 || day.x0 >= Tbarograph_columns::kCount) continue;
+    if (!months.empty() && day.date.tm_mday != 1) continue;
+    months.push_back({std::max(day.x0, 0), QString::fromLatin1(kMonths[day.date.tm_mon % 12]) +
+                                               " " + QString::number(day.date.tm_year + 1900)});
+  }
+  for (size_t i = 0; i < months.size(); ++i) {
+    const int x0 = months[i].first;
+    const int x1 = i + 1 < months.size() ? months[i + 1].first : Tbarograph_columns::kCount;
+    const QString& text = months[i].second;
+    const QString shorter = text.left(3);
+    const QString& shown = metrics.horizontalAdvance(text) + 6 <= x1 - x0 ? text : shorter;
+    const int w = metrics.horizontalAdvance(shown);
+    if (w + 6 > x1 - x0) continue;
+    labels_.push_back({QRect(plot.left() + x0 + 3, hour_row, w, 13), shown});
+  }
+}
+
+std::vector<QString> Tbarograph_plot::TimeLabelTexts() const {
+  std::vector<QString> texts;
+  for (const Label& label : labels_) texts.push_back(label.text);
+  return texts;
 }
 
 // ---------------------------------------------------------------------------
 // Events
 
 void Tbarograph_plot::paintEvent(QPaintEvent*) {
-  if (needs_redraw_ || image_.devicePixelRatio() != PixelRatio()) DrawComponent();
   QPainter painter(this);
+  // Rendered into a picture file or onto paper (a vector device), the plot
+  // is drawn as lines and text rather than copied as pixels.
+  const QPaintEngine* engine = painter.paintEngine();
+  if (engine != nullptr &&
+      (engine->type() == QPaintEngine::SVG || engine->type() == QPaintEngine::Pdf ||
+       engine->type() == QPaintEngine::Picture)) {
+    DrawVector(painter);
+    return;
+  }
+  if (needs_redraw_ || image_.devicePixelRatio() != PixelRatio()) DrawComponent();
   painter.drawImage(0, 0, image_);
   if (cursor_column_ >= 0)
     painter.fillRect(QRect(kLeft + cursor_column_, kTop, 1, plot_height_), kCursorColor);

@@ -35,13 +35,26 @@ class Tbarograph_plot : public QWidget {
   static constexpr int kTimeLabels = 42;  // under the plot, when shown
 
   // Which quantity of the columns is drawn: the members that hold its least
-  // and greatest value, the least span the scale shows, and the value it is
-  // centred on while there is nothing to show.
+  // and greatest value, the least span the scale shows, the value it is
+  // centred on while there is nothing to show, and whether its automatic
+  // scale sets aside the outermost minutes (see kTrimmed).
   struct Quantity {
     double Tbarograph_columns::Column::*least;
     double Tbarograph_columns::Column::*greatest;
     double min_span;
     double typical;
+    bool trimmed = false;
+  };
+  // The share of the minutes shown, at each end, that an automatic scale of
+  // a trimmed quantity sets aside when they lie far beyond the others: a
+  // minute of a wrong altitude must not squeeze a month of weather into a
+  // few pixels.
+  static constexpr double kTrimmed = 0.001;
+  // A column with values beyond the scale, marked by a small arrow at the
+  // edge they lie beyond.
+  struct OffScale {
+    int column;
+    bool above;
   };
   static const Quantity kPressure;
   static const Quantity kTemperature;
@@ -57,6 +70,21 @@ class Tbarograph_plot : public QWidget {
   const QImage& GetBitmap() const { return image_; }
   // Gives back the picture and the time grid; the next paint draws anew.
   void Release();
+
+  // The value scale: automatic (the default), or fixed from low to high
+  // like a drum barograph's paper. A fixed scale needs low < high, both
+  // finite; anything else leaves the scale as it was. Each redraws.
+  void SetAutoScale();
+  void SetFixedScale(double low, double high);
+  bool IsFixedScale() const { return fixed_; }
+  double ScaleLow() const { return scale_low_; }
+  double ScaleHigh() const { return scale_high_; }
+  // The texts under the plot as last laid out: hours, weekdays, dates and
+  // months, from the left within each row.
+  std::vector<QString> TimeLabelTexts() const;
+  // The arrows of the picture as last drawn, from the left.
+  const std::vector<OffScale>& OffScaleMarks() const { return off_scale_; }
+  static const QColor kOffScaleColor;
 
   // Device pixels per logical pixel of the picture; 0 (the default) takes
   // the ratio of the screen the plot is on.
@@ -115,6 +143,15 @@ class Tbarograph_plot : public QWidget {
   void LayOutTimeLabels(const std::vector<Day>& days);
   void DrawGrid(QPainter& painter);
   void DrawValues();
+  // The margins, grid, border and texts: all but the values.
+  void DrawFrame(QPainter& painter);
+  // The whole picture onto a vector device (SVG, PDF, a printer).
+  void DrawVector(QPainter& painter);
+  void DrawOffScaleMarks(QPainter& painter);
+  // Calls draw(column, top row, bottom row) for each column with values,
+  // as the trace is drawn: joined to its neighbours, clipped to the plot.
+  template <typename Draw>
+  void ForEachValueSpan(Draw draw) const;
 
   const Tbarograph_columns& columns_;
   Quantity quantity_;
@@ -131,5 +168,8 @@ class Tbarograph_plot : public QWidget {
   std::vector<Mark> marks_;
   std::vector<Label> labels_;
   bool has_values_ = false;
+  bool fixed_ = false;
+  double fixed_low_ = 0, fixed_high_ = 0;
+  std::vector<OffScale> off_scale_;
   bool scaled_ = false;  // the scale was set once
 };

@@ -1,15 +1,26 @@
 #include "windows/Tbarograph.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHideEvent>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSvgGenerator>
+#include <algorithm>
 #include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -99,6 +110,13 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   pressure_plot =
       new Tbarograph_plot(columns, Tbarograph_plot::kPressure, kPressurePlotHeight, true, Panel1);
   pressure_plot->move(4, 22);
+  lb_scale =
+      AddLabel(Panel1, QRect(556, 2, 44, 19), ArialFont(11), Qt::AlignRight | Qt::AlignVCenter);
+  lb_scale->setText("Scale:");
+  cb_scale = new QComboBox(Panel1);
+  cb_scale->setFont(ArialFont(11));
+  cb_scale->setGeometry(604, 1, 182, 20);
+  cb_scale->setFocusPolicy(Qt::ClickFocus);
 
   Panel2 = AddPanel(client, QRect(8, 382, 794, 142));
   Label2 = AddLabel(Panel2, QRect(8, 3, 400, 17), ArialFont(13, true));
@@ -117,6 +135,8 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenu();
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+  LoadScaleChoice();
+  connect(cb_scale, &QComboBox::activated, this, [this](int index) { cb_scaleChange(index); });
 
   columns.SetRange(Now() + 1, kSpans[span_index]);
   ShowRangeText();
@@ -128,9 +148,38 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
 void TWbarograph::BuildMenu() {
   MainMenu1 = menuBar();
   File1 = MainMenu1->addMenu("File");
+  Savepicture1 = File1->addAction("Save picture...");
+  Savepicture1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  Copy1 = File1->addAction("Copy");
+  Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  Print1 = File1->addAction("Print...");
+  Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  connect(Savepicture1, &QAction::triggered, this, [this] { Savepicture1Click(); });
+  connect(Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
+  connect(Print1, &QAction::triggered, this, [this] { Print1Click(); });
+  File1->addSeparator();
   Exportshownrange1 = File1->addAction("Export shown range...");
+  Exportshownrange1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   File1->addSeparator();
   Close1 = File1->addAction("Close");
+  Close1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+
+  View1 = MainMenu1->addMenu("View");
+  for (int i = 0; i < kSpanCount; ++i) {
+    Span1[i] = View1->addAction(kSpanCaptions[i]);
+    Span1[i]->setShortcut(QKeySequence(Qt::Key_1 + i));
+    connect(Span1[i], &QAction::triggered, this, [this, i] { SpanClick(i); });
+  }
+  View1->addSeparator();
+  Back1 = View1->addAction("Back");
+  Back1->setShortcut(QKeySequence(Qt::Key_Left));
+  Forward1 = View1->addAction("Forward");
+  Forward1->setShortcut(QKeySequence(Qt::Key_Right));
+  Now1 = View1->addAction("Now");
+  Now1->setShortcut(QKeySequence(Qt::Key_End));
+  connect(Back1, &QAction::triggered, this, [this] { bt_backClick(); });
+  connect(Forward1, &QAction::triggered, this, [this] { bt_forwardClick(); });
+  connect(Now1, &QAction::triggered, this, [this] { bt_nowClick(); });
   AssignMnemonics(MainMenu1);
   connect(Exportshownrange1, &QAction::triggered, this, [this] { Exportshownrange1Click(); });
   connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });
@@ -167,7 +216,7 @@ void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double tem
   }
   const int moved = following ? columns.FollowTo(t) : 0;
   const bool changed = columns.AddSample(t, sea_level_pressure, temperature);
-  if (moved > 0) ShowRangeText();
+  ShowRangeText();
   if (moved > 0 || changed) {
     pressure_plot->Paint();
     temperature_plot->Paint();
@@ -205,14 +254,27 @@ void TWbarograph::ShowRangeEnding(std::time_t end) {
   ShowCursor(pressure_plot->CursorColumn());
 }
 
+std::time_t TWbarograph::ShownEnd() const {
+  // The columns end on a whole column, which lies up to a column ahead of
+  // the present while following: the last column holds the present and the
+  // range shown ends at the present minute.
+  if (!following) return columns.End();
+  const std::time_t now = Now();
+  const std::time_t minute = now - ((now % 60) + 60) % 60;
+  return std::min(columns.End(), minute);
+}
+
 void TWbarograph::ShowRangeText() {
-  lb_range->setText(Tbarograph_plot::TimeText(columns.Start()) + "  to  " +
-                    Tbarograph_plot::TimeText(columns.End()));
+  const std::time_t end = ShownEnd();
+  lb_range->setText(Tbarograph_plot::TimeText(end - columns.Span()) + "  to  " +
+                    Tbarograph_plot::TimeText(end));
 }
 
 void TWbarograph::UpdateButtons() {
   bt_forward->setEnabled(!following);
   bt_now->setEnabled(!following);
+  Forward1->setEnabled(!following);
+  Now1->setEnabled(!following);
 }
 
 void TWbarograph::ShowPresentValue() {
@@ -292,6 +354,71 @@ void TWbarograph::ShowCursor(int column) {
 }
 
 // ---------------------------------------------------------------------------
+// The pressure scale
+
+namespace {
+
+const char kScaleKey[] = "barograph_scale";
+const char kScaleLowKey[] = "barograph_scale_low";
+const char kScaleHighKey[] = "barograph_scale_high";
+// What a sea-level pressure can be here: the module's range, reduced.
+constexpr double kScaleLeast = 300, kScaleMost = 1200;
+
+QString SpanText(double low, double high) {
+  return QString::number(low, 'g', 6) + " to " + QString::number(high, 'g', 6) + " mbar";
+}
+
+}  // namespace
+
+void TWbarograph::LoadScaleChoice() {
+  const Tbarometer_ini& ini = Program().ini;
+  const bool fixed = ini.GetChoice(kScaleKey, {"auto", "fixed"}, "auto") == "fixed";
+  double low = ini.GetNumber(kScaleLowKey, kScales[0][0], kScaleLeast, kScaleMost);
+  double high = ini.GetNumber(kScaleHighKey, kScales[0][1], kScaleLeast, kScaleMost);
+  if (!(low < high)) {
+    low = kScales[0][0];
+    high = kScales[0][1];
+  }
+  scale_spans_.clear();
+  for (const auto& span : kScales) scale_spans_.push_back({span[0], span[1]});
+  int chosen = 1;
+  for (size_t i = 0; i < scale_spans_.size(); ++i)
+    if (scale_spans_[i] == std::make_pair(low, high)) chosen = static_cast<int>(i) + 1;
+  // A span of the user's own, from the file, is offered as well.
+  if (scale_spans_[static_cast<size_t>(chosen) - 1] != std::make_pair(low, high)) {
+    scale_spans_.push_back({low, high});
+    chosen = static_cast<int>(scale_spans_.size());
+  }
+  const QSignalBlocker quiet(cb_scale);
+  cb_scale->clear();
+  cb_scale->addItem("Auto");
+  for (const auto& span : scale_spans_) cb_scale->addItem(SpanText(span.first, span.second));
+  cb_scale->setCurrentIndex(fixed ? chosen : 0);
+  if (fixed)
+    pressure_plot->SetFixedScale(low, high);
+  else
+    pressure_plot->SetAutoScale();
+}
+
+void TWbarograph::cb_scaleChange(int index) {
+  if (index < 0 || index > static_cast<int>(scale_spans_.size())) return;
+  if (cb_scale->currentIndex() != index) cb_scale->setCurrentIndex(index);
+  Tbarometer_ini& ini = Program().ini;
+  if (index == 0) {
+    pressure_plot->SetAutoScale();
+    ini.Set(kScaleKey, "auto");
+  } else {
+    const auto& span = scale_spans_[static_cast<size_t>(index) - 1];
+    pressure_plot->SetFixedScale(span.first, span.second);
+    ini.Set(kScaleKey, "fixed");
+    ini.SetNumber(kScaleLowKey, span.first);
+    ini.SetNumber(kScaleHighKey, span.second);
+  }
+  if (!ini.Save() && Program().dialogs != nullptr)
+    Program().dialogs->Error("Error : Unable to save " + ini.Path() + ": " + ini.LastError());
+}
+
+// ---------------------------------------------------------------------------
 // Commands
 
 void TWbarograph::SpanClick(int index) {
@@ -352,6 +479,105 @@ void TWbarograph::Close1Click() {
 }
 
 // ---------------------------------------------------------------------------
+// Picture, clipboard and paper
+
+void TWbarograph::RenderPicture(QPainter& painter) const {
+  // The scale chooser is a control, not part of the chart.
+  const bool chooser = !cb_scale->isHidden();
+  lb_scale->hide();
+  cb_scale->hide();
+  const QPoint origin = Panel1->pos();
+  for (QFrame* panel : {Panel1, Panel2, Panel3})
+    panel->render(&painter, panel->pos() - origin, QRegion(),
+                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  if (chooser) {
+    lb_scale->show();
+    cb_scale->show();
+  }
+}
+
+QImage TWbarograph::Picture(qreal ratio) const {
+  const QRect area = Panel1->geometry().united(Panel3->geometry());
+  QImage image((area.size() * ratio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  image.fill(palette().color(QPalette::Window));
+  QPainter painter(&image);
+  RenderPicture(painter);
+  return image;
+}
+
+bool TWbarograph::SavePicture(const std::string& name) const {
+  const QString path = QString::fromStdString(name);
+  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+    const QRect area = Panel1->geometry().united(Panel3->geometry());
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(area.size());
+    svg.setViewBox(QRect(QPoint(0, 0), area.size()));
+    svg.setTitle("Barograph");
+    svg.setDescription(lb_range->text());
+    QPainter painter;
+    if (!painter.begin(&svg)) return false;
+    painter.fillRect(QRect(QPoint(0, 0), area.size()), palette().color(QPalette::Window));
+    RenderPicture(painter);
+    if (!painter.end()) return false;
+    // The generator says nothing of a failed write: the file must be there.
+    return QFileInfo(path).size() > 0;
+  }
+  const qreal ratio = pressure_plot->PixelRatio();
+  return Picture(ratio).save(path, "PNG");
+}
+
+void TWbarograph::Savepicture1Click() {
+  Dialogs* dialogs = Program().dialogs;
+  if (dialogs == nullptr) return;
+  std::string name = picture_file_name;
+  if (!dialogs->SaveFileName(name, "png svg", "Save picture")) return;
+  picture_file_name = name;
+  if (FileExists(name) &&
+      !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?"))
+    return;
+  if (!SavePicture(name)) dialogs->Error("Error : Unable to write output file " + name);
+}
+
+void TWbarograph::Copy1Click() {
+  if (QClipboard* clipboard = QGuiApplication::clipboard())
+    clipboard->setImage(Picture(pressure_plot->PixelRatio()));
+}
+
+bool TWbarograph::PrintTo(QPrinter& printer) const {
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const QRect area = Panel1->geometry().united(Panel3->geometry());
+  // The header line: what is shown, and the present value.
+  QFont font = ArialFont(11, true);
+  const qreal scale = std::min(page.width() / area.width(), page.height() / (area.height() + 24.0));
+  painter.scale(scale, scale);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(QRectF(0, 0, area.width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+                   "Barograph, " + lb_range->text() + "     " + lb_now->text());
+  painter.translate(0, 24);
+  RenderPicture(painter);
+  return painter.end();
+}
+
+void TWbarograph::Print1Click() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setPageOrientation(QPageLayout::Landscape);
+  printer.setDocName("Barograph");
+  const bool chosen = choose_printer ? choose_printer(printer) : [&] {
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle("Print barograph");
+    return dialog.exec() == QDialog::Accepted;
+  }();
+  if (!chosen) return;
+  if (!PrintTo(printer) && Program().dialogs != nullptr)
+    Program().dialogs->Error("Error : Unable to print the barograph");
+}
+
+// ---------------------------------------------------------------------------
 // Export
 
 std::string TWbarograph::IsoLocalTime(std::time_t t) {
@@ -377,7 +603,7 @@ void TWbarograph::Exportshownrange1Click() {
     return;
   }
   std::string name = export_file_name;
-  if (!dialogs->SaveFileName(name, "csv")) return;
+  if (!dialogs->SaveFileName(name, "csv", "Export shown range")) return;
   export_file_name = name;
   if (FileExists(name) &&
       !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?"))

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "windows/Barograph_columns.h"
 
 class QAction;
 class QCloseEvent;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QPrinter;
 class QPushButton;
 class QHideEvent;
+class QPainter;
 class QShowEvent;
 class Tarchive;
 class Tbarograph_plot;
@@ -35,6 +42,11 @@ class TWbarograph : public QMainWindow {
   // The spans offered, in seconds: 24 hours, 3, 7 and 30 days.
   static constexpr int kSpanCount = 4;
   static constexpr int kSpans[kSpanCount] = {86400, 3 * 86400, 7 * 86400, 30 * 86400};
+  // The fixed pressure scales offered besides "Auto", in mbar, as on the
+  // papers of drum barographs.
+  static constexpr int kScaleCount = 4;
+  static constexpr double kScales[kScaleCount][2] = {
+      {950, 1050}, {960, 1040}, {970, 1030}, {980, 1020}};
 
   // "2026-12-08T14:32:00+01:00": calendar second t as ISO 8601 local time
   // with its offset from UTC; empty when t has no local time.
@@ -54,6 +66,9 @@ class TWbarograph : public QMainWindow {
   // The time and values of column `column` in lb_cursor, and the cursor
   // line on both plots; -1 clears them.
   void ShowCursor(int column);
+  // Where the range shown ends: the present minute while following, else
+  // the end of the columns.
+  std::time_t ShownEnd() const;
 
   // ---- Commands and events ----
   // One of the four span buttons: 0 = 24 hours .. 3 = 30 days.
@@ -62,6 +77,28 @@ class TWbarograph : public QMainWindow {
   void bt_forwardClick();
   void bt_nowClick();
   void Exportshownrange1Click();
+  // The chart as a picture (the pressure, temperature and present-value
+  // panels as they show, without the controls): saved as PNG at the
+  // screen's pixel density or as SVG (lines and text), copied to the
+  // clipboard, or printed fitted to a landscape page under a header line
+  // with the range and the present value.
+  void Savepicture1Click();
+  void Copy1Click();
+  void Print1Click();
+  // The picture at `ratio` device pixels per pixel.
+  QImage Picture(qreal ratio) const;
+  // Writes the picture to `name`: SVG for a name ending in ".svg", PNG
+  // otherwise; false when the file could not be written.
+  bool SavePicture(const std::string& name) const;
+  // Draws the printed page onto `printer`; false when it could not.
+  bool PrintTo(QPrinter& printer) const;
+  // Asks for the printer and its settings; false when cancelled. The
+  // print dialog by default; tests put a PDF file in its place.
+  std::function<bool(QPrinter&)> choose_printer;
+  // The pressure scale chosen in cb_scale: 0 is "Auto", the others fixed
+  // spans (kScales, then the span of barometer.ini when it is none of them).
+  // Kept in barometer.ini.
+  void cb_scaleChange(int index);
   void Close1Click();
   void OnShow();
   void OnClose();
@@ -73,6 +110,7 @@ class TWbarograph : public QMainWindow {
   Tbarograph_columns columns;
   // The name the export's save dialog offers; the last one chosen.
   std::string export_file_name = "barograph.csv";
+  std::string picture_file_name = "barograph.png";
 
   QWidget* client = nullptr;
   QFrame* Panel0 = nullptr;  // range and navigation
@@ -83,6 +121,8 @@ class TWbarograph : public QMainWindow {
   QLabel* lb_range = nullptr;
   QFrame* Panel1 = nullptr;  // sea-level pressure
   QLabel* Label1 = nullptr;
+  QLabel* lb_scale = nullptr;
+  QComboBox* cb_scale = nullptr;
   Tbarograph_plot* pressure_plot = nullptr;
   QFrame* Panel2 = nullptr;  // temperature
   QLabel* Label2 = nullptr;
@@ -94,8 +134,18 @@ class TWbarograph : public QMainWindow {
 
   QMenuBar* MainMenu1 = nullptr;
   QMenu* File1 = nullptr;
+  QAction* Savepicture1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Print1 = nullptr;
   QAction* Exportshownrange1 = nullptr;
   QAction* Close1 = nullptr;
+  // The ranges (keys 1 to 4) and the moves (Left, Right, End), as the
+  // buttons do them.
+  QMenu* View1 = nullptr;
+  QAction* Span1[kSpanCount] = {};
+  QAction* Back1 = nullptr;
+  QAction* Forward1 = nullptr;
+  QAction* Now1 = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -111,7 +161,11 @@ class TWbarograph : public QMainWindow {
   void ShowRangeEnding(std::time_t end);
   void ShowRangeText();
   void ShowPresentValue();
+  // Draws the picture's panels onto painter, at its origin.
+  void RenderPicture(QPainter& painter) const;
   void UpdateButtons();
+  // The scale chooser's items and the choice kept in barometer.ini.
+  void LoadScaleChoice();
   // Writes the minutes of the shown range to `name`; false when the file
   // could not be written.
   bool WriteExport(const Tarchive& archive, const std::string& name) const;
@@ -122,4 +176,6 @@ class TWbarograph : public QMainWindow {
   double sample_pressure_ = 0, sample_temperature_ = 0;
   // The minute the tendency was last worked out for.
   std::time_t tendency_minute_ = -1;
+  // The fixed span of each fixed item of cb_scale, in its order.
+  std::vector<std::pair<double, double>> scale_spans_;
 };

@@ -4,9 +4,18 @@
 // and the export of the shown range.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
@@ -278,4 +287,201 @@ TEST_F(BarographTest, ExportWritesTheMinutesOfTheShownRangeWithPointsInACommaLoc
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(fields[i], expected[i], 0.005) << line;
   }
   EXPECT_EQ(row, minutes.size());
+}
+
+TEST_F(BarographTest, TheRangeEndsAtThePresentMinuteAndCutDaysKeepReadableLabels) {
+  Run(3 * 3600, 60);
+  Program().Wmain->ViewBarograph1Click();
+  const std::vector<QString> weekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                         "Thursday", "Friday", "Saturday"};
+  auto is_weekday = [&](const QString& text) {
+    for (const QString& day : weekdays)
+      if (text == day || text == day.left(3) || text == day.left(2)) return true;
+    return false;
+  };
+  // Through a day and a half, every 25 minutes, at each span.
+  for (int step = 0; step < 52; ++step) {
+    clock.AdvanceSeconds(25 * 60 + 7);
+    Program().Wmain->OnTimer();
+    for (int span = 0; span < TWbarograph::kSpanCount; ++span) {
+      barograph->SpanClick(span);
+      const std::time_t now = clock.Now();
+      const std::time_t minute = now - now % 60;
+      const QString range = barograph->lb_range->text();
+      SCOPED_TRACE(range.toStdString());
+      ASSERT_TRUE(range.endsWith("to  " + Tbarograph_plot::TimeText(minute)));
+      ASSERT_TRUE(range.startsWith(Tbarograph_plot::TimeText(minute - TWbarograph::kSpans[span])));
+      // The columns hold the present in their last one.
+      ASSERT_EQ(barograph->columns.ColumnOf(now), Tbarograph_columns::kCount - 1);
+
+      // Every weekday under the plot reads as the whole days do: where those
+      // are written out, no two-letter stub at an edge.
+      const std::vector<QString> labels = barograph->pressure_plot->TimeLabelTexts();
+      bool long_names = false, stub = false, month = false;
+      for (const QString& text : labels) {
+        if (is_weekday(text)) {
+          long_names = long_names || text.size() > 3;
+          stub = stub || text.size() == 2;
+        }
+        month = month || text.contains(QRegularExpression("^[A-Z][a-z]+ [0-9]{4}$"));
+        ASSERT_FALSE(text.contains(QRegularExpression("^[0-9]{1,2}$")) && span < 3)
+            << text.toStdString();
+      }
+      if (long_names) {
+        ASSERT_FALSE(stub);
+      }
+      // The month view names the months; the others' dates say them.
+      ASSERT_EQ(month, span == 3);
+    }
+  }
+  // Away from the present, the range is the columns' own.
+  barograph->bt_backClick();
+  EXPECT_TRUE(barograph->lb_range->text().endsWith(
+      "to  " + Tbarograph_plot::TimeText(barograph->columns.End())));
+}
+
+TEST_F(BarographTest, AMinuteAtAWrongAltitudeStaysOutOfTheAutoScaleAndIsMarked) {
+  // A day and a half, one sample a minute; one minute at 9166 m, then back.
+  TWmain* w = Program().Wmain;
+  Run(20 * 3600, 60);
+  const double altitude = w->GetParameter(3);
+  w->SetParameter(3, 9166);
+  Run(60, 60);
+  const std::time_t mistake = clock.Now();
+  const double wrong = w->p_sea;
+  ASSERT_GT(wrong, 1500);
+  w->SetParameter(3, altitude);
+  Run(16 * 3600, 60);
+  w->ViewBarograph1Click();
+  barograph->SpanClick(1);  // 3 days: some 2200 minutes on record
+
+  const Tbarograph_plot* plot = barograph->pressure_plot;
+  EXPECT_FALSE(plot->IsFixedScale());
+  EXPECT_LT(plot->ScaleHigh(), 1100);
+  EXPECT_GT(plot->ScaleHigh() - plot->ScaleLow(), 5);
+  // Marked by one arrow at the top, over its column.
+  ASSERT_EQ(plot->OffScaleMarks().size(), 1u);
+  const Tbarograph_plot::OffScale mark = plot->OffScaleMarks().front();
+  EXPECT_TRUE(mark.above);
+  EXPECT_LE(std::abs(mark.column - barograph->columns.ColumnOf(mistake - 30)), 3);
+  const QRect area = plot->PlotRect();
+  EXPECT_EQ(plot->GetBitmap().pixelColor(area.left() + mark.column, area.top()),
+            Tbarograph_plot::kOffScaleColor);
+
+  // A fixed span, as on a drum barograph's paper, kept for the next start.
+  barograph->cb_scaleChange(1);
+  EXPECT_TRUE(plot->IsFixedScale());
+  EXPECT_EQ(plot->ScaleLow(), TWbarograph::kScales[0][0]);
+  EXPECT_EQ(plot->ScaleHigh(), TWbarograph::kScales[0][1]);
+  EXPECT_EQ(ErrorCount(), 0);
+  const std::string ini = ReadFile(PathOf("barometer.ini"));
+  EXPECT_NE(ini.find("barograph_scale\tfixed"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("barograph_scale_low\t950"), std::string::npos) << ini;
+  {
+    // The user's own span from the file is offered and taken.
+    Program().ini.SetNumber("barograph_scale_low", 990);
+    Program().ini.SetNumber("barograph_scale_high", 1025);
+    TWbarograph next;
+    EXPECT_TRUE(next.pressure_plot->IsFixedScale());
+    EXPECT_EQ(next.cb_scale->currentText(), "990 to 1025 mbar");
+    EXPECT_EQ(next.cb_scale->count(), TWbarograph::kScaleCount + 2);
+  }
+  Program().Wbarograph_alive = true;
+  barograph->cb_scaleChange(0);
+  EXPECT_FALSE(plot->IsFixedScale());
+  EXPECT_NE(ReadFile(PathOf("barometer.ini")).find("barograph_scale\tauto"), std::string::npos);
+}
+
+TEST_F(BarographTest, ThePictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheTrace) {
+  Run(6 * 3600, 30);
+  Program().Wmain->ViewBarograph1Click();
+  const Tbarograph_plot* plot = barograph->pressure_plot;
+  const QRect area = barograph->Panel1->geometry().united(barograph->Panel3->geometry());
+  int traced = 0;
+  for (int i = 0; i < Tbarograph_columns::kCount; ++i) traced += barograph->columns[i].count > 0;
+  ASSERT_GT(traced, 100);
+
+  // PNG, at the plot's pixel density, the same pixels as the window shows.
+  dialogs.file_answers = {PathOf("chart.png").toStdString()};
+  barograph->Savepicture1Click();
+  ASSERT_EQ(ErrorCount(), 0);
+  EXPECT_EQ(dialogs.calls.back().title, "Save picture");
+  EXPECT_EQ(dialogs.calls.back().extensions, "png svg");
+  QImage png(PathOf("chart.png"));
+  ASSERT_FALSE(png.isNull());
+  EXPECT_EQ(png.size(), area.size() * plot->PixelRatio());
+  const QImage& shown = plot->GetBitmap();
+  for (int i = 0; i < Tbarograph_columns::kCount; i += 7) {
+    const int x = plot->PlotRect().left() + i;
+    for (int y = plot->PlotRect().top(); y <= plot->PlotRect().bottom(); y += 3)
+      ASSERT_EQ(png.pixel(plot->pos().x() + x, plot->pos().y() + y), shown.pixel(x, y))
+          << x << "," << y;
+  }
+
+  // SVG: it parses, and the trace is in it as yellow rectangles, one or
+  // more per column with values; the texts are text.
+  dialogs.file_answers = {PathOf("chart.svg").toStdString()};
+  barograph->Savepicture1Click();
+  ASSERT_EQ(ErrorCount(), 0);
+  QFile file(PathOf("chart.svg"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&file);
+  int yellow = 0;
+  bool scale_text = false;
+  QString fill;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement) {
+      if (xml.attributes().hasAttribute("fill")) fill = xml.attributes().value("fill").toString();
+      if (xml.name() == QLatin1String("rect") || xml.name() == QLatin1String("path"))
+        yellow += fill.compare("#ffff00", Qt::CaseInsensitive) == 0;
+    } else if (xml.isCharacters() && xml.text().toString().contains("Sea-level pressure")) {
+      scale_text = true;
+    }
+  }
+  ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_GE(yellow, 1);
+  EXPECT_TRUE(scale_text);
+  file.seek(0);
+  const QByteArray svg = file.readAll();
+  EXPECT_FALSE(svg.contains("<image")) << "the plot went in as pixels";
+  EXPECT_TRUE(barograph->cb_scale->isVisible());
+
+  // A file that cannot be written says so.
+  dialogs.file_answers = {PathOf("no/such/folder/chart.png").toStdString()};
+  barograph->Savepicture1Click();
+  EXPECT_EQ(ErrorCount(), 1);
+
+  // Copy: the picture on the clipboard.
+  barograph->Copy1Click();
+  EXPECT_EQ(QGuiApplication::clipboard()->image().size(), png.size());
+
+  // Print, through a PDF file in place of the print dialog, and back into
+  // pixels with pdftoppm: a landscape page with the chart's navy plot and
+  // its yellow trace on it.
+  const QString pdf = PathOf("chart.pdf");
+  barograph->choose_printer = [&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return true;
+  };
+  barograph->Print1Click();
+  EXPECT_EQ(ErrorCount(), 1);
+  ASSERT_GT(QFileInfo(pdf).size(), 0);
+  QProcess pdftoppm;
+  pdftoppm.start("pdftoppm", {"-png", "-r", "60", "-singlefile", pdf, PathOf("page")});
+  if (!pdftoppm.waitForStarted()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
+  ASSERT_TRUE(pdftoppm.waitForFinished(60000));
+  QImage page(PathOf("page.png"));
+  ASSERT_FALSE(page.isNull());
+  EXPECT_GT(page.width(), page.height());
+  int navy = 0, yellow_pixels = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) {
+      const QColor c = page.pixelColor(x, y);
+      navy += c.blue() > 100 && c.red() < 30 && c.green() < 30;
+      yellow_pixels += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+    }
+  // The plot fills much of the page: fitted, not a stamp in a corner.
+  EXPECT_GT(navy, page.width() * page.height() / 5);
+  EXPECT_GT(yellow_pixels, 50);
 }
