@@ -21,6 +21,8 @@
 //   altitude_site                             (253x123 altitude above sea)
 //   forecast                                  (253x123 rising and falling)
 //   sky_sunny, sky_variable, sky_overcast, sky_rainy (64x48 sky tiles)
+//   box_error, box_information, box_question, box_warning (48x48 icons of
+//                                             the message boxes)
 
 // Renders the named picture into a transparent pixmap of exactly `size`
 // device-independent pixels. The picture keeps its aspect ratio and is

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "assets/Assets.h"
+
 namespace {
 
 QString Caption() {
@@ -74,29 +76,30 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeBox(QMessageBox::Icon icon, const QS
                                                 QMessageBox::StandardButtons buttons,
                                                 QWidget* parent) {
   auto box = std::make_unique<QMessageBox>(icon, Caption(), text, buttons, parent);
-  // The box picks its icon before it has a screen, at ratio 1; drawn again
-  // here at the ratio of the screen it opens on.
-  QStyle::StandardPixmap standard = QStyle::SP_MessageBoxInformation;
+  // The style's own icons come as small bitmaps, blurred when scaled up
+  // on a dense screen: the program's own, drawn at the density of the
+  // screen the box opens on, stand in for them.
+  const char* name = nullptr;
   switch (icon) {
     case QMessageBox::Critical:
-      standard = QStyle::SP_MessageBoxCritical;
+      name = "box_error";
       break;
     case QMessageBox::Warning:
-      standard = QStyle::SP_MessageBoxWarning;
+      name = "box_warning";
       break;
     case QMessageBox::Question:
-      standard = QStyle::SP_MessageBoxQuestion;
+      name = "box_question";
       break;
-    case QMessageBox::NoIcon:
-      return box;
+    case QMessageBox::Information:
+      name = "box_information";
+      break;
     default:
-      break;
+      return box;
   }
   QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
   const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : qApp->devicePixelRatio();
   const int size = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box.get());
-  const QIcon pictures = box->style()->standardIcon(standard, nullptr, box.get());
-  if (!pictures.isNull()) box->setIconPixmap(pictures.pixmap(QSize(size, size), ratio));
+  box->setIconPixmap(AssetPixmap(name, QSize(size, size), ratio));
   return box;
 }
 

@@ -334,7 +334,7 @@ TEST_F(MainWindowTest, HistoryBarsAndTrendAfterHoursOfFallingPressure) {
     return n;
   };
   EXPECT_GT(lit(wmain->pb0), 0);
-  EXPECT_LT(lit(wmain->pb0), lit(wmain->pb1));
+  EXPECT_LT(lit(wmain->pb0), lit(wmain->pb2));
   EXPECT_GT(lit(wmain->pb16), 5 * lit(wmain->pb0));
   EXPECT_NEAR(wmain->pb0->BarValue(), now, 1e-9);
   EXPECT_NEAR(wmain->pb1->BarValue(), now + 1, 0.1);

@@ -118,6 +118,7 @@ TEST_F(HighDpiTest, MessageBoxIconsAreDrawnAtTheScreensRatio) {
     const QPixmap pixmap = box->iconPixmap();
     ASSERT_FALSE(pixmap.isNull());
     EXPECT_EQ(pixmap.devicePixelRatio(), 2.0);
-    EXPECT_EQ(pixmap.width(), 2 * box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize));
+    EXPECT_EQ(pixmap.width(),
+              2 * box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box.get()));
   }
 }
