@@ -3,13 +3,16 @@
 // and every sample the program shows, charts or logs is compared with the
 // simulated atmosphere at that moment (tolerance 0.3 mbar and 0.1 deg C).
 //
-//   BM_FaultModel/max_length/gap
+//   BM_FaultModel/max_length/gap/lines
 //                              the whole program, n = 1, ts = 1, the data log
 //                              running: 5,000 unplug/replug events of 1 to
 //                              max_length accesses, each after 1 to gap
 //                              accesses plugged in (2,000: the module is in
 //                              about half the time with events of 1 to 400
-//                              accesses; 500: a cable that flutters).
+//                              accesses; 500: a cable that flutters). lines
+//                              0: the cable on the port's registers; 1: on
+//                              the module's lines, with no port (trees that
+//                              have platform/UnpluggingLines.h).
 //   BM_DetectionFaults/length  the module detection (Reset, ReadCalibration,
 //                              the splash window's step 1) with the plug
 //                              pulled at each of its register accesses in
@@ -46,6 +49,11 @@
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "platform/UnpluggingPort.h"
+#if __has_include("platform/UnpluggingLines.h")
+#include "platform/SimulatedModuleLines.h"
+#include "platform/UnpluggingLines.h"
+#define BAROMETER_BENCH_LINES 1
+#endif
 #include "sensor/Tintro.h"
 #include "sensor/Tsensor.h"
 
@@ -73,6 +81,13 @@ void Print(const char* line) {
 void BM_FaultModel(benchmark::State& state) {
   const int64_t max_length = state.range(0);
   const int64_t gap_max = state.range(1);
+  const bool on_lines = state.range(2) != 0;
+#ifndef BAROMETER_BENCH_LINES
+  if (on_lines) {
+    state.SkipWithError("this tree has no line interface");
+    return;
+  }
+#endif
   for (auto _ : state) {
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
@@ -84,9 +99,23 @@ void BM_FaultModel(benchmark::State& state) {
     VirtualClock clock;
     SimulatedModule module(clock, 17);
     SimulatedModulePort module_port(module);
-    UnpluggingPort port(module, module_port);
+    UnpluggingPort register_cable(module, module_port);
+#ifdef BAROMETER_BENCH_LINES
+    SimulatedModuleLines module_lines(module);
+    UnpluggingLines line_cable(module, module_lines);
+    UnplugSchedule& port = on_lines ? static_cast<UnplugSchedule&>(line_cable)
+                                    : static_cast<UnplugSchedule&>(register_cable);
+    ScriptedDialogs dialogs;
+    if (on_lines) {
+      BeginProgram(line_cable, clock, dialogs);
+    } else {
+      BeginProgram(register_cable, clock, dialogs);
+    }
+#else
+    UnpluggingPort& port = register_cable;
     ScriptedDialogs dialogs;
     BeginProgram(port, clock, dialogs);
+#endif
     CreateWindows();
     TWintro* intro = Program().Wintro;
     for (int step = 0; step < 20 && intro->Timer1->isActive(); ++step) {
@@ -164,13 +193,13 @@ void BM_FaultModel(benchmark::State& state) {
         100.0 * static_cast<double>(shown - wrong_shown) / static_cast<double>(ticks);
     char text[512];
     std::snprintf(text, sizeof text,
-                  "fault model 1..%lld accesses, gaps 1..%lld: %d events, %ld ticks, %ld shown, "
+                  "fault model%s 1..%lld accesses, gaps 1..%lld: %d events, %ld ticks, %ld shown, "
                   "%ld wrong shown "
                   "(worst %.2f mbar), %ld charted, %ld wrong charted, %ld logged, %ld wrong "
                   "logged, good samples %.2f %% of ticks, min/max %s\n",
-                  static_cast<long long>(max_length), static_cast<long long>(gap_max),
-                  port.EventsDone(), ticks, shown, wrong_shown, worst, charted, wrong_charted,
-                  logged, wrong_logged,
+                  on_lines ? " (lines)" : "", static_cast<long long>(max_length),
+                  static_cast<long long>(gap_max), port.EventsDone(), ticks, shown, wrong_shown,
+                  worst, charted, wrong_charted, logged, wrong_logged,
                   100.0 * static_cast<double>(shown - wrong_shown) / static_cast<double>(ticks),
                   minmax_polluted ? "POLLUTED" : "clean");
     Print(text);
@@ -179,11 +208,13 @@ void BM_FaultModel(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FaultModel)
-    ->ArgNames({"max_length", "gap"})
-    ->Args({400, 2000})
-    ->Args({3000, 2000})
-    ->Args({400, 500})
-    ->Args({3000, 500})
+    ->ArgNames({"max_length", "gap", "lines"})
+    ->Args({400, 2000, 0})
+    ->Args({3000, 2000, 0})
+    ->Args({400, 500, 0})
+    ->Args({3000, 500, 0})
+    ->Args({400, 2000, 1})
+    ->Args({3000, 500, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

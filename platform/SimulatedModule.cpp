@@ -210,12 +210,19 @@ void SimulatedModule::InterfaceReset() {
 }
 
 void SimulatedModule::WriteData(uint8_t value) {
-  const int clock = value & 0x01;
-  const int data = (value >> 1) & 0x01;
   // The module lives on the six upper data lines; anything less is no power.
-  const bool powered = (value & 0xFC) == 0xFC;
-  if (powered != powered_) {
-    powered_ = powered;
+  SetLines((value & 0x01) != 0, (value & 0x02) != 0, (value & 0xFC) == 0xFC);
+}
+
+uint8_t SimulatedModule::ReadStatus() {
+  return DataLine() ? 0xFF : 0xDF;
+}
+
+void SimulatedModule::SetLines(bool clock_line, bool data_line, bool power) {
+  const int clock = clock_line ? 1 : 0;
+  const int data = data_line ? 1 : 0;
+  if (power != powered_) {
+    powered_ = power;
     InterfaceReset();
     last_clock_ = clock;
     return;
@@ -224,10 +231,10 @@ void SimulatedModule::WriteData(uint8_t value) {
   last_clock_ = clock;
 }
 
-uint8_t SimulatedModule::ReadStatus() {
-  if (Floating()) return 0xFF;
+bool SimulatedModule::DataLine() {
+  if (Floating()) return true;
   UpdateConversion(true);
-  return dout_ ? 0xFF : 0xDF;
+  return dout_ != 0;
 }
 
 void SimulatedModule::OnRisingEdge(int bit) {

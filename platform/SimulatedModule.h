@@ -102,7 +102,14 @@ class SimulatedModule {
   // Conversions started since construction.
   int ConversionCount() const { return conversion_count_; }
 
-  // Line level, driven by the port.
+  // The wires: clock and data from the PC and the supply, driven together;
+  // the module's data line (high while it floats). Every read of the data
+  // line counts as a poll of a running conversion.
+  void SetLines(bool clock, bool data, bool power);
+  bool DataLine();
+
+  // The same wires on a parallel port: the data register (bit 0 clock, bit 1
+  // data, bits 2..7 all on for power) and the status register (bit 5).
   void WriteData(uint8_t value);
   uint8_t ReadStatus();
 

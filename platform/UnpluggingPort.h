@@ -8,10 +8,12 @@
 #include "platform/SimulatedModule.h"
 
 // A loose cable between the driver and the simulated module: it pulls the
-// module's plug (SimulatedModule::SetUnplugged) at chosen register accesses
-// and puts it back after a number of accesses. Accesses are counted from 0
-// through this port, reads and writes alike; an access "at" index k sees the
-// state of the plug after the events due at k.
+// module's plug (SimulatedModule::SetUnplugged) at chosen accesses and puts
+// it back after a number of accesses. Accesses are counted from 0 through
+// the cable, reads and writes alike; an access "at" index k sees the state
+// of the plug after the events due at k. UnpluggingPort is the cable on the
+// port's registers; UnpluggingLines (platform/UnpluggingLines.h) the same
+// cable on the module's lines.
 //
 // Two ways to use it: single glitches at given accesses (Glitch), or random
 // events (Random): plugged for a uniform number of accesses in [gap_min,
@@ -20,9 +22,9 @@
 //
 // Header-only, so that the fault-model bench builds unchanged against an
 // older driver (bench/fault_compare).
-class UnpluggingPort : public PortIo {
+class UnplugSchedule {
  public:
-  UnpluggingPort(SimulatedModule& module, PortIo& inner) : module_(module), inner_(inner) {}
+  explicit UnplugSchedule(SimulatedModule& module) : module_(module) {}
 
   // Unplugged from access `at` (counted from 0 at this port's creation, see
   // Accesses) for `length` accesses; length < 0 leaves it unplugged until
@@ -54,25 +56,7 @@ class UnpluggingPort : public PortIo {
   // Accesses made while unplugged.
   int64_t UnpluggedAccesses() const { return unplugged_accesses_; }
 
-  uint8_t ReadByte(uint16_t address) override {
-    Step();
-    return inner_.ReadByte(address);
-  }
-  void WriteByte(uint16_t address, uint8_t value) override {
-    Step();
-    inner_.WriteByte(address, value);
-  }
-
- private:
-  static constexpr int64_t kRandomLength = -2;  // drawn when the event starts
-
-  void SetUnplugged(bool on) {
-    if (on == unplugged_) return;
-    unplugged_ = on;
-    module_.SetUnplugged(on);
-    if (!on) ++events_done_;
-  }
-
+  // One access through the cable, before it reaches the module.
   void Step() {
     if (replug_at_ >= 0 && accesses_ >= replug_at_) {
       replug_at_ = -1;
@@ -95,6 +79,16 @@ class UnpluggingPort : public PortIo {
     ++accesses_;
   }
 
+ private:
+  static constexpr int64_t kRandomLength = -2;  // drawn when the event starts
+
+  void SetUnplugged(bool on) {
+    if (on == unplugged_) return;
+    unplugged_ = on;
+    module_.SetUnplugged(on);
+    if (!on) ++events_done_;
+  }
+
   // Uniform in [low, high].
   int64_t Uniform(int64_t low, int64_t high) {
     if (high <= low) return low;
@@ -105,7 +99,6 @@ class UnpluggingPort : public PortIo {
   }
 
   SimulatedModule& module_;
-  PortIo& inner_;
   std::deque<std::pair<int64_t, int64_t>> glitches_;  // (access, length)
   int64_t accesses_ = 0;
   int64_t replug_at_ = -1;
@@ -116,4 +109,21 @@ class UnpluggingPort : public PortIo {
   uint64_t rng_ = 1;
   int64_t gap_min_ = 1, gap_max_ = 1, max_length_ = 1;
   int random_left_ = 0;
+};
+
+class UnpluggingPort : public PortIo, public UnplugSchedule {
+ public:
+  UnpluggingPort(SimulatedModule& module, PortIo& inner) : UnplugSchedule(module), inner_(inner) {}
+
+  uint8_t ReadByte(uint16_t address) override {
+    Step();
+    return inner_.ReadByte(address);
+  }
+  void WriteByte(uint16_t address, uint8_t value) override {
+    Step();
+    inner_.WriteByte(address, value);
+  }
+
+ private:
+  PortIo& inner_;
 };

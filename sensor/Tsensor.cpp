@@ -4,15 +4,11 @@
 #include <initializer_list>
 #include <limits>
 
+#include "platform/LptLines.h"
+
 namespace {
 
-constexpr uint8_t kClockBit = 0x01;
-constexpr uint8_t kDataBit = 0x02;
-constexpr uint8_t kUpperLines = 0xFC;
-constexpr uint8_t kDataInMask = 0x20;  // status bit 5
-
 // Command bytes, sent least significant bit first.
-constexpr int kResetPattern = 0x55;
 constexpr int kCmdPressure = 0x2F;
 constexpr int kCmdTemperature = 0x4F;
 
@@ -120,12 +116,25 @@ int32_t TruncateToInt32(double value) {
   return static_cast<int32_t>(value);  // in range: truncates toward zero
 }
 
-Tsensor::Tsensor(PortIo& port, Clock& clock) : port_(port), clock_(clock) {
+Tsensor::Tsensor(ModuleLines& lines, Clock& clock) : link_(lines, clock), clock_(clock) {
+  Reset();
+}
+
+Tsensor::Tsensor(PortIo& port, Clock& clock)
+    : own_lines_(std::make_unique<LptLines>(port)), link_(*own_lines_, clock), clock_(clock) {
   Reset();
 }
 
 Tsensor::~Tsensor() {
   WriteLines(0, 0, 0);
+}
+
+void Tsensor::UseLines(ModuleLines& lines) {
+  if (&lines == &link_.Lines()) return;
+  WriteLines(0, 0, 0);
+  link_.UseLines(lines);
+  own_lines_.reset();
+  WriteLines(0, 0, 1);
 }
 
 void Tsensor::Reset() {
@@ -502,9 +511,7 @@ void Tsensor::ReadWords(Tsensor_wc* record) {
 }
 
 int32_t Tsensor::ReadOneWord(int index) {
-  SendBits(kWordCommands[index].command, 8);
-  SendBits(kWordCommands[index].tail, 5);
-  return ReadWord();
+  return link_.CommandAndWord(kWordCommands[index].command, 8, kWordCommands[index].tail, 5);
 }
 
 void Tsensor::Compensate() {
@@ -532,68 +539,37 @@ void Tsensor::SetSequenceInterval(double value) {
 // --- link level -------------------------------------------------------------
 
 void Tsensor::WriteLines(int clock, int data, int upper) {
-  uint8_t value = 0;
-  if (clock & 1) value |= kClockBit;
-  if (data & 1) value |= kDataBit;
-  if (upper == 1) value |= kUpperLines;
-  port_.WriteByte(kLptData, value);
+  link_.WriteLines(clock, data, upper);
 }
 
 int Tsensor::ReadDataLine() {
-  return (port_.ReadByte(kLptStatus) & kDataInMask) == kDataInMask;
+  return link_.ReadDataLine();
 }
 
 void Tsensor::SendBits(int value, int count) {
-  const uint32_t bits = static_cast<uint32_t>(value);
-  WriteLines(0, 0, 1);
-  for (int i = 0; i < count; ++i) {
-    const int bit = i < 32 ? static_cast<int>((bits >> i) & 1u) : 0;
-    WriteLines(0, bit, 1);
-    WriteLines(1, bit, 1);
-  }
+  link_.SendBits(value, count);
 }
 
 int32_t Tsensor::ReadWord() {
-  int32_t result = 0;
-  WriteLines(0, 0, 1);
-  for (int i = 0; i < 16; ++i) {
-    WriteLines(1, 0, 1);
-    result = (result << 1) | ReadDataLine();
-    WriteLines(0, 0, 1);
-  }
-  return result;
+  return link_.ReadWord();
 }
 
 void Tsensor::WaitConversion() {
   if (Error) return;
-  WriteLines(0, 0, 1);
-  for (int polls = 1;; ++polls) {
-    const int line = ReadDataLine();
-    SleepMs(kPollSleepMs);
-    if (polls >= kMaxPolls) {
-      Error = true;
-      return;
-    }
-    if (line == 0) return;
-  }
+  if (!link_.WaitConversion()) Error = true;
 }
 
 void Tsensor::SleepMs(int ms) {
-  clock_.SleepMs(ms);
+  link_.SleepMs(ms);
 }
 
 void Tsensor::SendReset() {
-  SendBits(kResetPattern, 8);
-  SendBits(kResetPattern, 8);
-  SendBits(0, 5);
+  link_.SendReset();
 }
 
 int32_t Tsensor::Convert(int command) {
-  SendBits(command, 8);
-  SendBits(0, 3);
-  Error = false;
-  if (ReadDataLine() == 0) Error = true;  // no acknowledge
-  SendBits(0, 1);
+  const bool acknowledged = link_.StartConversion(command);
+  Error = !acknowledged;
   WaitConversion();
   return Error ? 0 : ReadWord();
 }

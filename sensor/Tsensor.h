@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/Clock.h"
+#include "platform/ModuleLines.h"
 #include "platform/PortIo.h"
 #include "sensor/Tsensor_wc.h"
+#include "sensor/Tserial_link.h"
 
 // What the driver assumes of the module's readings; the acceptance's
 // tolerances follow from it, and the simulated module's noise keeps to it.
@@ -33,20 +36,28 @@ constexpr double kBeyondRatedTemperature = 5;  // deg C
 // range and the margins beyond it.
 bool InReadingRange(double pressure, double temperature);
 
-// Driver of the pressure-and-temperature module on LPT1. Talks to it bit by
-// bit through the port's data register (bit 0 clock, bit 1 data to the
-// module, bits 2..7 held together) and status bit 5 (data from the module),
-// reads and checks its calibration, runs sampling sequences of n conversion
-// pairs every ts ticks and compensates the raw readings. A sample is
-// accepted only when the module vouches for it; failures, refused samples
-// included, are reported only through the error flag, with the raw values 0.
+// Driver of the pressure-and-temperature module. Talks to it through the
+// serial link (Tserial_link) over whatever lines connect it, reads and
+// checks its calibration, runs sampling sequences of n conversion pairs
+// every ts ticks and compensates the raw readings. A sample is accepted only
+// when the module vouches for it; failures, refused samples included, are
+// reported only through the error flag, with the raw values 0.
 class Tsensor {
  public:
   // Creates the calibration record (all zero) and performs Reset, whose one
-  // port write puts 0xFC on the data register.
+  // drive powers the module with clock and data low (on a parallel port:
+  // 0xFC on the data register).
+  Tsensor(ModuleLines& lines, Clock& clock);
+  // The module on a parallel port's registers.
   Tsensor(PortIo& port, Clock& clock);
-  // Drops every data line, the upper ones included: the register holds 0x00.
+  // Drops every line, the supply included (on a parallel port: 0x00).
   ~Tsensor();
+
+  // Moves to other lines: the old ones are dropped as at destruction, the
+  // new ones powered as at Reset. The calibration and settings stay; the
+  // caller detects the module again.
+  void UseLines(ModuleLines& lines);
+  ModuleLines& Lines() const { return link_.Lines(); }
 
   Tsensor(const Tsensor&) = delete;
   Tsensor& operator=(const Tsensor&) = delete;
@@ -111,12 +122,12 @@ class Tsensor {
   // Coefficients in use by Compensate, index 1..6 (0 for any other index).
   double GetCoefficient(int index) const;
 
-  // --- link level ---------------------------------------------------------
-  // One byte to the data register: clock in bit 0, data in bit 1 (only bit 0
-  // of each argument counts), and the six upper lines all on when upper is 1,
-  // all off for any other value.
+  // --- link level (Tserial_link) --------------------------------------------
+  // One drive of the lines: clock and data (only bit 0 of each argument
+  // counts), and the module's supply on when upper is 1, off for any other
+  // value. On a parallel port: one byte to the data register.
   void WriteLines(int clock, int data, int upper);
-  // The module's data line (status bit 5) as 0 or 1.
+  // The module's data line as 0 or 1.
   int ReadDataLine();
   // Clocks out the count low bits of value, least significant first: each bit
   // is set with the clock low and taken by the module on the rising edge; the
@@ -125,9 +136,9 @@ class Tsensor {
   // Clocks in 16 bits, most significant first, each sampled while the clock
   // is high; the clock is left low.
   int32_t ReadWord();
-  // Polls for the end of a conversion: at most 30 polls, each followed by a
-  // 5 ms sleep; the 30th poll always gives up with the error flag set. Does
-  // nothing at all when the flag is already set.
+  // Waits for the end of a conversion (Tserial_link::WaitConversion); sets
+  // the error flag when it does not come. Does nothing at all when the flag
+  // is already set.
   void WaitConversion();
   void SleepMs(int ms);
   void SendReset();
@@ -135,9 +146,6 @@ class Tsensor {
   // 16-bit read. Each clears the error flag once its command is sent.
   void ConvertD1();
   void ConvertD2();
-
-  static constexpr int kMaxPolls = 30;
-  static constexpr int kPollSleepMs = 5;
 
  private:
   // The averages of one sampling sequence of n conversion pairs.
@@ -209,7 +217,9 @@ class Tsensor {
   void ForgetReferences();
   void TakeModuleCalibration(const Tsensor_wc& record);
 
-  PortIo& port_;
+  // The lines made for a port given as registers.
+  std::unique_ptr<ModuleLines> own_lines_;
+  Tserial_link link_;
   Clock& clock_;
 
   bool Error = false;

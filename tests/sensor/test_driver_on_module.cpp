@@ -93,7 +93,44 @@ TEST(DriverOnModule, FollowsTheTimeVaryingAtmosphere) {
   }
 }
 
-TEST(DriverOnModule, ConversionTimeIsSpentInFiveMillisecondPolls) {
+TEST(DriverOnModule, TheWaitEndsWhenTheConversionDoes) {
+  // A module whose conversions take 31, 35 or 149 ms, or never end. The
+  // wait sleeps the conversion time, then polls at the short interval; it
+  // never sleeps once the end is seen, and gives up at the limit.
+  struct Case {
+    int conversion_ms;  // < 0: never ends
+    int slept_ms;
+    bool good;
+  };
+  const int limit = Tserial_link::kWaitLimitMs;
+  for (const Case& c : {Case{31, 35, true}, Case{35, 35, true}, Case{149, 149, true},
+                        Case{150, 150, true}, Case{-1, limit, false}}) {
+    SCOPED_TRACE(c.conversion_ms);
+    Bench b;
+    b.module.SetFixedConditions(1000, 20);
+    b.Calibrate();
+    if (c.conversion_ms >= 0) {
+      b.module.SetConversionTimeMs(c.conversion_ms);
+    } else {
+      b.module.SetEndOfConversionAfterPolls(-1);
+    }
+    b.clock.ResetSleepStats();
+    b.port.log.clear();
+    b.sensor.ConvertD2();
+    EXPECT_EQ(b.sensor.HasError(), !c.good);
+    EXPECT_EQ(b.clock.SleptMs(), c.slept_ms);
+    const int polls = 1 + (c.slept_ms - Tserial_link::kConversionMs);
+    EXPECT_EQ(b.clock.SleepCount(), polls);
+    EXPECT_EQ(b.port.Reads(), 1 + polls + (c.good ? 16 : 0));
+    if (c.good) {
+      EXPECT_EQ(b.sensor.GetD2(), b.module.TemperatureReading(20));
+    } else {
+      EXPECT_EQ(b.sensor.GetD2(), 0);
+    }
+  }
+}
+
+TEST(DriverOnModule, ASequenceSleepsOnlyTheConversionTimes) {
   Bench b;
   b.Calibrate();
   b.sensor.SetSampleCount(2);
@@ -101,12 +138,12 @@ TEST(DriverOnModule, ConversionTimeIsSpentInFiveMillisecondPolls) {
   ASSERT_TRUE(b.sensor.Measure(true));  // the first sample is confirmed by a second sequence
   b.clock.ResetSleepStats();
   ASSERT_TRUE(b.sensor.Measure(true));
-  // 35 ms: polls at 0, 5, ... 35 ms; the 8th sees the end. Four conversions.
-  EXPECT_EQ(b.clock.SleepCount(), 4 * 8);
-  EXPECT_EQ(b.clock.SleptMs(), 4 * 40);
+  // Four conversions of 35 ms: one sleep each.
+  EXPECT_EQ(b.clock.SleepCount(), 4);
+  EXPECT_EQ(b.clock.SleptMs(), 4 * 35);
 }
 
-TEST(DriverOnModule, UnpluggedModuleFailsAfterThirtyPolls) {
+TEST(DriverOnModule, UnpluggedModuleFailsAtTheWaitLimit) {
   Bench b;
   b.Calibrate();
   b.module.SetUnplugged(true);
@@ -115,9 +152,9 @@ TEST(DriverOnModule, UnpluggedModuleFailsAfterThirtyPolls) {
   b.sensor.ConvertD1();
   EXPECT_TRUE(b.sensor.HasError());
   EXPECT_EQ(b.sensor.GetD1(), 0);
-  EXPECT_EQ(b.clock.SleepCount(), 30);
-  EXPECT_EQ(b.clock.SleptMs(), 150);
-  EXPECT_EQ(b.port.Reads(), 31);  // acknowledge (floating high) and 30 polls
+  EXPECT_EQ(b.clock.SleptMs(), Tserial_link::kWaitLimitMs);
+  // The acknowledge (floating high) and the polls.
+  EXPECT_EQ(b.port.Reads(), 1 + b.clock.SleepCount());
 
   b.clock.ResetSleepStats();
   EXPECT_TRUE(b.sensor.Measure(true));
@@ -142,11 +179,14 @@ TEST(DriverOnModule, ModuleFaults) {
   EXPECT_EQ(b.clock.SleepCount(), 0);
   b.module.SetNoAcknowledge(false);
 
-  b.module.SetEndOfConversionAfterPolls(29);
+  // The end seen at the last poll of the wait, or one later.
+  const int last_poll = 1 + (Tserial_link::kWaitLimitMs - Tserial_link::kConversionMs) /
+                                Tserial_link::kPollIntervalMs;
+  b.module.SetEndOfConversionAfterPolls(last_poll);
   b.sensor.ConvertD2();
   EXPECT_FALSE(b.sensor.HasError());
   EXPECT_GT(b.sensor.GetD2(), 0);
-  b.module.SetEndOfConversionAfterPolls(30);
+  b.module.SetEndOfConversionAfterPolls(last_poll + 1);
   b.sensor.ConvertD2();
   EXPECT_TRUE(b.sensor.HasError());
 

@@ -7,7 +7,9 @@
 
 #include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
+#include "platform/SimulatedModuleLines.h"
 #include "platform/SimulatedModulePort.h"
+#include "platform/UnpluggingLines.h"
 #include "platform/UnpluggingPort.h"
 #include "sensor/Tsensor.h"
 #include "support_ports.h"
@@ -23,12 +25,22 @@ struct Cable {
   Tsensor sensor;
 };
 
-}  // namespace
+// The same cable on the module's lines, with no port in between.
+struct LineCable {
+  LineCable()
+      : module(clock, 3), module_lines(module), port(module, module_lines), sensor(port, clock) {}
+  VirtualClock clock;
+  SimulatedModule module;
+  SimulatedModuleLines module_lines;
+  UnpluggingLines port;
+  Tsensor sensor;
+};
 
-TEST(GlitchProof, LongAndShortUnplugEventsNeverGiveAWrongSample) {
+template <typename Wiring>
+void NeverAWrongSample() {
   for (int max_length : {400, 3000}) {
     SCOPED_TRACE(max_length);
-    Cable c;
+    Wiring c;
     c.sensor.ReadCalibration();
     c.port.Random(static_cast<uint64_t>(max_length), 1, 2000, max_length, 2000);
     int ticks = 0, accepted = 0;
@@ -44,6 +56,16 @@ TEST(GlitchProof, LongAndShortUnplugEventsNeverGiveAWrongSample) {
     }
     EXPECT_GT(accepted, ticks / (max_length == 400 ? 2 : 5));
   }
+}
+
+}  // namespace
+
+TEST(GlitchProof, LongAndShortUnplugEventsNeverGiveAWrongSample) {
+  NeverAWrongSample<Cable>();
+}
+
+TEST(GlitchProof, OnTheLinesAsOnThePortNeverAWrongSample) {
+  NeverAWrongSample<LineCable>();
 }
 
 TEST(GlitchProof, AModulePluggedInLaterIsTakenOnAndAnotherOneReplacesIt) {

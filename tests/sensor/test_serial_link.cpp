@@ -151,9 +151,10 @@ TEST_F(Link, ConversionsSendCommandCheckAcknowledgeWaitAndRead) {
   const size_t ack_at = WireBytes("11110100").size() + WireBytes("000").size();
   EXPECT_FALSE(port.log[ack_at].write);
   EXPECT_EQ(port.log[ack_at - 1].value & 1, 1);
-  // Three polls, each followed by a 5 ms sleep.
+  // The conversion time slept first, then two more polls at the short
+  // interval; no sleep after the poll that saw the end.
   EXPECT_EQ(clock.SleepCount(), 3);
-  EXPECT_EQ(clock.SleptMs(), 15);
+  EXPECT_EQ(clock.SleptMs(), Tserial_link::kConversionMs + 2 * Tserial_link::kPollIntervalMs);
 
   port.log.clear();
   port.QueueConversion(33736);
@@ -196,25 +197,28 @@ TEST_F(Link, MissingAcknowledgeFailsWithoutWaiting) {
   EXPECT_EQ(sensor.GetD2(), 0x4321);
 }
 
-TEST_F(Link, EndOfConversionMustComeWithinTwentyNinePolls) {
-  // Line low at the 29th poll: a good conversion.
-  port.QueueConversion(0x0F0F, 28);
+TEST_F(Link, EndOfConversionMustComeWithinTheWaitLimit) {
+  // Polls at the conversion time and then every interval up to the limit.
+  const int last_poll = 1 + (Tserial_link::kWaitLimitMs - Tserial_link::kConversionMs) /
+                                Tserial_link::kPollIntervalMs;
+  // Line low at the last poll: a good conversion.
+  port.QueueConversion(0x0F0F, last_poll - 1);
   sensor.ConvertD1();
   EXPECT_FALSE(sensor.HasError());
   EXPECT_EQ(sensor.GetD1(), 0x0F0F);
-  EXPECT_EQ(clock.SleepCount(), 29);
-  EXPECT_EQ(clock.SleptMs(), 29 * 5);
+  EXPECT_EQ(clock.SleptMs(), Tserial_link::kWaitLimitMs);
 
-  // Line low only at the 30th poll: the wait gives up all the same.
+  // Line low one poll later: the wait has given up before, with no sleep
+  // after its last poll.
   clock.ResetSleepStats();
   port.log.clear();
-  port.QueueConversion(0x0F0F, 29);
+  port.QueueConversion(0x0F0F, last_poll);
   sensor.ConvertD1();
   EXPECT_TRUE(sensor.HasError());
   EXPECT_EQ(sensor.GetD1(), 0);
-  EXPECT_EQ(clock.SleepCount(), 30);
-  EXPECT_EQ(clock.SleptMs(), 150);
-  EXPECT_EQ(port.Reads(), 1 + 30);  // acknowledge and polls; no word read
+  EXPECT_EQ(clock.SleepCount(), last_poll);
+  EXPECT_EQ(clock.SleptMs(), Tserial_link::kWaitLimitMs);
+  EXPECT_EQ(port.Reads(), 1 + last_poll);  // acknowledge and polls; no word read
 }
 
 TEST(SensorLines, ConstructorRaisesUpperLinesAndDestructorDropsThem) {
