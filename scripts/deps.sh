@@ -4,6 +4,8 @@ BAROMETER_PACKAGES=(
   cmake make g++ pkg-config ccache
   # the pressure record (archive/) and its tests
   libsqlite3-dev sqlite3
+  # USB adapters for the module (platform/FtdiLibrary.cpp)
+  libftdi1-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
