@@ -12,6 +12,7 @@
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
+#include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
@@ -59,7 +60,9 @@ void DestroyWindow(Window*& pointer) {
 
 }  // namespace
 
-void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
+namespace {
+
+void BeginProgramState(Clock& clock, Dialogs& dialogs) {
   ProgramState& program = Program();
   program.closing = false;
   program.ClearAliveFlags();
@@ -67,7 +70,22 @@ void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
   program.dialogs = &dialogs;
   program.clock = &clock;
   program.ini.Load(Tbarometer_ini::kFileName);
-  program.sensor = new Tsensor(port, clock);
+  // The port chosen, for the port dialog; where the program does not open
+  // ports itself (the simulated module), the module stays where it is.
+  PortState& port = ProgramPort();
+  if (!port.open) port.choice = ReadPortChoice(program.ini);
+}
+
+}  // namespace
+
+void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
+  BeginProgramState(clock, dialogs);
+  Program().sensor = new Tsensor(port, clock);
+}
+
+void BeginProgram(ModuleLines& lines, Clock& clock, Dialogs& dialogs) {
+  BeginProgramState(clock, dialogs);
+  Program().sensor = new Tsensor(lines, clock);
 }
 
 void CreateWindows() {
@@ -112,6 +130,7 @@ void CreateWindows() {
   // Init steps, in creation order; only the chart window's does work.
   if (program.Wchart != nullptr && program.Wchart_alive) program.Wchart->ResetToAutoscale();
 
+  ShowPortName();
   // The splash window is the one window visible from the start; detection
   // then runs on its timer.
   if (program.Wintro != nullptr && program.Wintro_alive) {
@@ -128,6 +147,8 @@ void EndProgram() {
     delete program.sensor;
     program.sensor = nullptr;
   }
+  // The port after the sensor, whose last drive it takes.
+  ProgramPort().Clear();
 
   // Reverse order of creation; the chart window closes an open data log.
   DestroyWindow(program.Whelp);
@@ -168,9 +189,22 @@ void ReportException(const std::string& message) {
   if (Program().dialogs != nullptr) Program().dialogs->Error(message);
 }
 
+namespace {
+int RunProgramLoop(int& argc, char** argv);
+}  // namespace
+
 int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dialogs) {
   BeginProgram(port, clock, dialogs);
+  return RunProgramLoop(argc, argv);
+}
 
+int RunProgram(int& argc, char** argv, ModuleLines& lines, Clock& clock, Dialogs& dialogs) {
+  BeginProgram(lines, clock, dialogs);
+  return RunProgramLoop(argc, argv);
+}
+
+namespace {
+int RunProgramLoop(int& argc, char** argv) {
   bool escaped = false;
   std::string message;
   {
@@ -208,3 +242,4 @@ int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dial
   }
   return 0;
 }
+}  // namespace

@@ -4,6 +4,7 @@
 
 class Clock;
 class Dialogs;
+class ModuleLines;
 class PortIo;
 
 // The program's start-up and shut-down, shared by both executables and by
@@ -13,6 +14,8 @@ class PortIo;
 // Clears the closing flag and the alive flags, sets the dialogs and the
 // clock every window reaches, and creates the one sensor object on `port`.
 void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs);
+// The same with the module on lines of any kind (see platform/ModuleLines.h).
+void BeginProgram(ModuleLines& lines, Clock& clock, Dialogs& dialogs);
 
 // Needs the application object: sets the title, opens the pressure record
 // (barometer.db in the working folder), creates the eight windows in
@@ -43,3 +46,4 @@ void ReportException(const std::string& message);
 // its event loop. An exception that escapes is shown in an error box and the
 // program shuts down normally. Returns 0.
 int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dialogs);
+int RunProgram(int& argc, char** argv, ModuleLines& lines, Clock& clock, Dialogs& dialogs);

@@ -21,6 +21,7 @@ class QPaintEvent;
 class QTabWidget;
 class QTimer;
 class TWchart;
+class TWport;
 class TWsmall;
 class Tlcd_bar;
 class Tsensor;
@@ -178,6 +179,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void OnClose();
 
   void DetectmoduleonLPT11Click();
+  // The module's port dialog (TWport).
+  void Moduleport1Click();
   void Loadsettings1Click();
   void SavesettingsAs1Click();
   void Autosavesettingsonexit1Click();
@@ -257,6 +260,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QMenu* Settings2 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* DetectmoduleonLPT11 = nullptr;
+  QAction* Moduleport1 = nullptr;
+  // The port dialog, made when the menu item is first used.
+  TWport* Wport = nullptr;
   QAction* Loadsettings1 = nullptr;
   QAction* SavesettingsAs1 = nullptr;
   QAction* Autosavesettingsonexit1 = nullptr;

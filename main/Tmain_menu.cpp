@@ -14,6 +14,7 @@
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "sensor/Tintro.h"
+#include "settings/Tport.h"
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
@@ -47,6 +48,7 @@ void TWmain::BuildMenu() {
   File1 = MainMenu1->addMenu("File");
   DetectmoduleonLPT11 = add(File1, "Detect module on LPT1", &TWmain::DetectmoduleonLPT11Click);
   DetectmoduleonLPT11->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  Moduleport1 = add(File1, "Module port...", &TWmain::Moduleport1Click);
   File1->addSeparator();
   Loadsettings1 = add(File1, "Load settings ...", &TWmain::Loadsettings1Click);
   Loadsettings1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -133,6 +135,13 @@ void TWmain::closeEvent(QCloseEvent* event) {
 
 void TWmain::DetectmoduleonLPT11Click() {
   if (Program().Wintro && Program().Wintro_alive) Program().Wintro->StartSearch();
+}
+
+void TWmain::Moduleport1Click() {
+  // Made when first asked for: it is no window of the start.
+  if (Wport == nullptr) Wport = new TWport(this);
+  Wport->OnShow();
+  Wport->exec();
 }
 
 void TWmain::Loadsettings1Click() {

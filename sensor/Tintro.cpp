@@ -10,6 +10,7 @@
 
 #include "components/Picture.h"
 #include "components/UiStyle.h"
+#include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -78,7 +79,7 @@ void TWintro::StartSearch() {
   Step = 0;
   ModuleMissing = false;
   Timer1->start();
-  lbstatus->setText("Searching barometer module on LPT1");
+  lbstatus->setText(QString::fromStdString("Searching barometer module on " + ProgramPort().name));
 }
 
 void TWintro::OnTimer() {
@@ -104,12 +105,16 @@ void TWintro::OnTimer() {
     case 2:
       if (ModuleMissing) {
         Timer1->stop();
-        lbstatus->setText("Error: No module found on LPT1");
+        const PortState& port = ProgramPort();
+        lbstatus->setText(QString::fromStdString("Error: No module found on " + port.name));
         if (program.dialogs != nullptr) {
-          std::string text =
-              "Note: No module found on parallel port, please check the connection and/or "
-              "plug-in the module.\n";
+          const std::string where =
+              port.choice.kind == PortChoice::Kind::kLpt ? "parallel port" : port.name;
+          std::string text = "Note: No module found on " + where +
+                             ", please check the connection and/or plug-in the module.\n";
           if (!program.port_finding.empty()) text += "\n" + program.port_finding + "\n";
+          // Which way to the module the program took.
+          if (!port.description.empty()) text += "\nPort: " + port.description + "\n";
           program.dialogs->Information(text);
         }
         Timer1->start();

@@ -196,4 +196,8 @@ TEST(FtdiPort, RefusesBadBitsAndMissingAdapters) {
   std::string error;
   EXPECT_EQ(FtdiLines::Open(FtdiWiring(), nullptr, &error), nullptr);
   EXPECT_NE(error.find("built without"), std::string::npos);
+  // The library's calls are there exactly when the program is built with it.
+  EXPECT_EQ(FtdiAvailable(), BAROMETER_HAVE_FTDI != 0);
+  EXPECT_EQ(NewFtdiCalls() != nullptr, BAROMETER_HAVE_FTDI != 0);
+  if (!FtdiAvailable()) EXPECT_TRUE(ListFtdiDevices().empty());
 }
