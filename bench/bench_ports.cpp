@@ -8,13 +8,19 @@
 //                             simulated module's port), 1: GPIO, 2: USB
 //                             adapter; counters: the ratio, and the calls
 //                             (register accesses, ioctls, round trips) per
-//                             sequence.
+//                             sequence. On the real clock: a loaded machine
+//                             adds its wake-up delays.
+//   BM_PortSequenceModel/port/n
+//                             the same in virtual time: sleeps, ioctls and
+//                             round trips cost exactly their nominal time,
+//                             so the ratio is the protocol's own.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <type_traits>
 
 #include "platform/Clock.h"
 #include "platform/FakeFtdiChip.h"
@@ -36,16 +42,34 @@ void Spin(std::chrono::nanoseconds how_long) {
   }
 }
 
-void BM_PortSequence(benchmark::State& state) {
+template <typename ClockType>
+void PortSequence(benchmark::State& state) {
   const int port = static_cast<int>(state.range(0));
   const int n = static_cast<int>(state.range(1));
-  SystemClock clock;
+  constexpr bool kVirtual = std::is_same<ClockType, VirtualClock>::value;
+  ClockType clock;
   SimulatedModule module(clock);
   module.SetConversionTimeMs(static_cast<int>(kConversionMs));
+  // Conditions at rest: every sample is one sequence, none needs confirming.
+  module.SetFixedConditions(1000, 20);
 
   SimulatedModulePort module_port(module);
   FakeGpioChip chip(module);
-  chip.on_ioctl = [] { Spin(std::chrono::microseconds(2)); };
+  // A call's cost: spent on the real clock, or charged to the virtual one to
+  // the microsecond.
+  int64_t pending_us = 0;
+  auto charge = [&clock, &pending_us](int64_t us) {
+    if constexpr (kVirtual) {
+      pending_us += us;
+      clock.AdvanceMs(pending_us / 1000);
+      pending_us %= 1000;
+    } else if (us < 1000) {
+      Spin(std::chrono::microseconds(us));
+    } else {
+      std::this_thread::sleep_for(std::chrono::microseconds(us));
+    }
+  };
+  chip.on_ioctl = [&charge] { charge(2); };
   FtdiWiring ftdi_wiring;
   FakeFtdiChip::State ftdi_state;
   std::unique_ptr<ModuleLines> lines;
@@ -62,7 +86,7 @@ void BM_PortSequence(benchmark::State& state) {
     calls = [&] { return chip.ioctls; };
   } else {
     auto fake = std::make_unique<FakeFtdiChip>(module, ftdi_wiring, ftdi_state);
-    fake->on_round_trip = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    fake->on_round_trip = [&charge] { charge(1000); };
     lines = FtdiLines::Open(ftdi_wiring, std::move(fake), nullptr);
     calls = [&] { return static_cast<int64_t>(ftdi_state.round_trips); };
   }
@@ -77,6 +101,7 @@ void BM_PortSequence(benchmark::State& state) {
 
   const int64_t calls_before = calls();
   int errors = 0;
+  const int64_t clock_start = clock.NowMs();
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     sensor.Measure(true);
@@ -84,12 +109,32 @@ void BM_PortSequence(benchmark::State& state) {
     benchmark::DoNotOptimize(sensor.Pressure);
   }
   const double wall_ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      kVirtual ? static_cast<double>(clock.NowMs() - clock_start)
+               : std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count();
   const double iterations = static_cast<double>(state.iterations());
   state.counters["ratio_to_2n_35ms"] = wall_ms / iterations / (2 * n * kConversionMs);
   state.counters["calls_per_sequence"] = static_cast<double>(calls() - calls_before) / iterations;
   state.counters["errors"] = errors;
 }
+
+void BM_PortSequence(benchmark::State& state) {
+  PortSequence<SystemClock>(state);
+}
+void BM_PortSequenceModel(benchmark::State& state) {
+  PortSequence<VirtualClock>(state);
+}
+
+BENCHMARK(BM_PortSequenceModel)
+    ->ArgNames({"port", "n"})
+    ->Args({0, 1})
+    ->Args({0, 4})
+    ->Args({1, 1})
+    ->Args({1, 4})
+    ->Args({2, 1})
+    ->Args({2, 4})
+    ->Iterations(50)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PortSequence)
     ->ArgNames({"port", "n"})

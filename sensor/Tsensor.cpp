@@ -132,8 +132,9 @@ Tsensor::~Tsensor() {
 void Tsensor::UseLines(ModuleLines& lines) {
   if (&lines == &link_.Lines()) return;
   WriteLines(0, 0, 0);
+  // Lines made for a port given as registers stay for the sensor's life, so
+  // that a caller may hand them back here.
   link_.UseLines(lines);
-  own_lines_.reset();
   WriteLines(0, 0, 1);
 }
 

@@ -56,7 +56,7 @@ TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
   EXPECT_EQ(menus[3]->text(), "&Help");
   EXPECT_EQ(
       Captions(wmain->File1),
-      (std::vector<std::string>{"Detect module on LPT1", "-", "Load settings ...",
+      (std::vector<std::string>{"Detect module on LPT1", "Module port...", "-", "Load settings ...",
                                 "Save settings As ...", "Autosave settings on exit", "-", "Exit"}));
   EXPECT_EQ(Captions(wmain->Plots1), (std::vector<std::string>{"View Chart", "View Barograph"}));
   EXPECT_EQ(Captions(wmain->Settings2),
