@@ -26,7 +26,6 @@ class PortDialogTest : public ProgramTest {
   // The program opens ports through the models: the parallel port is the
   // simulated module's of the fixture, the gpiochip has another module.
   void UseModelPorts() {
-    gpio_module.SetCalibrationWords(0xB1A7, 0x9A4D, 0x64F1, 0xA5B3);
     gpio_module.SetFixedConditions(950, 12);
     PortState& state = ProgramPort();
     state.open = [this](const PortChoice& choice) {
