@@ -61,6 +61,10 @@ struct FuzzProgram {
     }
     if (intro->Timer1->isActive() || !Program().Wmain_alive) std::abort();
     Program().Wmain->GetCalibration(&calibration);
+    // From now on the atmosphere stands still, with the module's noise on it:
+    // what a sample reads depends on the input's noise seed alone, not on
+    // the time the input runs at.
+    module.SetFixedConditions(module.PressureNow(), module.TemperatureNow());
   }
 
   ~FuzzProgram() { EndProgram(); }
@@ -88,7 +92,8 @@ void RestartFuzzProgram(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < size; ++i) seed = (seed ^ data[i]) * 0x100000001B3ull;
   program.module.SetNoiseSeed(seed);
   // Three minutes on: the last input's samples are no reference (they are
-  // forgotten after two), and the first sample is confirmed as after a start.
+  // forgotten after two), and the first sample is confirmed as after a start,
+  // whatever the inputs before.
   program.clock.AdvanceSeconds(180);
   TWmain* w = Program().Wmain;
   // As after a detection: n and ts straight into the sensor (a new ts would

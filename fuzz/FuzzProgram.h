@@ -14,9 +14,10 @@
 
 // Starts the program on first use (the module detected, the main window
 // measuring) and puts every setting back to its start value. The simulated
-// module's noise starts again from the input's bytes, and the clock moves on
-// past the sensor's memory of recent samples: what an input shows depends on
-// the input alone, so a finding is the same when the input runs by itself.
+// module's atmosphere stands still and its noise starts again from the
+// input's bytes, and the clock moves on past the sensor's memory of recent
+// samples: what an input shows depends on the input alone, so a finding is
+// the same when the input runs by itself.
 void RestartFuzzProgram(const uint8_t* data, size_t size);
 
 // The dialogs every window reaches; the recorded calls are cleared by

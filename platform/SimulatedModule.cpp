@@ -126,6 +126,7 @@ double SimulatedModule::TemperatureAt(double t) const {
 void SimulatedModule::SetNoiseSeed(uint64_t seed) {
   noise_seed_ = seed;
   noise_draws_ = 0;
+  noise_on_fixed_ = true;
 }
 
 double SimulatedModule::ConversionNoise() const {
@@ -308,7 +309,7 @@ void SimulatedModule::StartCommand(int command) {
 void SimulatedModule::StartConversion() {
   ++conversion_count_;
   const double temperature = TemperatureNow();
-  if (fixed_) {
+  if (fixed_ && !noise_on_fixed_) {
     result_ = pressure_channel_ ? PressureReading(PressureNow(), temperature)
                                 : TemperatureReading(temperature);
   } else {

@@ -41,13 +41,13 @@ constexpr double kSimulatedNoiseCounts = 2.0;
 // exact reading, then rounded to a whole count. The noise of a conversion
 // (triangular, as the sum of two uniform draws) is drawn from the seed and
 // the number of conversions since the seed was set, so a run is the same on
-// every machine. Fixed conditions have no noise.
+// every machine. Fixed conditions have no noise until SetNoiseSeed is called.
 class SimulatedModule {
  public:
   explicit SimulatedModule(Clock& clock, uint32_t seed = 1);
 
-  // Starts the noise again from another seed (the atmosphere stays): the
-  // conversions from now on are the same for the same seed.
+  // Starts the noise again from another seed (the atmosphere stays), on fixed
+  // conditions too: the conversions from now on are the same for a seed.
   void SetNoiseSeed(uint64_t seed);
 
   // Factory calibration; the default is 0xB5A7, 0x9C4D, 0x62F1, 0xA7B3.
@@ -133,6 +133,7 @@ class SimulatedModule {
   uint64_t seed_;
   uint64_t noise_seed_;
   uint64_t noise_draws_ = 0;  // conversions since the noise seed was set
+  bool noise_on_fixed_ = false;
 
   // Calibration words and the coefficients unpacked from them.
   uint16_t words_[4];
