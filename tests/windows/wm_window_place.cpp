@@ -33,10 +33,10 @@ class WindowManagerTest : public ProgramTest {
 
   // Shown, mapped and framed by the window manager, and still for a while.
   static void Settle(QWidget* window) {
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window, 15000));
     ASSERT_TRUE(QTest::qWaitFor(
         [window] { return window->frameGeometry().topLeft() != window->geometry().topLeft(); },
-        5000))
+        15000))
         << "no frame";
     QRect last;
     for (int i = 0; i < 50 && window->frameGeometry() != last; ++i) {
@@ -71,7 +71,7 @@ class WindowManagerTest : public ProgramTest {
                    reinterpret_cast<const char*>(&message));
     xcb_flush(connection);
     ASSERT_TRUE(QTest::qWaitFor(
-        [window, corner] { return window->frameGeometry().topLeft() == corner; }, 5000))
+        [window, corner] { return window->frameGeometry().topLeft() == corner; }, 15000))
         << "at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
     Settle(window);
   }
@@ -79,7 +79,7 @@ class WindowManagerTest : public ProgramTest {
   static void PlaceAt(QWidget* window, const QPoint& corner) {
     window->move(corner);
     ASSERT_TRUE(QTest::qWaitFor(
-        [window, corner] { return window->frameGeometry().topLeft() == corner; }, 5000))
+        [window, corner] { return window->frameGeometry().topLeft() == corner; }, 15000))
         << "at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
     Settle(window);
   }
@@ -153,7 +153,7 @@ TEST_F(WindowManagerTest, SmallWindowStaysAboveTheProgramsOtherWindows) {
   // The barograph clicked and raised: the small window stays above it.
   barograph->raise();
   barograph->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(barograph, 5000));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(barograph, 15000));
   QTest::qWait(300);
   std::vector<WId> stack = Stacking();
   ASSERT_GE(StackIndex(stack, barograph), 0);
