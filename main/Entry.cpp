@@ -15,6 +15,7 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Tpublisher.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/PortIo.h"
@@ -106,6 +107,8 @@ void CreateWindows() {
   // The record opens first: its box, if any, comes before the splash window.
   program.archive = new Tarchive(*program.clock, program.dialogs);
   program.archive->Open(Tarchive::kFileName);
+  // Connecting happens on the publisher's own thread; nothing waits here.
+  StartPublishing();
 
   program.Wintro = new TWintro;
   program.Wmain = new TWmain;
@@ -142,6 +145,8 @@ void CreateWindows() {
 void EndProgram() {
   ProgramState& program = Program();
   program.ClearAliveFlags();
+  // "offline" to the broker first, waiting a moment at most.
+  StopPublishing();
 
   if (program.sensor != nullptr) {
     delete program.sensor;

@@ -16,6 +16,7 @@ class TWrange;
 class TWdebug;
 class TWbarograph;
 class TWhelp;
+class Tpublisher;
 class Dialogs;
 class Clock;
 
@@ -28,6 +29,9 @@ struct ProgramState {
   // The pressure record (barometer.db in the working folder), open while the
   // windows exist; it may have stopped recording after a failure.
   Tarchive* archive = nullptr;
+  // Publishing to an MQTT broker (main/Tpublisher.h), while the windows
+  // exist; it runs only when switched on in barometer.ini.
+  Tpublisher* publisher = nullptr;
 
   TWintro* Wintro = nullptr;
   TWmain* Wmain = nullptr;

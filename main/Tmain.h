@@ -128,6 +128,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // record nearest to k hours ago, within 10 minutes) and the chart's plots
   // (the samples of the last hour) from the record.
   void RefillFromArchive();
+  // Hands the sample just taken, when good, to the publisher (if any).
+  void PublishSample();
 
   // Calibration record pass-throughs to the sensor (null record ignored).
   void GetCalibration(Tsensor_wc* record);
@@ -184,6 +186,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void Loadsettings1Click();
   void SavesettingsAs1Click();
   void Autosavesettingsonexit1Click();
+  // The dialog of publishing to an MQTT broker.
+  void PublishtoMQTT1Click();
   void Exit1Click();
   void ViewChart1Click();
   // Shows the barograph window, or brings it to the front.
@@ -266,6 +270,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QAction* Loadsettings1 = nullptr;
   QAction* SavesettingsAs1 = nullptr;
   QAction* Autosavesettingsonexit1 = nullptr;
+  QAction* PublishtoMQTT1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* ViewChart1 = nullptr;
   QAction* ViewBarograph1 = nullptr;

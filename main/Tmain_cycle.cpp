@@ -121,6 +121,7 @@ void TWmain::UpdateMeasurement() {
   lb_d1->setText(QString::number(sensor->GetD1()));
   lb_d2->setText(QString::number(sensor->GetD2()));
   ArchiveSample();
+  PublishSample();
   // The chart gets the local pressure, not the sea-level pressure; a failed
   // sample is no data for it (nor for its log).
   if (!last_sample_good) return;

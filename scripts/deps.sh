@@ -6,6 +6,8 @@ BAROMETER_PACKAGES=(
   libsqlite3-dev sqlite3
   # USB adapters for the module (platform/FtdiLibrary.cpp)
   libftdi1-dev
+  # publishing to an MQTT broker (publish/), and its tests' own broker and CA
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation fonts-dejavu-core
