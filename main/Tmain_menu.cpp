@@ -15,6 +15,7 @@
 #include "platform/Dialogs.h"
 #include "sensor/Tintro.h"
 #include "settings/Tport.h"
+#include "settings/Tpublish.h"
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
@@ -56,6 +57,8 @@ void TWmain::BuildMenu() {
   SavesettingsAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   Autosavesettingsonexit1 =
       add(File1, "Autosave settings on exit", &TWmain::Autosavesettingsonexit1Click, true);
+  File1->addSeparator();
+  PublishtoMQTT1 = add(File1, "Publish to MQTT...", &TWmain::PublishtoMQTT1Click);
   File1->addSeparator();
   Exit1 = add(File1, "Exit", &TWmain::Exit1Click);
   // Quitting and the help answer in every window that carries their
@@ -170,6 +173,12 @@ void TWmain::Autosavesettingsonexit1Click() {
 void TWmain::Exit1Click() {
   ConfirmClose();
   if (Program().closing) TerminateApplication();
+}
+
+void TWmain::PublishtoMQTT1Click() {
+  TWpublish dialog(this);
+  dialog.OnShow();
+  dialog.exec();
 }
 
 void TWmain::ViewChart1Click() {

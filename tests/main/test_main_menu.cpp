@@ -57,7 +57,8 @@ TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
   EXPECT_EQ(
       Captions(wmain->File1),
       (std::vector<std::string>{"Detect module on LPT1", "Module port...", "-", "Load settings ...",
-                                "Save settings As ...", "Autosave settings on exit", "-", "Exit"}));
+                                "Save settings As ...", "Autosave settings on exit", "-",
+                                "Publish to MQTT...", "-", "Exit"}));
   EXPECT_EQ(Captions(wmain->Plots1), (std::vector<std::string>{"View Chart", "View Barograph"}));
   EXPECT_EQ(Captions(wmain->Settings2),
             (std::vector<std::string>{"Clear min/max values", "Minimize", "Settings"}));
