@@ -5,46 +5,34 @@
 
 #include <QLabel>
 
-#include "archive/Tarchive.h"
+#include "archive/Tarchive_tendency.h"
 #include "atmosphere/Tendency.h"
 #include "main/Program.h"
 #include "main/Tbarometer_ini.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "windows/Tbarograph.h"
 
 namespace {
 
-constexpr int kMinute = 60;
-constexpr int kTendencyWithin = TWbarograph::kTendencyWithin;
+// Why a state message has no tendency, in the barograph's words.
+const char* GapReason(TendencyGap gap) {
+  switch (gap) {
+    case TendencyGap::NoRecord:
+      return "no pressure record is kept";
+    case TendencyGap::NothingRecent:
+      return "nothing recorded in the last 10 minutes";
+    case TendencyGap::ShortRecord:
+      return "less than 3 hours of record";
+    case TendencyGap::NoStart:
+      return "no record around 3 hours ago";
+    case TendencyGap::NoMiddle:
+    case TendencyGap::None:
+      break;
+  }
+  return "";
+}
 
 }  // namespace
-
-TpublishTendency RecordTendency(const Tarchive* archive, std::time_t now) {
-  TpublishTendency t;
-  if (archive == nullptr) {
-    t.reason = "no pressure record is kept";
-    return t;
-  }
-  const std::time_t minute = now - ((now % kMinute) + kMinute) % kMinute;
-  const auto p_0 = archive->NearestMinute(minute, kTendencyWithin);
-  const auto p_90 = archive->NearestMinute(minute - 90 * 60, kTendencyWithin);
-  const auto p_180 = archive->NearestMinute(minute - 180 * 60, kTendencyWithin);
-  if (!p_0) {
-    t.reason = "nothing recorded in the last 10 minutes";
-  } else if (!p_180) {
-    const std::optional<std::time_t> first = archive->FirstMinuteTime();
-    t.reason = !first || *first > minute - 180 * 60 + kTendencyWithin
-                   ? "less than 3 hours of record"
-                   : "no record around 3 hours ago";
-  } else {
-    t.change = p_0->sea_level_pressure_mean - p_180->sea_level_pressure_mean;
-    if (p_90)
-      t.code = TendencyCharacteristic(p_180->sea_level_pressure_mean, p_90->sea_level_pressure_mean,
-                                      p_0->sea_level_pressure_mean);
-  }
-  return t;
-}
 
 void Tpublisher::Apply(const TmqttSettings& settings) {
   tendency_minute_ = -1;
@@ -55,13 +43,12 @@ void Tpublisher::OfferSample(TmqttState state, const Tarchive* archive) {
   if (!client.Running()) return;
   // The tendency reads the record: once a minute is enough, as it is made
   // of minutes.
-  const std::time_t minute = state.time - ((state.time % kMinute) + kMinute) % kMinute;
-  if (minute != tendency_minute_) {
-    tendency_minute_ = minute;
-    TpublishTendency t = RecordTendency(archive, state.time);
-    tendency_ = t.change;
+  if (TendencyMinuteOf(state.time) != tendency_minute_) {
+    const ThreeHourTendency t = RecordTendency(archive, state.time);
+    tendency_minute_ = t.minute;
+    tendency_ = t.HasChange() ? std::optional<double>(t.change) : std::nullopt;
     tendency_code_ = t.code;
-    tendency_reason_ = std::move(t.reason);
+    tendency_reason_ = GapReason(t.gap);
   }
   state.tendency_3h = tendency_;
   state.tendency_code = tendency_code_;

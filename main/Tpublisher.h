@@ -29,15 +29,6 @@ class Tpublisher {
   int tendency_code_ = -1;
 };
 
-// The change of the sea-level pressure over the 3 hours before `now` and its
-// characteristic, from the record's minutes, as the barograph shows them.
-struct TpublishTendency {
-  std::optional<double> change;  // [mbar]
-  int code = -1;                 // 0..8, -1: none
-  std::string reason;            // why there is no change
-};
-TpublishTendency RecordTendency(const Tarchive* archive, std::time_t now);
-
 // The mqtt_ keys of barometer.ini; missing or bad values give the defaults.
 TmqttSettings LoadMqttSettings(const Tbarometer_ini& ini);
 void StoreMqttSettings(Tbarometer_ini& ini, const TmqttSettings& settings);

@@ -153,9 +153,11 @@ void TestBroker::Stop() {
   process_ = nullptr;
 }
 
-TestSubscriber::TestSubscriber(int port, const std::vector<std::string>& topics) : topics_(topics) {
+TestSubscriber::TestSubscriber(int port, const std::vector<std::string>& topics, const char* user)
+    : topics_(topics) {
   mosquitto_lib_init();
   m_ = mosquitto_new(nullptr, true, this);
+  if (user != nullptr) mosquitto_username_pw_set(m_, user, TestBroker::kPassword);
   mosquitto_message_callback_set(m_, OnMessage);
   mosquitto_connect_callback_set(m_, OnConnect);
   mosquitto_subscribe_callback_set(m_, OnSubscribe);

@@ -58,7 +58,9 @@ class TestSubscriber {
     bool retained = false;
   };
 
-  explicit TestSubscriber(int port, const std::vector<std::string>& topics = {"#"});
+  // With a user name, it logs in as the broker's one user.
+  explicit TestSubscriber(int port, const std::vector<std::string>& topics = {"#"},
+                          const char* user = nullptr);
   ~TestSubscriber();
 
   bool Connected() const;

@@ -127,7 +127,7 @@ TEST_F(PublishDialogTest, GoodFieldsAreSavedAndPublishedAtOnce) {
   ASSERT_EQ(stat(PathOf("barometer.ini").toLocal8Bit().constData(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 
-  TestSubscriber subscriber(broker.Port(), {"room/barometer/state"});
+  TestSubscriber subscriber(broker.Port(), {"room/barometer/state"}, TestBroker::kUser);
   ASSERT_TRUE(WaitUntil(
       [] { return Program().publisher->client.Status().phase == TmqttPhase::Connected; }));
   MeasureTicks(1);

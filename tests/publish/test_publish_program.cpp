@@ -14,6 +14,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "archive/Tarchive_tendency.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "main/Tpublisher.h"
@@ -149,9 +150,9 @@ TEST_F(PublishProgramTest, AfterThreeHoursTheTendencyIsPublished) {
   TestSubscriber subscriber(broker.Port(), {"home/barometer/state"});
   ASSERT_TRUE(subscriber.WaitFor("home/barometer/state", 1));
   const QJsonObject state = Json(subscriber.On("home/barometer/state").back().payload);
-  const TpublishTendency expected = RecordTendency(Program().archive, clock.Now());
-  ASSERT_TRUE(expected.change.has_value());
-  EXPECT_NEAR(state["tendency_3h"].toDouble(), *expected.change, 0.05);
+  const ThreeHourTendency expected = RecordTendency(Program().archive, clock.Now());
+  ASSERT_TRUE(expected.HasChange());
+  EXPECT_NEAR(state["tendency_3h"].toDouble(), expected.change, 0.05);
   EXPECT_EQ(state["tendency_code"].toInt(-1), expected.code);
   EXPECT_FALSE(state.contains("tendency_reason"));
 }
