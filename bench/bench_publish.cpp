@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
