@@ -125,25 +125,17 @@ void BM_PortSequenceModel(benchmark::State& state) {
   PortSequence<VirtualClock>(state);
 }
 
-BENCHMARK(BM_PortSequenceModel)
-    ->ArgNames({"port", "n"})
-    ->Args({0, 1})
-    ->Args({0, 4})
-    ->Args({1, 1})
-    ->Args({1, 4})
-    ->Args({2, 1})
-    ->Args({2, 4})
-    ->Iterations(50)
-    ->Unit(benchmark::kMillisecond);
+// Each port (0 LPT, 1 GPIO, 2 FTDI) at n = 1 and n = 4.
+void EachPortAndN(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"port", "n"});
+  for (int port = 0; port < 3; ++port)
+    for (int n : {1, 4}) b->Args({port, n});
+}
+
+BENCHMARK(BM_PortSequenceModel)->Apply(EachPortAndN)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PortSequence)
-    ->ArgNames({"port", "n"})
-    ->Args({0, 1})
-    ->Args({0, 4})
-    ->Args({1, 1})
-    ->Args({1, 4})
-    ->Args({2, 1})
-    ->Args({2, 4})
+    ->Apply(EachPortAndN)
     ->Iterations(12)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -55,6 +55,21 @@ QLineEdit* AddEdit(QWidget* parent, const QString& caption, int x, int y) {
   return edit;
 }
 
+// A device row (caption and an editable list at the top of the group) and,
+// below it, the four wiring fields: clock, data out, data in, power.
+QComboBox* AddDeviceRow(QWidget* group, const QString& caption, QLineEdit* edits[4]) {
+  auto* label = new QLabel(caption, group);
+  label->setGeometry(10, 23, 60, 16);
+  auto* box = new QComboBox(group);
+  box->setEditable(true);
+  box->setGeometry(82, 20, 410, 22);
+  if (edits) {
+    const char* captions[4] = {"Clock", "Data out", "Data in", "Power"};
+    for (int i = 0; i < 4; ++i) edits[i] = AddEdit(group, captions[i], 10 + 122 * i, 50);
+  }
+  return box;
+}
+
 QString DeviceOf(const QComboBox* box) {
   // The list shows "device  (what it is)"; the device is the first word.
   const QString text = box->currentText().trimmed();
@@ -108,35 +123,25 @@ TWport::TWport(QWidget* parent) : QDialog(parent) {
 
   auto* lpt = new QGroupBox("Parallel port", this);
   lpt->setGeometry(8, 36, 504, 52);
-  auto* lpt_label = new QLabel("Device", lpt);
-  lpt_label->setGeometry(10, 23, 60, 16);
-  cb_lpt_device = new QComboBox(lpt);
-  cb_lpt_device->setEditable(true);
-  cb_lpt_device->setGeometry(82, 20, 410, 22);
+  cb_lpt_device = AddDeviceRow(lpt, "Device", nullptr);
 
   auto* gpio = new QGroupBox("GPIO: line offsets on the chip (power -1: none)", this);
   gpio->setGeometry(8, 92, 504, 84);
-  auto* chip_label = new QLabel("Chip", gpio);
-  chip_label->setGeometry(10, 23, 60, 16);
-  cb_gpio_chip = new QComboBox(gpio);
-  cb_gpio_chip->setEditable(true);
-  cb_gpio_chip->setGeometry(82, 20, 410, 22);
-  ed_gpio_clock = AddEdit(gpio, "Clock", 10, 50);
-  ed_gpio_data_out = AddEdit(gpio, "Data out", 132, 50);
-  ed_gpio_data_in = AddEdit(gpio, "Data in", 254, 50);
-  ed_gpio_power = AddEdit(gpio, "Power", 376, 50);
+  QLineEdit* gpio_lines[4];
+  cb_gpio_chip = AddDeviceRow(gpio, "Chip", gpio_lines);
+  ed_gpio_clock = gpio_lines[0];
+  ed_gpio_data_out = gpio_lines[1];
+  ed_gpio_data_in = gpio_lines[2];
+  ed_gpio_power = gpio_lines[3];
 
   auto* ftdi = new QGroupBox("USB adapter: bits 0 to 7 (power -1: none)", this);
   ftdi->setGeometry(8, 180, 504, 84);
-  auto* device_label = new QLabel("Device", ftdi);
-  device_label->setGeometry(10, 23, 60, 16);
-  cb_ftdi_device = new QComboBox(ftdi);
-  cb_ftdi_device->setEditable(true);
-  cb_ftdi_device->setGeometry(82, 20, 410, 22);
-  ed_ftdi_clock = AddEdit(ftdi, "Clock", 10, 50);
-  ed_ftdi_data_out = AddEdit(ftdi, "Data out", 132, 50);
-  ed_ftdi_data_in = AddEdit(ftdi, "Data in", 254, 50);
-  ed_ftdi_power = AddEdit(ftdi, "Power", 376, 50);
+  QLineEdit* ftdi_bits[4];
+  cb_ftdi_device = AddDeviceRow(ftdi, "Device", ftdi_bits);
+  ed_ftdi_clock = ftdi_bits[0];
+  ed_ftdi_data_out = ftdi_bits[1];
+  ed_ftdi_data_in = ftdi_bits[2];
+  ed_ftdi_power = ftdi_bits[3];
   lb_ftdi_absent = new QLabel(ftdi);
   lb_ftdi_absent->setGeometry(10, 20, 484, 60);
   lb_ftdi_absent->setWordWrap(true);
