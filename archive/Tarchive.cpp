@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +37,23 @@ constexpr const char* kSchema =
     "pressure_min REAL NOT NULL, pressure_mean REAL NOT NULL, pressure_max REAL NOT NULL, "
     "temperature_min REAL NOT NULL, temperature_mean REAL NOT NULL, "
     "temperature_max REAL NOT NULL);";
+
+// The steps of the schema: step k brings a file of version k to version
+// k + 1. Version 0 is the schema above, that of every file made before the
+// schema had a version; a step adds and never changes what a file holds.
+const char* const kSchemaSteps[] = {
+    // 1: the changes of the altitude setting.
+    "CREATE TABLE IF NOT EXISTS altitude_change("
+    "time INTEGER NOT NULL, old_altitude REAL NOT NULL, new_altitude REAL NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS altitude_change_time ON altitude_change(time);",
+};
+static_assert(static_cast<int>(sizeof kSchemaSteps / sizeof kSchemaSteps[0]) ==
+                  Tarchive::kSchemaVersion,
+              "one step per version");
+
+// A read-only connection may wait this long for a writer of another program
+// that is just starting its log over; the tick's reads never wait longer.
+constexpr int kReadOnlyBusyMs = 100;
 
 constexpr const char* kMinuteColumns =
     "time, count, sea_level_pressure_min, sea_level_pressure_mean, sea_level_pressure_max, "
@@ -90,6 +108,54 @@ std::string Reason(sqlite3* db, int rc) {
 
 bool IsCorrupt(int rc) {
   return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+bool Exists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
+
+// The file's schema version (its user_version) into *version.
+int ReadVersion(sqlite3* db, int* version) {
+  sqlite3_stmt* s = nullptr;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      *version = sqlite3_column_int(s, 0);
+      rc = SQLITE_OK;
+    }
+  }
+  sqlite3_finalize(s);
+  return rc;
+}
+
+// The version of the file at path as any reader finds it; -1 when there is
+// no file or it cannot be read so.
+int FileVersion(const std::string& path) {
+  int version = -1;
+  if (!Exists(path)) return version;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      ReadVersion(db, &version) != SQLITE_OK)
+    version = -1;
+  sqlite3_close(db);
+  return version;
+}
+
+// The path as an SQLite file URI: the characters that end or escape a path
+// there are written as %XX.
+std::string FileUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  return uri;
 }
 
 }  // namespace
@@ -180,13 +246,13 @@ class Borrowed {
     if (db == nullptr) return;
     if (cache == nullptr) cache = new Holder;
     if (!cache->busy && cache->stmt == nullptr)
-      sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &cache->stmt, nullptr);
+      rc_ = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &cache->stmt, nullptr);
     if (!cache->busy && cache->stmt != nullptr) {
       holder_ = cache;
       holder_->busy = true;
       stmt_ = holder_->stmt;
     } else {
-      sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+      rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
     }
   }
   ~Borrowed() {
@@ -201,10 +267,13 @@ class Borrowed {
   Borrowed(const Borrowed&) = delete;
   Borrowed& operator=(const Borrowed&) = delete;
   sqlite3_stmt* get() const { return stmt_; }
+  // The result of preparing it; SQLITE_OK also when there is no file.
+  int rc() const { return rc_; }
 
  private:
   Holder* holder_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
+  int rc_ = SQLITE_OK;
 };
 
 const std::string kReadMinutes = std::string("SELECT ") + kMinuteColumns +
@@ -260,16 +329,68 @@ bool Tarchive::Open(const std::string& path) {
   }
   failure_.clear();
   reported_ = false;
+  notice_.reset();
   std::string reason;
   bool corrupt = false;
-  if (OpenFile(reason, corrupt)) return true;
-  if (corrupt) return StartOver(reason);
-  Fail("The pressure record cannot be kept in " + path_ + ": " + reason + ".");
+  // A file of a newer version of the program is never opened for writing:
+  // even a connection that only reads may write when it closes (it copies
+  // the log back into the file).
+  bool newer = FileVersion(path_) > kSchemaVersion;
+  if (!newer) {
+    if (OpenFile(reason, corrupt, newer)) return true;
+    if (corrupt) return StartOver(reason);
+  }
+  // Nothing new goes into the file, but what it holds is still shown.
+  const bool readable = OpenReadOnly();
+  int version = 0;
+  if (readable && !newer)
+    newer = ReadVersion(db_, &version) == SQLITE_OK && version > kSchemaVersion;
+  std::string then = readable ? "Its history is shown, but nothing new is recorded."
+                              : "The program runs on without recording.";
+  if (log_unread_)
+    then += " The samples still in " + path_ + "-wal cannot be read from this folder.";
+  if (newer)
+    Fail("The pressure record " + path_ + " belongs to a newer version of the program.", then);
+  else
+    Fail("The pressure record cannot be kept in " + path_ + ": " + reason + ".", then);
   return false;
 }
 
-bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
+bool Tarchive::OpenReadOnly() {
+  read_only_ = false;
+  log_unread_ = false;
+  if (!Exists(path_)) return false;
+  // As any reader first. In a folder that may not be written, and where the
+  // log's index (-shm) is missing, SQLite cannot read a file in WAL mode so;
+  // the file is then read as it stands ("immutable": no locks, no log). Its
+  // log, if there is one, holds what its last program did not copy back.
+  for (const char* mode : {"?mode=ro", "?immutable=1"}) {
+    const std::string uri = FileUri(path_) + mode;
+    int rc = sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc == SQLITE_OK) {
+      sqlite3_extended_result_codes(db_, 1);
+      sqlite3_busy_timeout(db_, kReadOnlyBusyMs);
+      sqlite3_stmt* s = nullptr;
+      rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &s, nullptr);
+      if (rc == SQLITE_OK) rc = sqlite3_step(s) == SQLITE_ROW ? SQLITE_OK : sqlite3_errcode(db_);
+      sqlite3_finalize(s);
+    }
+    if (rc == SQLITE_OK) {
+      read_only_ = true;
+      struct stat log;
+      log_unread_ =
+          mode[1] == 'i' && ::stat((path_ + "-wal").c_str(), &log) == 0 && log.st_size > 0;
+      return true;
+    }
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  return false;
+}
+
+bool Tarchive::OpenFile(std::string& reason, bool& corrupt, bool& newer) {
   corrupt = false;
+  newer = false;
   // A second program on the same folder must not record into the same file;
   // an exclusive lock on the file tells them apart. (SQLite's own locks are
   // of another kind and do not see this one, so a user may still read the
@@ -321,7 +442,24 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
   // Take the write lock at once: a folder where the write-ahead log cannot
   // be made, or a full disk, shows now rather than at the first sample.
   if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  // The schema, brought up to this program's version in the same
+  // transaction: a file is either as it was or at the new version.
+  int version = 0;
+  if (rc == SQLITE_OK) rc = ReadVersion(db_, &version);
+  if (rc == SQLITE_OK && version > kSchemaVersion) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    newer = true;
+    reason = "it belongs to a newer version of the program";
+    CloseFile();
+    return false;
+  }
+  if (rc == SQLITE_OK && version < 0) version = 0;
   if (rc == SQLITE_OK) rc = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
+  for (int step = version; step < kSchemaVersion && rc == SQLITE_OK; ++step)
+    rc = sqlite3_exec(db_, kSchemaSteps[step], nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK && version != kSchemaVersion)
+    rc = sqlite3_exec(db_, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(),
+                      nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) {
     auto prepare = [this, &rc](Statement*& st, const char* sql) {
@@ -340,6 +478,8 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
             "(SELECT rowid FROM sample WHERE time < ? ORDER BY time LIMIT ?)");
     prepare(begin_, "BEGIN IMMEDIATE");
     prepare(commit_, "COMMIT");
+    prepare(insert_altitude_change_,
+            "INSERT INTO altitude_change(time, old_altitude, new_altitude) VALUES(?, ?, ?)");
     // A file of another program with tables of these names fails here.
     if (rc != SQLITE_OK) {
       reason = std::string("it holds other tables (") + sqlite3_errmsg(db_) + ")";
@@ -351,6 +491,8 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt) {
     corrupt = IsCorrupt(rc);
     reason = corrupt ? ((rc & 0xff) == SQLITE_NOTADB ? "it is not a database" : "it is damaged")
                      : Reason(db_, rc);
+    if (db_ != nullptr && !sqlite3_get_autocommit(db_))
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     CloseFile();
     return false;
   }
@@ -422,7 +564,7 @@ void Tarchive::StopCheckpointer() {
 void Tarchive::CloseFile() {
   StopCheckpointer();
   for (Statement** st : {&insert_sample_, &write_minute_, &prune_, &begin_, &commit_,
-                         &read_samples_, &read_minutes_}) {
+                         &insert_altitude_change_, &read_samples_, &read_minutes_}) {
     if (*st != nullptr) {
       sqlite3_finalize((*st)->stmt);
       delete *st;
@@ -440,6 +582,7 @@ void Tarchive::CloseFile() {
     lock_fd_ = -1;
   }
   recording_ = false;
+  read_only_ = false;
 }
 
 bool Tarchive::StartOver(const std::string& what) {
@@ -452,9 +595,11 @@ bool Tarchive::StartOver(const std::string& what) {
   if (localtime_r(&now, &local) != nullptr)
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   const std::string aside = path_ + ".corrupt-" + stamp;
+  const std::string then = "The program runs on without recording.";
   if (std::rename(path_.c_str(), aside.c_str()) != 0) {
     Fail("The pressure record " + path_ + " cannot be used: " + what +
-         ", and it cannot be renamed aside (" + std::strerror(errno) + ").");
+             ", and it cannot be renamed aside (" + std::strerror(errno) + ").",
+         then);
     return false;
   }
   // Its log belongs to it; the index of the log is rebuilt from the log.
@@ -462,26 +607,46 @@ bool Tarchive::StartOver(const std::string& what) {
   std::remove((path_ + "-shm").c_str());
   std::string reason;
   bool corrupt = false;
-  if (!OpenFile(reason, corrupt)) {
+  bool newer = false;
+  if (!OpenFile(reason, corrupt, newer)) {
     Fail("The pressure record " + path_ + " could not be used: " + what + ". It was renamed to " +
-         aside + ", but a new one cannot be started: " + reason + ".");
+             aside + ", but a new one cannot be started: " + reason + ".",
+         then);
     return false;
   }
+  // Recording goes on: the box only informs.
   Report("The pressure record " + path_ + " could not be used: " + what + ".\nIt was renamed to " +
-         aside + " and a new record was started.");
+             aside + " and a new record was started.",
+         false);
   return true;
 }
 
-void Tarchive::Fail(const std::string& text) {
+void Tarchive::Fail(const std::string& text, const std::string& then) {
   failure_ = text;
   recording_ = false;
-  Report(text + "\nThe program runs on without recording.");
+  Report(text + "\n" + then);
 }
 
-void Tarchive::Report(const std::string& text) {
+void Tarchive::Report(const std::string& text, bool error) const {
   if (reported_) return;
   reported_ = true;
-  if (dialogs_ != nullptr) dialogs_->Error(text);
+  notice_ = Notice{error, text};
+}
+
+void Tarchive::ShowNotice() {
+  if (!notice_) return;
+  const Notice notice = *notice_;
+  notice_.reset();
+  if (dialogs_ == nullptr) return;
+  if (notice.error)
+    dialogs_->Error(notice.text);
+  else
+    dialogs_->Information(notice.text);
+}
+
+void Tarchive::ReadFailed(int rc) const {
+  Report("The pressure record " + path_ + " could not be read: " + Reason(db_, rc) +
+         ".\nWhat is shown of its history may be incomplete.");
 }
 
 void Tarchive::WriteFailed(int rc) {
@@ -491,13 +656,15 @@ void Tarchive::WriteFailed(int rc) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   pending_.clear();
   pending_minutes_.clear();
+  pending_altitude_changes_.clear();
   delete minute_;
   minute_ = nullptr;
   if (IsCorrupt(rc)) {
     StartOver("it is damaged");
     return;
   }
-  Fail("Recording into the pressure record " + path_ + " stopped: " + reason + ".");
+  Fail("Recording into the pressure record " + path_ + " stopped: " + reason + ".",
+       "The program runs on without recording.");
 }
 
 void Tarchive::Close() {
@@ -505,6 +672,7 @@ void Tarchive::Close() {
   CloseFile();
   pending_.clear();
   pending_minutes_.clear();
+  pending_altitude_changes_.clear();
   delete minute_;
   minute_ = nullptr;
 }
@@ -514,7 +682,13 @@ bool Tarchive::IsRecording() const {
 }
 
 void Tarchive::Flush() {
-  if (IsRecording() && !pending_.empty()) Commit();
+  if (IsRecording() && (!pending_.empty() || !pending_altitude_changes_.empty())) Commit();
+}
+
+void Tarchive::RecordAltitudeChange(double old_altitude, double new_altitude) {
+  if (!IsRecording()) return;
+  pending_altitude_changes_.push_back({clock_.Now(), old_altitude, new_altitude});
+  Commit();
 }
 
 void Tarchive::Commit() {
@@ -528,6 +702,15 @@ void Tarchive::Commit() {
     return;
   }
   const std::time_t now = clock_.Now();
+  for (size_t i = 0; i < pending_altitude_changes_.size() && rc == SQLITE_OK; ++i) {
+    const TarchiveAltitudeChange& change = pending_altitude_changes_[i];
+    sqlite3_stmt* s = insert_altitude_change_->stmt;
+    sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(change.time));
+    sqlite3_bind_double(s, 2, change.old_altitude);
+    sqlite3_bind_double(s, 3, change.new_altitude);
+    rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
+    sqlite3_reset(s);
+  }
   if (now - last_prune_ >= kPruneSeconds || now < last_prune_) {
     last_prune_ = now;
     sqlite3_stmt* s = prune_->stmt;
@@ -561,6 +744,7 @@ void Tarchive::Commit() {
   }
   pending_.clear();
   pending_minutes_.clear();
+  pending_altitude_changes_.clear();
 }
 
 int Tarchive::Execute(Statement* statement) {
@@ -637,7 +821,13 @@ void Tarchive::BeginMinute(std::time_t minute_start) {
   if (sqlite3_stmt* s = read.get()) {
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(minute_start));
     sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(minute_start) + 1);
-    if (sqlite3_step(s) == SQLITE_ROW) minute_->Seed(MinuteFromRow(s));
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW)
+      minute_->Seed(MinuteFromRow(s));
+    else if (rc != SQLITE_DONE)
+      ReadFailed(rc);
+  } else if (db_ != nullptr) {
+    ReadFailed(read.rc());
   }
 }
 
@@ -645,12 +835,15 @@ namespace {
 
 // Visits the rows of a query in time order together with the rows of the
 // same range held in memory (in time order too); a row in memory stands in
-// for a row of the file with the same time when `replaces` is set.
+// for a row of the file with the same time when `replaces` is set. The
+// result of the last step: SQLITE_DONE when the query was read to its end
+// (SQLITE_OK without a query).
 template <typename Row>
-void Merge(sqlite3_stmt* s, Row (*from_row)(sqlite3_stmt*), const std::vector<Row>& memory,
-           bool replaces, const std::function<void(const Row&)>& visit) {
+int Merge(sqlite3_stmt* s, Row (*from_row)(sqlite3_stmt*), const std::vector<Row>& memory,
+          bool replaces, const std::function<void(const Row&)>& visit) {
   size_t i = 0;
-  while (s != nullptr && sqlite3_step(s) == SQLITE_ROW) {
+  int rc = SQLITE_OK;
+  while (s != nullptr && (rc = sqlite3_step(s)) == SQLITE_ROW) {
     const Row row = from_row(s);
     bool replaced = false;
     for (; i < memory.size() && memory[i].time <= row.time; ++i) {
@@ -661,13 +854,14 @@ void Merge(sqlite3_stmt* s, Row (*from_row)(sqlite3_stmt*), const std::vector<Ro
     if (!replaced) visit(row);
   }
   for (; i < memory.size(); ++i) visit(memory[i]);
+  return rc;
 }
 
 }  // namespace
 
-void Tarchive::ForEachSample(std::time_t from, std::time_t to,
+bool Tarchive::ForEachSample(std::time_t from, std::time_t to,
                              const std::function<void(const TarchiveSample&)>& visit) const {
-  if (from >= to) return;
+  if (from >= to) return true;
   std::vector<TarchiveSample> memory;
   for (const TarchiveSample& sample : pending_)
     if (sample.time >= from && sample.time < to) memory.push_back(sample);
@@ -679,12 +873,15 @@ void Tarchive::ForEachSample(std::time_t from, std::time_t to,
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
     sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
   }
-  Merge<TarchiveSample>(read.get(), SampleFromRow, memory, false, visit);
+  const int rc = Merge<TarchiveSample>(read.get(), SampleFromRow, memory, false, visit);
+  if (db_ == nullptr || (read.get() != nullptr && rc == SQLITE_DONE)) return true;
+  ReadFailed(read.get() != nullptr ? rc : read.rc());
+  return false;
 }
 
-void Tarchive::ForEachMinute(std::time_t from, std::time_t to,
+bool Tarchive::ForEachMinute(std::time_t from, std::time_t to,
                              const std::function<void(const TarchiveMinute&)>& visit) const {
-  if (from >= to) return;
+  if (from >= to) return true;
   // The minutes held in memory stand in for their rows in the file, which
   // are missing or hold them as they were at the last commit.
   std::vector<TarchiveMinute> memory;
@@ -699,7 +896,42 @@ void Tarchive::ForEachMinute(std::time_t from, std::time_t to,
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
     sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
   }
-  Merge<TarchiveMinute>(read.get(), MinuteFromRow, memory, true, visit);
+  const int rc = Merge<TarchiveMinute>(read.get(), MinuteFromRow, memory, true, visit);
+  if (db_ == nullptr || (read.get() != nullptr && rc == SQLITE_DONE)) return true;
+  ReadFailed(read.get() != nullptr ? rc : read.rc());
+  return false;
+}
+
+std::vector<TarchiveAltitudeChange> Tarchive::AltitudeChanges(std::time_t from,
+                                                              std::time_t to) const {
+  std::vector<TarchiveAltitudeChange> changes;
+  if (from >= to) return changes;
+  if (db_ != nullptr) {
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(db_,
+                                "SELECT time, old_altitude, new_altitude FROM altitude_change "
+                                "WHERE time >= ? AND time < ? ORDER BY time, rowid",
+                                -1, &s, nullptr);
+    if (rc == SQLITE_OK) {
+      sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
+      sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
+      while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        changes.push_back({static_cast<std::time_t>(sqlite3_column_int64(s, 0)),
+                           sqlite3_column_double(s, 1), sqlite3_column_double(s, 2)});
+    }
+    sqlite3_finalize(s);
+    // A file of the first version has no such table: it has no changes.
+    int version = 0;
+    if (rc != SQLITE_DONE && !(ReadVersion(db_, &version) == SQLITE_OK && version < 1))
+      ReadFailed(rc);
+  }
+  for (const TarchiveAltitudeChange& change : pending_altitude_changes_)
+    if (change.time >= from && change.time < to) changes.push_back(change);
+  std::stable_sort(changes.begin(), changes.end(),
+                   [](const TarchiveAltitudeChange& a, const TarchiveAltitudeChange& b) {
+                     return a.time < b.time;
+                   });
+  return changes;
 }
 
 std::vector<TarchiveSample> Tarchive::Samples(std::time_t from, std::time_t to) const {
@@ -734,11 +966,14 @@ std::optional<TarchiveSample> Tarchive::LastSample() const {
   if (last_ || db_ == nullptr) return last_;
   std::optional<TarchiveSample> last;
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db_,
-                         (std::string(kReadSamplesColumns) + " ORDER BY time DESC LIMIT 1").c_str(),
-                         -1, &s, nullptr) == SQLITE_OK &&
-      sqlite3_step(s) == SQLITE_ROW)
+  int rc = sqlite3_prepare_v2(
+      db_, (std::string(kReadSamplesColumns) + " ORDER BY time DESC LIMIT 1").c_str(), -1, &s,
+      nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW)
     last = SampleFromRow(s);
+  else if (rc != SQLITE_DONE)
+    ReadFailed(rc);
   sqlite3_finalize(s);
   return last;
 }
@@ -747,9 +982,12 @@ std::optional<std::time_t> Tarchive::FirstMinuteTime() const {
   std::optional<std::time_t> first;
   if (db_ != nullptr) {
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT min(time) FROM minute", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
+    int rc = sqlite3_prepare_v2(db_, "SELECT min(time) FROM minute", -1, &s, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
       first = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
+    else if (rc != SQLITE_ROW)
+      ReadFailed(rc);
     sqlite3_finalize(s);
   }
   const std::optional<TarchiveMinute> current = CurrentMinute();

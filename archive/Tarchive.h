@@ -31,6 +31,12 @@ struct TarchiveMinute {
   double temperature_min = 0, temperature_mean = 0, temperature_max = 0;
 };
 
+// One change of the altitude setting (a row of table `altitude_change`).
+struct TarchiveAltitudeChange {
+  std::time_t time = 0;                       // calendar seconds
+  double old_altitude = 0, new_altitude = 0;  // [m]
+};
+
 // The pressure record: every good sample in an SQLite file (`barometer.db`
 // in the working folder), with a summary per minute kept for ever and the
 // samples for at least kSampleRetentionDays.
@@ -38,9 +44,15 @@ struct TarchiveMinute {
 // Writing never waits and never throws: commits are batched (a killed
 // process loses at most the samples of its last 10 seconds), the file
 // is in WAL mode, and a failure (folder not writable, disk full, a file that
-// is not a database, a second program on the same folder) is reported once
-// through the dialogs, after which the archive stops recording and the
-// program runs on. Reading still works on what is there.
+// is not a database, a second program on the same folder) is reported once,
+// after which the archive stops recording and the program runs on. A file
+// that cannot be written (a read-only file or folder, another program
+// recording into it, a file of a newer version of the program) is opened
+// for reading only, so that what it holds is still shown.
+//
+// The schema's version is the file's user_version; an older file is brought
+// up to this version when it is opened for recording, without a change to
+// the rows it holds.
 //
 // Readers see everything recorded so far, the samples of the batch not yet
 // committed and the minute still being gathered included. Times are
@@ -50,16 +62,19 @@ class Tarchive {
   static constexpr const char* kFileName = "barometer.db";
   static constexpr int kCommitSeconds = 5;
   static constexpr int kSampleRetentionDays = 7;
+  // The version of the schema this program writes.
+  static constexpr int kSchemaVersion = 1;
 
   // clock gives the time of Record, of the batching and of the retention;
-  // dialogs (may be null) receives the one error box.
+  // dialogs (may be null) receives the one box, when ShowNotice shows it.
   explicit Tarchive(Clock& clock, Dialogs* dialogs = nullptr);
   ~Tarchive();  // Close()
   Tarchive(const Tarchive&) = delete;
   Tarchive& operator=(const Tarchive&) = delete;
 
-  // Opens (or creates) the file. False, after the error box, when it cannot
-  // be recorded into; a corrupt file is renamed aside and a new one started.
+  // Opens (or creates) the file. False when it cannot be recorded into (it
+  // is then read, when it can be); a corrupt file is renamed aside and a new
+  // one started. Either way the box waits for ShowNotice.
   bool Open(const std::string& path = kFileName);
   // Commits what is pending and closes the file; a normal close loses
   // nothing. Safe to call twice.
@@ -67,6 +82,14 @@ class Tarchive {
 
   // True while samples go into the file: opened and no failure since.
   bool IsRecording() const;
+  // True when the file was opened for reading only.
+  bool IsReadOnly() const { return read_only_ && db_ != nullptr; }
+  // The box the record has to show: its first failure, or a damaged file
+  // put aside; one at most. It waits for ShowNotice, which the program calls
+  // from its event loop and never inside a measurement tick, so that the
+  // measurement and the recording go on while the box is open.
+  bool HasNotice() const { return notice_.has_value(); }
+  void ShowNotice();
   // The reason recording stopped (or never started), empty while recording
   // or before Open.
   const std::string& FailureText() const { return failure_; }
@@ -79,13 +102,19 @@ class Tarchive {
   void Append(const TarchiveSample& sample);
   // Commits the pending batch now.
   void Flush();
+  // Records a change of the altitude setting at the clock's present time.
+  void RecordAltitudeChange(double old_altitude, double new_altitude);
 
   // Reads the samples / minutes of [from, to) in time order, one call of
-  // visit per row, without holding them all in memory.
-  void ForEachSample(std::time_t from, std::time_t to,
+  // visit per row, without holding them all in memory. False when the file
+  // could not be read to the end (the rows read are visited all the same,
+  // and the failure is reported once, as the record's box).
+  bool ForEachSample(std::time_t from, std::time_t to,
                      const std::function<void(const TarchiveSample&)>& visit) const;
-  void ForEachMinute(std::time_t from, std::time_t to,
+  bool ForEachMinute(std::time_t from, std::time_t to,
                      const std::function<void(const TarchiveMinute&)>& visit) const;
+  // The changes of the altitude setting in [from, to), in time order.
+  std::vector<TarchiveAltitudeChange> AltitudeChanges(std::time_t from, std::time_t to) const;
   // The same, collected.
   std::vector<TarchiveSample> Samples(std::time_t from, std::time_t to) const;
   std::vector<TarchiveMinute> Minutes(std::time_t from, std::time_t to) const;
@@ -108,9 +137,17 @@ class Tarchive {
   struct Statement;
   struct Checkpointer;
 
+  struct Notice {
+    bool error = true;
+    std::string text;
+  };
+
   // Opens path and prepares it for recording; false with the reason, and
-  // corrupt set when the file is damaged or is no database.
-  bool OpenFile(std::string& reason, bool& corrupt);
+  // corrupt set when the file is damaged or is no database, newer when it
+  // is of a newer version of the program.
+  bool OpenFile(std::string& reason, bool& corrupt, bool& newer);
+  // Opens path for reading only; false when it cannot be read.
+  bool OpenReadOnly();
   void CloseFile();
   void StartCheckpointer();
   void StopCheckpointer();
@@ -118,8 +155,13 @@ class Tarchive {
   bool StartOver(const std::string& what);
   // Handles the result code of a failed write.
   void WriteFailed(int rc);
-  void Fail(const std::string& text);
-  void Report(const std::string& text);
+  // Recording stops (or never starts) for the reason in text; then says
+  // what the program does now.
+  void Fail(const std::string& text, const std::string& then);
+  // Keeps the one box until ShowNotice (a later one is dropped).
+  void Report(const std::string& text, bool error = true) const;
+  // Reports a read that failed with rc.
+  void ReadFailed(int rc) const;
   // Writes the pending samples and minutes in one transaction.
   void Commit();
   int WriteMinute(const TarchiveMinute& minute);
@@ -140,15 +182,23 @@ class Tarchive {
   // The batch's transaction, prepared once rather than parsed per batch.
   Statement* begin_ = nullptr;
   Statement* commit_ = nullptr;
+  Statement* insert_altitude_change_ = nullptr;
   mutable Statement* read_samples_ = nullptr;
   mutable Statement* read_minutes_ = nullptr;
   Accumulator* minute_ = nullptr;  // the minute being gathered, or null
   // The batch not yet in the file: samples, and minutes that ended since.
   std::vector<TarchiveSample> pending_;
   std::vector<TarchiveMinute> pending_minutes_;
+  std::vector<TarchiveAltitudeChange> pending_altitude_changes_;
   std::optional<TarchiveSample> last_;
   bool recording_ = false;
-  bool reported_ = false;
+  bool read_only_ = false;
+  // The file was opened as it stands, without its log (see OpenReadOnly),
+  // and the log held something.
+  bool log_unread_ = false;
+  // Reads report their failure too, so these change in const calls.
+  mutable bool reported_ = false;
+  mutable std::optional<Notice> notice_;
   std::time_t batch_start_ = 0;  // clock time of the batch's first sample
   std::time_t last_append_ = 0;  // clock time of the last sample
   std::time_t last_prune_ = 0;

@@ -104,7 +104,9 @@ void CreateWindows() {
     program.dialogs->Error("Error : Unable to read " + program.ini.Path() + ": " +
                            program.ini.LastError() + ". Its settings keep their defaults.");
 
-  // The record opens first: its box, if any, comes before the splash window.
+  // The record opens first, so that a damaged one is put aside and a new one
+  // recording before anything else; its box, if any, waits for the event
+  // loop after the first tick of the measurement (TWmain::ShowLater).
   program.archive = new Tarchive(*program.clock, program.dialogs);
   program.archive->Open(Tarchive::kFileName);
   // Connecting happens on the publisher's own thread; nothing waits here.

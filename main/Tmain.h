@@ -5,8 +5,10 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "atmosphere/Tmeteo.h"
 
@@ -118,6 +120,11 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void UpdateMinMax();
   // Every minimum and maximum restarts from the present value.
   void ClearMinMax();
+  // Shows a box from the event loop, once the tick or the loading that asked
+  // for it has ended: the measurement timer runs on behind the box, so a box
+  // nobody answers (an unattended start) holds nothing up. Boxes asked for
+  // meanwhile follow in order.
+  void ShowLater(std::function<void()> show);
 
   // ---- Pressure record ----
   // Hands the sample just taken to the record: a good one is recorded (the
@@ -128,6 +135,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // record nearest to k hours ago, within 10 minutes) and the chart's plots
   // (the samples of the last hour) from the record.
   void RefillFromArchive();
+  // The record's box, if it has one, shown later (ShowLater).
+  void ShowArchiveNotice();
   // Hands the sample just taken, when good, to the publisher (if any).
   void PublishSample();
 
@@ -249,6 +258,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // at the first good sample after setup.ini is loaded, never again at a
   // new detection.
   bool archive_refill_pending = true;
+  bool archive_notice_asked = false;
+  // The boxes waiting for the event loop (ShowLater).
+  std::vector<std::function<void()>> later_boxes;
 
   // The last names chosen in the open and save dialogs ("setup.ini" at
   // first); the save name is also the file written on quitting.

@@ -25,11 +25,25 @@ void TWmain::ArchiveSample() {
   if (!last_sample_good) {
     // Nothing new: what is pending goes to the file now.
     archive->Flush();
-    return;
+  } else {
+    // Entry 0 of the history is this sample; the rest comes from the record.
+    if (archive_refill_pending && !loading_settings) RefillFromArchive();
+    archive->Record(sensor->GetD1(), sensor->GetD2(), p_local, t_local, p_sea, alt_shown);
   }
-  // Entry 0 of the history is this sample; the rest comes from the record.
-  if (archive_refill_pending && !loading_settings) RefillFromArchive();
-  archive->Record(sensor->GetD1(), sensor->GetD2(), p_local, t_local, p_sea, alt_shown);
+  // A box about the record (from its opening, this sample, or a window's
+  // read) comes once this tick is over: a damaged file put aside is being
+  // recorded into by then, and the ticks go on behind the box.
+  ShowArchiveNotice();
+}
+
+void TWmain::ShowArchiveNotice() {
+  Tarchive* archive = Program().archive;
+  if (archive == nullptr || !archive->HasNotice() || archive_notice_asked) return;
+  archive_notice_asked = true;
+  ShowLater([this] {
+    archive_notice_asked = false;
+    if (Tarchive* record = Program().archive) record->ShowNotice();
+  });
 }
 
 void TWmain::RefillFromArchive() {

@@ -2,8 +2,10 @@
 // after each new sample, the derived values and the minima and maxima.
 
 #include <QLabel>
+#include <QMetaObject>
 #include <QString>
 #include <QTimer>
+#include <utility>
 
 #include "atmosphere/Altitude.h"
 #include "chart/Tchart.h"
@@ -51,6 +53,21 @@ namespace {
 constexpr uint8_t kResetByDetection[3] = {kSamplingN, kSamplingTs, kAltitude};
 
 }  // namespace
+
+void TWmain::ShowLater(std::function<void()> show) {
+  later_boxes.push_back(std::move(show));
+  if (later_boxes.size() > 1) return;  // already asked for
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        // A box shown here may ask for another while it is open: that one
+        // waits for the next turn of the loop.
+        std::vector<std::function<void()>> boxes;
+        boxes.swap(later_boxes);
+        for (const auto& box : boxes) box();
+      },
+      Qt::QueuedConnection);
+}
 
 void TWmain::StartMeasuring(bool load_file) {
   // The settings go first, so that the first sample is taken with their n

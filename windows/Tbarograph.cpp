@@ -6,8 +6,8 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFrame>
-#include <QHideEvent>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
@@ -619,16 +619,18 @@ bool TWbarograph::WriteExport(const Tarchive& archive, const std::string& name) 
                 "time,sea_level_pressure_mean,sea_level_pressure_min,sea_level_pressure_max,"
                 "temperature_mean,temperature_min,temperature_max\n",
                 file) >= 0;
-  archive.ForEachMinute(columns.Start(), columns.End(), [&](const TarchiveMinute& m) {
-    if (!ok) return;
-    const std::string row = IsoLocalTime(m.time) + ',' +
-                            FormatFixed(m.sea_level_pressure_mean, 2).toStdString() + ',' +
-                            FormatFixed(m.sea_level_pressure_min, 2).toStdString() + ',' +
-                            FormatFixed(m.sea_level_pressure_max, 2).toStdString() + ',' +
-                            FormatFixed(m.temperature_mean, 2).toStdString() + ',' +
-                            FormatFixed(m.temperature_min, 2).toStdString() + ',' +
-                            FormatFixed(m.temperature_max, 2).toStdString() + '\n';
-    ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
-  });
-  return std::fclose(file) == 0 && ok;
+  // A record that cannot be read to the end gives no export that looks whole.
+  const bool read =
+      archive.ForEachMinute(columns.Start(), columns.End(), [&](const TarchiveMinute& m) {
+        if (!ok) return;
+        const std::string row = IsoLocalTime(m.time) + ',' +
+                                FormatFixed(m.sea_level_pressure_mean, 2).toStdString() + ',' +
+                                FormatFixed(m.sea_level_pressure_min, 2).toStdString() + ',' +
+                                FormatFixed(m.sea_level_pressure_max, 2).toStdString() + ',' +
+                                FormatFixed(m.temperature_mean, 2).toStdString() + ',' +
+                                FormatFixed(m.temperature_min, 2).toStdString() + ',' +
+                                FormatFixed(m.temperature_max, 2).toStdString() + '\n';
+        ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+      });
+  return std::fclose(file) == 0 && ok && read;
 }

@@ -2,14 +2,21 @@
 // restart keeps, the minute summaries, and the retention of the samples.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "archive/Tarchive.h"
 #include "platform/Clock.h"
 #include "platform/ScriptedDialogs.h"
 #include "tests/support/sqlite_query.h"
+#include "tests/support/without_permission_override.h"
 
 namespace {
 
@@ -27,6 +34,20 @@ class TarchiveTest : public ::testing::Test {
   }
   long long FileCount(const std::string& table) {
     return QueryNumber(path, "SELECT count(*) FROM " + table);
+  }
+  // A record of `samples` samples, 20 s apart, closed as the program closes it.
+  void MakeRecord(int samples) {
+    ASSERT_TRUE(archive.Open(path));
+    for (int i = 0; i < samples; ++i) RecordAt(kStart + 20 * i, 1000 + i % 9);
+    archive.Close();
+    clock.SetNow(kStart + 86400);
+  }
+  // The one box the archive has to show, shown; its text.
+  std::string NoticeText(ScriptedDialogs::Kind kind) {
+    const size_t before = dialogs.calls.size();
+    archive.ShowNotice();
+    if (dialogs.calls.size() != before + 1 || dialogs.calls.back().kind != kind) return "";
+    return dialogs.calls.back().text;
   }
 
   QTemporaryDir dir;
@@ -124,6 +145,162 @@ TEST_F(TarchiveTest, SamplesAreKeptForSevenDaysAndMinutesForEver) {
   EXPECT_EQ(*archive.FirstMinuteTime(), kStart);
   // The log was copied back into the file along the way.
   EXPECT_LT(QFileInfo(dir.filePath("barometer.db-wal")).size(), 20 << 20);
+}
+
+// Runs sql on the file in a connection of its own. With keep_log, the
+// connection leaves its log and its index behind, as a killed program does.
+void Execute(const std::string& path, const std::string& sql, bool keep_log = false) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  if (keep_log) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A file or folder that may not be written: the record is read as at a
+// normal start, nothing goes into it, and the one box says so. Also when
+// the last program left its log behind.
+TEST_F(TarchiveTest, AFileThatMayNotBeWrittenIsReadAndLeftAsItIs) {
+  MakeRecord(200);
+  const std::string folder = dir.path().toStdString();
+  // A killed program's last 30 samples, still in its log.
+  const std::string more =
+      "INSERT INTO sample SELECT time + 4000, d1, d2, pressure, temperature, sea_level_pressure, "
+      "altitude FROM sample ORDER BY time DESC LIMIT 30";
+  ASSERT_EQ(FileCount("sample"), 200);
+  struct Case {
+    const char* what;
+    bool folder_locked;
+    bool log_left;
+    bool index_left;
+    const char* reason;
+  } cases[] = {
+      {"read-only file", false, false, false, "the file may not be written"},
+      {"read-only folder", true, false, false, "the file may not be written"},
+      {"log and index left", true, true, true, "the file may not be written"},
+      {"log without its index", true, true, false, "-wal cannot be read from this folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const long long committed = FileCount("sample");
+    std::vector<std::string> files = {path};
+    if (c.log_left) Execute(path, more, true);
+    const long long logged = FileCount("sample");
+    if (c.log_left) {
+      files.push_back(path + "-wal");
+      if (c.index_left) {
+        files.push_back(path + "-shm");
+      } else {
+        ASSERT_TRUE(QFile::remove(QString::fromStdString(path + "-shm")));
+      }
+    }
+    const std::string before = Bytes(path);
+    for (const std::string& file : files) ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    if (c.folder_locked) {
+      ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    }
+    {
+      WithoutPermissionOverride no_override;
+      Tarchive reader(clock, &dialogs);
+      EXPECT_FALSE(reader.Open(path));
+      EXPECT_TRUE(reader.IsReadOnly());
+      EXPECT_FALSE(reader.IsRecording());
+      const size_t shown = c.log_left && !c.index_left ? committed : logged;
+      EXPECT_EQ(reader.Samples(kStart, kStart + 86400).size(), shown);
+      EXPECT_EQ(reader.Minutes(kStart, kStart + 86400).size(), 67u);
+      EXPECT_TRUE(reader.LastSample());
+      reader.Record(1, 2, 1000, 20, 1030, 0);
+      reader.RecordAltitudeChange(0, 100);
+      reader.Close();
+      EXPECT_TRUE(dialogs.calls.empty());  // the box waits for ShowNotice
+      reader.ShowNotice();
+      ASSERT_EQ(dialogs.calls.size(), 1u);
+      const std::string& text = dialogs.calls.back().text;
+      EXPECT_EQ(dialogs.calls.back().kind, ScriptedDialogs::Kind::Error);
+      EXPECT_NE(text.find("Its history is shown, but nothing new is recorded."), std::string::npos)
+          << text;
+      EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+      dialogs.calls.clear();
+    }
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    for (const std::string& file : files) ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    EXPECT_EQ(Bytes(path), before);
+    // Opened for writing again, the log goes back into the file.
+    ASSERT_TRUE(archive.Open(path));
+    archive.Close();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path + "-wal")));
+  }
+}
+
+// Versions: a file of the first schema is brought up without a change to
+// its rows; a file of a newer program is read and never written; reads
+// that fail say so rather than give a short history.
+TEST_F(TarchiveTest, SchemaVersionsAndReadsThatFail) {
+  MakeRecord(100);
+  // As the program made files before the schema had a version.
+  Execute(path, "DROP TABLE altitude_change; PRAGMA user_version=0");
+  const std::string rows =
+      "SELECT count(*) || ' ' || sum(time) || ' ' || sum(pressure) FROM sample";
+  const std::string minutes =
+      "SELECT group_concat(time || ':' || count || ':' || pressure_mean) "
+      "FROM (SELECT * FROM minute ORDER BY time)";
+  const std::string sample_rows = QueryText(path, rows);
+  const std::string minute_rows = QueryText(path, minutes);
+  ASSERT_TRUE(archive.Open(path));
+  EXPECT_EQ(QueryNumber(path, "PRAGMA user_version"), Tarchive::kSchemaVersion);
+  EXPECT_EQ(QueryText(path, rows), sample_rows);
+  EXPECT_EQ(QueryText(path, minutes), minute_rows);
+  clock.SetNow(kStart + 5000);
+  archive.RecordAltitudeChange(0, 450);
+  clock.SetNow(kStart + 6000);
+  archive.RecordAltitudeChange(450, 300);
+  EXPECT_EQ(QueryNumber(path, "SELECT count(*) FROM altitude_change"), 2);
+  const auto changes = archive.AltitudeChanges(kStart, kStart + 5500);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].time, kStart + 5000);
+  EXPECT_EQ(changes[0].new_altitude, 450);
+  archive.Close();
+  EXPECT_FALSE(archive.HasNotice());
+
+  // A newer program's file: read, not a byte of it written.
+  Execute(path, "PRAGMA user_version=" + std::to_string(Tarchive::kSchemaVersion + 1));
+  const std::string newer = Bytes(path);
+  ASSERT_FALSE(archive.Open(path));
+  EXPECT_TRUE(archive.IsReadOnly());
+  EXPECT_EQ(archive.Samples(kStart, kStart + 86400).size(), 100u);
+  EXPECT_EQ(archive.AltitudeChanges(kStart, kStart + 86400).size(), 2u);
+  archive.Record(1, 2, 1000, 20, 1030, 0);
+  archive.Close();
+  EXPECT_EQ(Bytes(path), newer);
+  const std::string text = NoticeText(ScriptedDialogs::Kind::Error);
+  EXPECT_NE(text.find(path + " belongs to a newer version of the program."), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("nothing new is recorded"), std::string::npos) << text;
+
+  // A table that goes while the program reads it (another program's doing):
+  // the read that fails, whether it prepares or steps, says so once.
+  Execute(path, "PRAGMA user_version=" + std::to_string(Tarchive::kSchemaVersion));
+  ASSERT_TRUE(archive.Open(path));
+  EXPECT_EQ(archive.Minutes(kStart, kStart + 86400).size(), 34u);
+  Execute(path, "DROP TABLE minute");
+  EXPECT_FALSE(archive.ForEachMinute(kStart, kStart + 86400, [](const TarchiveMinute&) {}));
+  EXPECT_FALSE(archive.NearestMinute(kStart + 600, 600));
+  EXPECT_FALSE(archive.FirstMinuteTime());
+  const std::string failed = NoticeText(ScriptedDialogs::Kind::Error);
+  EXPECT_NE(failed.find("could not be read"), std::string::npos) << failed;
+  EXPECT_NE(failed.find("may be incomplete"), std::string::npos) << failed;
+  EXPECT_FALSE(archive.HasNotice());
+  // The samples still read.
+  EXPECT_TRUE(archive.ForEachSample(kStart, kStart + 86400, [](const TarchiveSample&) {}));
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ void ProgramTest::RunDetection() {
   for (int tick = 0; tick < 20 && intro->Timer1->isActive(); ++tick) {
     clock.AdvanceMs(300);
     intro->OnTimer();
+    ShowLaterBoxes();
   }
   ASSERT_FALSE(intro->Timer1->isActive()) << "detection did not finish";
 }
@@ -58,7 +59,13 @@ void ProgramTest::MeasureTicks(int n) {
   for (int i = 0; i < n; ++i) {
     clock.AdvanceSeconds(1);
     Program().Wmain->OnTimer();
+    ShowLaterBoxes();
   }
+}
+
+void ProgramTest::ShowLaterBoxes() {
+  if (Program().Wmain != nullptr)
+    QCoreApplication::sendPostedEvents(Program().Wmain, QEvent::MetaCall);
 }
 
 void ProgramTest::EndProgramNow() {

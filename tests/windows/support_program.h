@@ -29,8 +29,12 @@ class ProgramTest : public ::testing::Test {
   // The default setup.ini installed, the program started and the module
   // detected: the main window is measuring.
   void StartMeasuringProgram();
-  // n ticks of the main window's measurement timer, one second apart.
+  // n ticks of the main window's measurement timer, one second apart; the
+  // boxes asked for during a tick (TWmain::ShowLater) follow it, as the event
+  // loop shows them.
   void MeasureTicks(int n);
+  // The boxes the main window asked to show later, shown now.
+  void ShowLaterBoxes();
   // Ends the program (alive flags, sensor, windows), as after the event loop.
   void EndProgramNow();
 

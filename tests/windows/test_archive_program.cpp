@@ -2,15 +2,15 @@
 // brought back after a restart, a killed program's file, and every failure
 // of the record shown once while the program measures on.
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <signal.h>
-#include <sys/syscall.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QTimer>
 #include <QThread>
 
 #include "archive/Tarchive.h"
@@ -21,6 +21,7 @@
 #include "main/Tmain.h"
 #include "support_program.h"
 #include "tests/support/sqlite_query.h"
+#include "tests/support/without_permission_override.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ class ArchiveProgramTest : public ProgramTest {
     for (int t = 0; t < seconds; t += 30) {
       clock.AdvanceSeconds(30);
       Program().Wmain->OnTimer();
+      ShowLaterBoxes();
     }
   }
   void Restart(int pause_seconds) {
@@ -41,17 +43,19 @@ class ArchiveProgramTest : public ProgramTest {
     StartProgram();
     RunDetection();
   }
-  // The one error box names the record and the reason, and the program
-  // measures on without another.
-  void ExpectOneBoxAndMeasuring(const std::string& reason) {
-    ASSERT_EQ(ErrorCount(), 1);
+  // The one box names the record and the reason, and the program measures
+  // on without another.
+  void ExpectOneBoxAndMeasuring(const std::string& reason,
+                                ScriptedDialogs::Kind kind = ScriptedDialogs::Kind::Error) {
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    ASSERT_EQ(dialogs.calls.front().kind, kind);
     const std::string& text = dialogs.calls.front().text;
     EXPECT_NE(text.find(Db()), std::string::npos) << text;
     EXPECT_NE(text.find(reason), std::string::npos) << text;
     const int before = Program().Wchart->MeasurementCount();
     MeasureTicks(30);
     EXPECT_EQ(Program().Wchart->MeasurementCount(), before + 30);
-    EXPECT_EQ(ErrorCount(), 1);
+    EXPECT_EQ(dialogs.calls.size(), 1u);
   }
 };
 
@@ -174,27 +178,6 @@ TEST_F(ArchiveProgramTest, AKilledProgramLeavesASoundRecordAndASecondOneKeepsOut
             QueryNumber(Db(), "SELECT count(*) FROM sample"));
 }
 
-// Takes away the root user's right to write where the permissions forbid
-// it, for as long as it lives (nothing to do for another user).
-class WithoutPermissionOverride {
- public:
-  WithoutPermissionOverride() {
-    header_.version = _LINUX_CAPABILITY_VERSION_3;
-    if (geteuid() != 0 || syscall(SYS_capget, &header_, saved_) != 0) return;
-    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-    lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    changed_ = syscall(SYS_capset, &header_, lowered) == 0;
-  }
-  ~WithoutPermissionOverride() {
-    if (changed_) syscall(SYS_capset, &header_, saved_);
-  }
-
- private:
-  __user_cap_header_struct header_{};
-  __user_cap_data_struct saved_[2]{};
-  bool changed_ = false;
-};
-
 TEST_F(ArchiveProgramTest, AFolderThatMayNotBeWrittenIsSaidOnce) {
   InstallDefaultSetup();
   QFile::setPermissions(PathOf(""), QFile::ReadOwner | QFile::ExeOwner);
@@ -258,9 +241,21 @@ TEST_F(ArchiveProgramTest, ADamagedFileIsPutAsideAndANewRecordStarted) {
       QFile::remove(PathOf(name));
     WriteFile(PathOf("barometer.db"), content);
     dialogs.calls.clear();
+    // The box only informs: when it opens, the new record has its first
+    // sample and the measurement goes on behind it.
+    long long recorded_when_shown = -1;
+    bool measuring_when_shown = false;
+    dialogs.on_call = [&](const ScriptedDialogs::Call&) {
+      recorded_when_shown = QueryNumber(Db(), "SELECT count(*) FROM sample");
+      measuring_when_shown = Program().Wmain->Timer1->isActive();
+    };
     StartProgram();
+    EXPECT_TRUE(dialogs.calls.empty());
     RunDetection();
-    ASSERT_EQ(ErrorCount(), 1);
+    dialogs.on_call = nullptr;
+    ASSERT_EQ(InformationCount(), 1);
+    EXPECT_GE(recorded_when_shown, 1);
+    EXPECT_TRUE(measuring_when_shown);
     const std::string& text = dialogs.calls.front().text;
     // Renamed to barometer.db.corrupt-YYYYMMDD-HHMMSS beside it.
     const std::string name = "barometer.db.corrupt-";
@@ -271,10 +266,62 @@ TEST_F(ArchiveProgramTest, ADamagedFileIsPutAsideAndANewRecordStarted) {
     EXPECT_EQ(aside[name.size() + 8], '-') << aside;
     EXPECT_EQ(ReadFile(PathOf(QString::fromStdString(aside))), content);
     EXPECT_TRUE(Program().archive->IsRecording());
-    ExpectOneBoxAndMeasuring("renamed to " + PathOf(QString::fromStdString(aside)).toStdString());
+    ExpectOneBoxAndMeasuring("renamed to " + PathOf(QString::fromStdString(aside)).toStdString(),
+                             ScriptedDialogs::Kind::Information);
     EndProgramNow();
     EXPECT_EQ(QueryText(Db(), "PRAGMA integrity_check"), "ok");
     EXPECT_GE(QueryNumber(Db(), "SELECT count(*) FROM sample"), 30);
+  }
+}
+
+// A record that cannot be written (a read-only file, a file of a newer
+// version of the program) still gives the history, the trend, the chart and
+// the barograph as at a normal start; the one box says nothing new is
+// recorded, and the file stays as it was.
+TEST_F(ArchiveProgramTest, ARecordThatCannotBeWrittenIsShownAsItIs) {
+  StartMeasuringProgram();
+  RunFor(5 * 3600);
+  EndProgramNow();
+  struct Case {
+    const char* what;
+    const char* sql;
+    mode_t mode;
+    const char* reason;
+  } cases[] = {
+      {"read-only file", "", 0444, "the file may not be written"},
+      {"newer version", "PRAGMA user_version=99", 0644, "belongs to a newer version"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (*c.sql != '\0') {
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
+      EXPECT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK);
+      sqlite3_close(db);
+    }
+    const std::string before = ReadFile(PathOf("barometer.db"));
+    ASSERT_EQ(chmod(Db().c_str(), c.mode), 0);
+    clock.AdvanceSeconds(600);
+    dialogs.calls.clear();
+    {
+      WithoutPermissionOverride no_override;
+      StartProgram();
+      RunDetection();
+      EXPECT_TRUE(Program().archive->IsReadOnly());
+      const std::time_t now = clock.Now();
+      TWmain* w = Program().Wmain;
+      for (int k = 1; k <= 4; ++k)
+        EXPECT_EQ(w->meteo->GetHistory(k), ArchivedEntry(Db(), now - k * 3600)) << k;
+      EXPECT_NE(w->meteo->GetHistory(4), Tmeteo::kEmpty);
+      EXPECT_TRUE(w->pb4->EnableDisplay());
+      EXPECT_GT(Program().Wchart->pressure_plot->Count(), 50);
+      EXPECT_GT(Program().archive->Minutes(now - 86400, now).size(), 290u);
+      ExpectOneBoxAndMeasuring(c.reason);
+      EXPECT_NE(dialogs.calls.front().text.find("nothing new is recorded"), std::string::npos);
+      EndProgramNow();
+    }
+    ASSERT_EQ(chmod(Db().c_str(), 0644), 0);
+    EXPECT_EQ(ReadFile(PathOf("barometer.db")), before);
   }
 }
 
