@@ -184,7 +184,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Called by the chart window when it closes itself.
   void UncheckViewChart();
   // Asks "Close application ?"; 2 when the program is to quit (settings
-  // saved first when autosave is on), 0 otherwise.
+  // saved first when autosave is on, unless settings_file_kept), 0 otherwise.
   int ConfirmClose();
   // Close request of this window: the window itself never closes.
   void OnClose();
@@ -249,6 +249,10 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   bool starting_ = false;
   bool settings_applied_pending_ = false;
   bool minimized_pending_ = false;
+  // The settings file loaded held no settings at all (random bytes, another
+  // kind of file): the autosave leaves it as it is until the user saves
+  // settings or changes one.
+  bool settings_file_kept = false;
   // What KeepSettings kept: n, ts and the local altitude.
   double kept_settings[3] = {1, 1, 0};
   // Whether the minima and maxima hold a value; the first update starts them

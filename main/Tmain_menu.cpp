@@ -114,7 +114,8 @@ int TWmain::ConfirmClose() {
   int result = 0;
   Dialogs* dialogs = Program().dialogs;
   if (dialogs && dialogs->Confirm("Close application ?")) {
-    if (save_on_exit) SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
+    if (save_on_exit && !settings_file_kept)
+      SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
     result = 2;
   }
   if (result == 2) {
@@ -166,6 +167,7 @@ void TWmain::SavesettingsAs1Click() {
 }
 
 void TWmain::Autosavesettingsonexit1Click() {
+  settings_file_kept = false;  // a setting changed
   save_on_exit = !Autosavesettingsonexit1->isChecked();
   ShowAutosaveCheck();
 }

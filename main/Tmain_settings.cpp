@@ -18,10 +18,12 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "atmosphere/Lib_vc.h"
 #include "main/Program.h"
 #include "main/Safe_save.h"
+#include "main/Setting_rules.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "sensor/Tsensor.h"
@@ -71,7 +73,10 @@ bool IsDigit(char c) {
 // the first character that does not fit, and text that does not start with
 // a number gives 0. Words such as "nan" or "inf" and hexadecimal are no
 // numbers here. The point is the decimal separator whatever the locale.
-double ParseDecimal(const char* text) {
+// *end, if asked for, receives the end of the number (text when there is
+// none).
+double ParseDecimal(const char* text, const char** end = nullptr) {
+  if (end != nullptr) *end = text;
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   const char* const start = p;
@@ -91,6 +96,7 @@ double ParseDecimal(const char* text) {
   }
   // The C library converts what was matched: correctly rounded, and out of
   // range as it does (infinity or zero).
+  if (end != nullptr) *end = p;
   const std::string number(start, p);
   static locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   if (c_locale) return strtod_l(number.c_str(), nullptr, c_locale);
@@ -124,9 +130,41 @@ void ShowError(const std::string& text) {
   if (Program().dialogs) Program().dialogs->Error(text);
 }
 
+// Whether the settings dialog edits the setting: its limits then hold for a
+// file too.
+bool DialogSetting(uint8_t key) {
+  return key >= kSamplingN && key <= kSlowUpRate && key != kSeaOffset;
+}
+
+// The limit of one setting alone.
+bool SettingAllowed(uint8_t key, double value) {
+  using namespace setting_rules;
+  switch (key) {
+    case kSamplingN:
+      return SampleCountAllowed(value);
+    case kSamplingTs:
+      return SequenceIntervalAllowed(value);
+    case kAltitude:
+      return AltitudeAllowed(value);
+    case kHysteresis:
+      return HysteresisAllowed(value);
+    default:
+      return std::isfinite(value);
+  }
+}
+
+// Whether two names name one file.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return a == b;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 }  // namespace
 
 void TWmain::SetParameter(uint8_t index, double value) {
+  // A setting changed by the user: the settings file is the program's again.
+  if (!loading_settings) settings_file_kept = false;
   Tsensor* sensor = Sensor();
   switch (index) {
     case kSamplingN:
@@ -280,15 +318,19 @@ void TWmain::LoadSettings(const std::string& name) {
   }
   SkipByteOrderMark(file);
   Tstreamtokenizer tokenizer;
-  loading_settings = true;
-  sample_after_loading = false;
   tokenizer.Attach(file);
 
-  // The weather limits are applied together at the end: one by one in file
-  // order, the guards would refuse part of a valid set.
-  std::optional<double> limits[3];  // sunny, variable, overcast
-
-  int position = 0;  // of the token within its line
+  // The whole file is read first: a setting the settings dialog would refuse
+  // is not taken (the value in force stays), and that may depend on the
+  // others (the order of the limits, of the rates, n and ts together).
+  // Then the settings taken are applied in file order, each at once.
+  struct Setting {
+    uint8_t key;
+    double value;
+    bool number;  // a finite number, and for the dialog's settings one as a whole
+  };
+  std::vector<Setting> settings;  // the last value of each key, in file order
+  int position = 0;               // of the token within its line
   uint8_t key = 0;
   bool end_of_file = false;
   do {
@@ -297,14 +339,21 @@ void TWmain::LoadSettings(const std::string& name) {
       key = KeyIndex(tokenizer);
     } else if (position == 1 && key != 0 && tokenizer.Length() > 0) {
       // An empty token (blanks before the line end) is no value.
-      const double value = ParseDecimal(tokenizer.Token);
-      // A number that is not finite ("1e999", "inf", "nan") keeps the old value.
-      const bool finite =
-          std::isfinite(value) && std::isfinite(std::strtod(tokenizer.Token, nullptr));
-      if (finite && key >= kSunnyLimit && key <= kOvercastLimit)
-        limits[key - kSunnyLimit] = value;
-      else if (finite)
-        SetParameter(key, value);
+      const char* end = nullptr;
+      const double value = ParseDecimal(tokenizer.Token, &end);
+      // A number that is not finite ("1e999", "inf", "nan") is no value.
+      bool number = std::isfinite(value) && std::isfinite(std::strtod(tokenizer.Token, nullptr));
+      // The dialog takes a field only when all of it is a number; so is a
+      // value of the file ("12,5", "450m" and "abc" are none).
+      if (DialogSetting(key)) number = number && *end == '\0';
+      // A key given twice takes the later value.
+      for (auto s = settings.begin(); s != settings.end(); ++s) {
+        if (s->key == key) {
+          settings.erase(s);
+          break;
+        }
+      }
+      settings.push_back({key, value, number});
     }
     if (end_of_line)
       position = 0;
@@ -312,6 +361,54 @@ void TWmain::LoadSettings(const std::string& name) {
       ++position;
   } while (!end_of_file);
   std::fclose(file);
+
+  // The set the file would leave in force, and the settings refused.
+  double after[17] = {};
+  for (uint8_t index = 1; index <= 16; ++index) after[index] = GetParameter(index);
+  bool given[17] = {};
+  bool refused[17] = {};
+  for (const Setting& s : settings) {
+    given[s.key] = true;
+    if (DialogSetting(s.key) && !(s.number && SettingAllowed(s.key, s.value)))
+      refused[s.key] = true;
+    else if (s.number)
+      after[s.key] = s.value;
+  }
+  // A rule between settings that the set breaks refuses those of them that
+  // the file gives: the ones in force kept the rule.
+  const auto refuse = [&given, &refused](std::initializer_list<uint8_t> keys) {
+    for (const uint8_t k : keys) refused[k] = refused[k] || given[k];
+  };
+  using namespace setting_rules;
+  if (!SamplingAllowed(after[kSamplingN], after[kSamplingTs])) refuse({kSamplingN, kSamplingTs});
+  if ((given[kSunnyLimit] || given[kVariableLimit] || given[kOvercastLimit]) &&
+      !WeatherLimitsAllowed(after[kSunnyLimit], after[kVariableLimit], after[kOvercastLimit]))
+    refuse({kSunnyLimit, kVariableLimit, kOvercastLimit});
+  if ((given[kQuickDownRate] || given[kSlowDownRate] || given[kQuickUpRate] ||
+       given[kSlowUpRate]) &&
+      !TrendRatesAllowed(after[kQuickDownRate], after[kSlowDownRate], after[kQuickUpRate],
+                         after[kSlowUpRate]))
+    refuse({kQuickDownRate, kSlowDownRate, kQuickUpRate, kSlowUpRate});
+
+  loading_settings = true;
+  sample_after_loading = false;
+  // The weather limits are applied together at the end: one by one in file
+  // order, the guards would refuse part of a valid set.
+  std::optional<double> limits[3];  // sunny, variable, overcast
+  std::string refused_keys;
+  bool applied = false;
+  for (const Setting& s : settings) {
+    if (refused[s.key]) {
+      refused_keys += std::string(refused_keys.empty() ? "" : ", ") + kKeys[s.key];
+      continue;
+    }
+    if (!s.number) continue;  // beyond the dialog's settings: the old value stays
+    applied = true;
+    if (s.key >= kSunnyLimit && s.key <= kOvercastLimit)
+      limits[s.key - kSunnyLimit] = s.value;
+    else
+      SetParameter(s.key, s.value);
+  }
   loading_settings = false;
 
   if (meteo && (limits[0] || limits[1] || limits[2])) {
@@ -320,6 +417,29 @@ void TWmain::LoadSettings(const std::string& name) {
                      limits[2].value_or(meteo->GetOvercastLimit()));
   }
   SettingsApplied();
+
+  // One box at most, once the loading is over (and, at the start, once the
+  // measurement runs).
+  if (settings.empty()) {
+    // Random bytes, another kind of file: what the autosave would write over
+    // it is no settings the user chose from it.
+    const bool kept = SameFile(name, save_file_name.empty() ? "setup.ini" : save_file_name);
+    if (kept) settings_file_kept = true;
+    const std::string text =
+        "Error : " + name + " holds no settings. The settings in force stay as they are" +
+        (kept ? ", and the file is not saved over on exit until settings are saved or changed."
+              : ".");
+    ShowLater([text] { ShowError(text); });
+    return;
+  }
+  if (applied) settings_file_kept = false;
+  if (!refused_keys.empty()) {
+    const std::string text =
+        "Error : Settings in " + name +
+        " that the settings dialog would refuse were not taken: " + refused_keys +
+        ". They keep the values in force.";
+    ShowLater([text] { ShowError(text); });
+  }
 }
 
 void TWmain::SettingsApplied() {
@@ -368,5 +488,9 @@ void TWmain::SaveSettings(const std::string& name) {
   text += "set_small_x\t" + Number(small->GetX()) + "\n";
   text += "set_small_y\t" + Number(small->GetY()) + "\n";
 
-  if (!WriteWhole(name, text)) ShowError(error);
+  if (!WriteWhole(name, text)) {
+    ShowError(error);
+    return;
+  }
+  settings_file_kept = false;
 }

@@ -22,6 +22,7 @@
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
+#include "main/Setting_rules.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings_layout.h"
@@ -30,13 +31,7 @@ using namespace settings_layout;
 
 namespace {
 
-// The range of the local altitude.
-constexpr double kAltitudeHigh = 9166;
-constexpr double kAltitudeLow = -703;
-
-// A sampling sequence holds the program for about 2 x n conversions; more
-// than this many would freeze it.
-constexpr double kLargestN = 100;
+using namespace setting_rules;
 
 const char kNMessage[] = "Error : The n value must be an integer, larger than 0";
 const char kNTooLargeMessage[] = "Error : The n value must not be larger than 100";
@@ -48,6 +43,8 @@ const char kSunnyNumber[] = "Error : The \"Sunny\" limit for the meteo must be a
 const char kVariableNumber[] = "Error : The \"Variable\" limit for the meteo must be a number";
 const char kOvercastNumber[] = "Error : The \"Overcast\" limit for the meteo must be a number";
 const char kHysteresisNumber[] = "Error : The \"Hysteresis\" limit for the meteo must be a number";
+const char kHysteresisNegative[] =
+    "Error : The \"Hysteresis\" limit for the meteo must not be negative";
 const char kSunnyOrder[] =
     "Error : The \"Sunny\" limit for the meteo must be larger than the \"Variable\" one";
 const char kVariableOrder[] =
@@ -357,8 +354,8 @@ void TWsettings::OnKeyUpAlti() {
   double metres = 0;
   if (ReadNumber(ed_alti, &metres)) {
     WorkAltitude = metres;
-    if (WorkAltitude > kAltitudeHigh) WorkAltitude = kAltitudeHigh;
-    if (WorkAltitude < kAltitudeLow) WorkAltitude = kAltitudeLow;
+    if (WorkAltitude > kHighestAltitude) WorkAltitude = kHighestAltitude;
+    if (WorkAltitude < kLowestAltitude) WorkAltitude = kLowestAltitude;
     if (WorkAltitude != metres) ed_alti->setText(General(WorkAltitude));
   }
   ed_altifeet->setText(FormatFixed(WorkAltitude * kFeetPerMetre, 1));
@@ -369,8 +366,8 @@ void TWsettings::OnKeyUpAltiFeet() {
   if (ReadNumber(ed_altifeet, &feet)) {
     const double metres = feet * kMetresPerFoot;
     WorkAltitude = metres;
-    if (WorkAltitude > kAltitudeHigh) WorkAltitude = kAltitudeHigh;
-    if (WorkAltitude < kAltitudeLow) WorkAltitude = kAltitudeLow;
+    if (WorkAltitude > kHighestAltitude) WorkAltitude = kHighestAltitude;
+    if (WorkAltitude < kLowestAltitude) WorkAltitude = kLowestAltitude;
     if (WorkAltitude != metres) ed_altifeet->setText(General(WorkAltitude * kFeetPerMetre));
   }
   ed_alti->setText(FormatFixed(WorkAltitude, 1));
@@ -412,10 +409,10 @@ void TWsettings::bt_okClick() {
   // Sampling.
   bool sampling_valid = true;
   double n = 0;
-  if (!ReadNumber(ed_n, &n) || n < 1 || n != std::floor(n)) {
+  if (!ReadNumber(ed_n, &n) || !SampleCountIsWhole(n)) {
     ShowError(kNMessage);
     sampling_valid = false;
-  } else if (n > kLargestN) {
+  } else if (!SampleCountAllowed(n)) {
     ShowError(kNTooLargeMessage);
     sampling_valid = false;
   }
@@ -424,13 +421,13 @@ void TWsettings::bt_okClick() {
   const int64_t total = int64_t{TsDays} * 86400 + int64_t{TsHours} * 3600 +
                         int64_t{TsMinutes} * 60 + int64_t{TsSeconds};
   double ts = static_cast<double>(total);
-  if (total < 1 || total > INT32_MAX) {
+  if (!SequenceIntervalAllowed(ts)) {
     ShowError(kTsMessage);
     sampling_valid = false;
   }
-  if (sampling_valid && n > 8 && ts < 2) {
+  if (sampling_valid && !SamplingAllowed(n, ts)) {
     if (AskYesNo(kTsQuestion))
-      ts = 2;
+      ts = kShortestIntervalForLargeCount;
     else
       sampling_valid = false;
   }
@@ -444,12 +441,18 @@ void TWsettings::bt_okClick() {
   weather_valid &= ReadField(ed_variable, &variable, kVariableNumber);
   weather_valid &= ReadField(ed_overcast, &overcast, kOvercastNumber);
   weather_valid &= ReadField(ed_hysteresis, &hysteresis, kHysteresisNumber);
-  if (weather_valid && !rejected && !(sunny > variable)) {
+  if (weather_valid && !rejected && !SunnyAboveVariable(sunny, variable)) {
     ShowError(kSunnyOrder);
     weather_valid = false;
   }
-  if (weather_valid && !rejected && !(variable > overcast)) {
+  if (weather_valid && !rejected && !VariableAboveOvercast(variable, overcast)) {
     ShowError(kVariableOrder);
+    weather_valid = false;
+  }
+  // A band around each limit is twice the hysteresis wide: a negative one
+  // would be no band at all.
+  if (weather_valid && !rejected && !HysteresisAllowed(hysteresis)) {
+    ShowError(kHysteresisNegative);
     weather_valid = false;
   }
   if (!weather_valid) rejected = true;
@@ -461,15 +464,15 @@ void TWsettings::bt_okClick() {
   rates_valid &= ReadField(ed_slow_down, &slow_down, kSlowDownNumber);
   rates_valid &= ReadField(ed_quick_up, &quick_up, kQuickUpNumber);
   rates_valid &= ReadField(ed_slow_up, &slow_up, kSlowUpNumber);
-  if (rates_valid && !rejected && slow_down < quick_down) {
+  if (rates_valid && !rejected && !SlowDownNotBelowQuickDown(quick_down, slow_down)) {
     ShowError(kSlowDownOrder);
     rates_valid = false;
   }
-  if (rates_valid && !rejected && slow_up < slow_down) {
+  if (rates_valid && !rejected && !SlowUpNotBelowSlowDown(slow_down, slow_up)) {
     ShowError(kSlowUpOrder);
     rates_valid = false;
   }
-  if (rates_valid && !rejected && quick_up < slow_up) {
+  if (rates_valid && !rejected && !QuickUpNotBelowSlowUp(slow_up, quick_up)) {
     ShowError(kQuickUpOrder);
     rates_valid = false;
   }

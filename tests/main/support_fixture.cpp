@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <fstream>
 #include <sstream>
@@ -57,7 +59,12 @@ void MainWindowTest::Ticks(int n, int seconds) {
   for (int i = 0; i < n; ++i) {
     clock.AdvanceSeconds(seconds);
     wmain->OnTimer();
+    ShowLaterBoxes();
   }
+}
+
+void MainWindowTest::ShowLaterBoxes() {
+  QCoreApplication::sendPostedEvents(wmain, QEvent::MetaCall);
 }
 
 std::string MainWindowTest::ReadFile(const std::string& name) {

@@ -31,8 +31,11 @@ class MainWindowTest : public ::testing::Test {
   void Conditions(double pressure, double temperature) {
     module.SetFixedConditions(pressure, temperature);
   }
-  // n timer ticks, the clock moving `seconds` before each.
+  // n timer ticks, the clock moving `seconds` before each; the boxes asked
+  // for during a tick (TWmain::ShowLater) follow it.
   void Ticks(int n, int seconds = 1);
+  // The boxes the main window asked to show later, shown now.
+  void ShowLaterBoxes();
   // Conversions the module has made; two per sample with n = 1.
   int Conversions() const { return module.ConversionCount(); }
 

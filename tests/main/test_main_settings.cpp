@@ -65,6 +65,17 @@ class SettingsTest : public MainWindowTest {
     for (uint8_t i : kStored) EXPECT_EQ(wmain->GetParameter(i), expected[i]) << "index " << int(i);
   }
 
+  // Loads a file as the program does: with the box that follows the loading,
+  // whose text is returned ("" when there was none).
+  std::string Load(const std::string& name) {
+    dialogs.calls.clear();
+    wmain->LoadSettings(name);
+    EXPECT_TRUE(dialogs.calls.empty()) << "a box while loading";
+    ShowLaterBoxes();
+    EXPECT_LE(dialogs.calls.size(), 1u);
+    return dialogs.calls.empty() ? "" : dialogs.calls.back().text;
+  }
+
   // Saves a full set of non-default settings with the limits at
   // 1020/1025/1030, puts the defaults back and loads the file again.
   void RoundTrip() {
@@ -102,9 +113,8 @@ class SettingsTest : public MainWindowTest {
     wmain->SetParameter(15, 709);
     wmain->SetParameter(16, 282);
 
-    wmain->LoadSettings("roundtrip.ini");
+    EXPECT_EQ(Load("roundtrip.ini"), "");
     ExpectSettings(saved);
-    EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Error), 0);
   }
 };
 
@@ -196,37 +206,30 @@ TEST_F(SettingsTest, LinesAreReadKeyFirstValueSecondAndNothingElse) {
             "set_meteo_hysteresis_limit\t0.9\t0.1 extra\r\n"  // later tokens ignored
             "set_sampling_n\t3\r\n"
             "set_sampling_n\t2");  // given twice, no final line end: the later wins
-  wmain->LoadSettings("odd.ini");
+  EXPECT_EQ(Load("odd.ini"), "");
   auto expected = before;
   expected[1] = 2;
   expected[7] = 0.9;
   ExpectSettings(expected);
-  EXPECT_EQ(dialogs.calls.size(), 0u);
 
-  WriteFile("abc.ini", "set_sampling_n\tabc\n");  // not a number: 0, held at 1
-  wmain->LoadSettings("abc.ini");
-  EXPECT_EQ(wmain->GetParameter(1), 1);
-
-  // A value is read as far as it is a decimal number: sign, digits, point,
-  // fraction, exponent. Words, hexadecimal and commas are no part of one.
+  // A value is a decimal number: sign, digits, point, fraction, exponent.
+  // Words, hexadecimal, commas and a number with more after it are none, as
+  // in the settings dialog's fields, and neither is a number that is not
+  // finite: the old value stays.
   const struct {
     const char* text;
     double value;
-  } numbers[] = {{"+7.25E+1", 72.5}, {"-.5e1x", -5}, {"3e", 3}, {"4.e-1", 0.4},
-                 {"12,5", 12},       {"0x10", 0},    {".", 0},  {"-", 0}};
+  } numbers[] = {{"+7.25E+1", 72.5}, {"4.e-1", 0.4}, {"-.5e1x", 0.4}, {"3e", 0.4},
+                 {"12,5", 0.4},      {"0x10", 0.4},  {".", 0.4},      {"-", 0.4},
+                 {"1e999", 0.4},     {"-inf", 0.4},  {"nan", 0.4},    {".25", 0.25}};
   for (const auto& number : numbers) {
     SCOPED_TRACE(number.text);
     WriteFile("number.ini", std::string("set_meteo_hysteresis_limit\t") + number.text + "\n");
-    wmain->LoadSettings("number.ini");
+    const std::string box = Load("number.ini");
     EXPECT_EQ(wmain->GetParameter(7), number.value);
-  }
-  // A number that is not finite could not be shown back: the old value stays.
-  wmain->SetParameter(7, 0.75);
-  for (const char* text : {"1e999", "-1e999", "inf", "-inf", "infinity", "nan"}) {
-    SCOPED_TRACE(text);
-    WriteFile("number.ini", std::string("set_meteo_hysteresis_limit\t") + text + "\n");
-    wmain->LoadSettings("number.ini");
-    EXPECT_EQ(wmain->GetParameter(7), 0.75);
+    EXPECT_EQ(box.find("set_meteo_hysteresis_limit") != std::string::npos,
+              number.value == 0.4 && std::string(number.text) != "4.e-1")
+        << box;
   }
 }
 
@@ -372,13 +375,15 @@ TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
   }
   EXPECT_EQ(wmain->GetParameter(13), 1);  // -1e300 is not 0: on
 
-  // A huge count is held at 100: 2^31 - 1 pairs would sample for ever.
+  // A count the settings dialog refuses is not taken from a file; given
+  // directly, a huge one is held at 100 (2^31 - 1 pairs would sample for
+  // ever), and fewer than one conversion (no sample at all) at 1.
   WriteFile("count.ini", "set_sampling_n\t1e300\n");
   wmain->LoadSettings("count.ini");
+  EXPECT_EQ(wmain->GetParameter(1), 1);
+  wmain->SetParameter(1, 1e300);
   EXPECT_EQ(wmain->GetParameter(1), 100);
-  // Fewer than one conversion would give no sample at all: held at 1.
-  WriteFile("count.ini", "set_sampling_n\t-1e300\n");
-  wmain->LoadSettings("count.ini");
+  wmain->SetParameter(1, -1e300);
   EXPECT_EQ(wmain->GetParameter(1), 1);
   Ticks(1);
   wmain->SaveSettings("saved.ini");
@@ -386,7 +391,8 @@ TEST_F(SettingsTest, HostileValuesLeaveTheProgramRunning) {
 }
 
 // What editors and typing slips put into the file: a byte-order mark before
-// the first key, a count that is no number. Both load, and the readings show.
+// the first key, a count that is no number. The first loads, the second is
+// refused, and the readings show.
 TEST_F(SettingsTest, ByteOrderMarkAndACountThatIsNoNumberLoad) {
   WriteFile("setup.ini", "\xEF\xBB\xBFset_sampling_n\t4\nset_altitude\t120\n");
   wmain->LoadSettings("setup.ini");
@@ -395,12 +401,11 @@ TEST_F(SettingsTest, ByteOrderMarkAndACountThatIsNoNumberLoad) {
 
   for (const char* count : {"abc", "0", "-3"}) {
     WriteFile("setup.ini", std::string("set_sampling_n\t") + count + "\n");
-    wmain->LoadSettings("setup.ini");
-    EXPECT_EQ(wmain->GetParameter(1), 1) << count;
+    EXPECT_NE(Load("setup.ini").find(": set_sampling_n."), std::string::npos) << count;
+    EXPECT_EQ(wmain->GetParameter(1), 4) << count;
     Ticks(1);
     EXPECT_NE(Text(wmain->lbpressure), "--") << count;
   }
-  EXPECT_TRUE(dialogs.calls.empty());
 }
 
 // A settings file with a second name, or owned by another user, stays what
@@ -544,4 +549,120 @@ TEST_F(SettingsTest, ExtremeValuesLoadBackAsSaved) {
   EXPECT_EQ(wmain->GetParameter(11), 1e300);
   EXPECT_EQ(wmain->GetParameter(3), 1234.5678901);
   EXPECT_TRUE(dialogs.calls.empty());
+}
+
+// A setting the settings dialog would refuse is not taken from a file: the
+// value in force stays, the rest of the file is applied, and one box after
+// the loading names the keys refused, in file order.
+TEST_F(SettingsTest, WhatTheDialogWouldRefuseIsNotTakenFromAFile) {
+  const auto before = Snapshot();
+  WriteFile("mixed.ini",
+            "set_sampling_ts\t0\n"
+            "set_altitude\t450\n"
+            "set_meteo_hysteresis_limit\t-0.5\n"
+            "set_quick_down_weather_rate\t-0.1\n"  // above the slow fall rate -0.23
+            "set_small_x\t100\n");
+  EXPECT_EQ(Load("mixed.ini"),
+            "Error : Settings in mixed.ini that the settings dialog would refuse were not taken: "
+            "set_sampling_ts, set_meteo_hysteresis_limit, set_quick_down_weather_rate. They keep "
+            "the values in force.");
+  auto expected = before;
+  expected[3] = 450;
+  expected[15] = 100;
+  ExpectSettings(expected);
+
+  // One key at a time, from the same settings in force.
+  const struct {
+    const char* line;
+    const char* key;
+  } refused[] = {
+      {"set_sampling_n\t0", "set_sampling_n"},
+      {"set_sampling_n\t2.5", "set_sampling_n"},
+      {"set_sampling_n\t101", "set_sampling_n"},
+      {"set_sampling_n\t9", "set_sampling_n"},  // more than 8 need ts >= 2 s
+      {"set_sampling_ts\t1.5", "set_sampling_ts"},
+      {"set_sampling_ts\t3e9", "set_sampling_ts"},
+      {"set_altitude\t9166.5", "set_altitude"},
+      {"set_altitude\t-704", "set_altitude"},
+      {"set_altitude\t450m", "set_altitude"},
+      {"set_meteo_sunny_limit\t1009", "set_meteo_sunny_limit"},  // not above variable
+      {"set_meteo_overcast_limit\t1012\nset_meteo_variable_limit\t1010",
+       "set_meteo_overcast_limit, set_meteo_variable_limit"},
+      {"set_slow_up_weather_rate\t1", "set_slow_up_weather_rate"},  // above the fast one
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.line);
+    WriteFile("one.ini", std::string(c.line) + "\n");
+    const std::string box = Load("one.ini");
+    EXPECT_NE(box.find(std::string("not taken: ") + c.key + ". They"), std::string::npos) << box;
+    ExpectSettings(expected);
+  }
+  // What the dialog takes loads without a word: 9 samples with ts 2 s,
+  // the ends of the altitude's range, equal rates, a hysteresis of 0.
+  WriteFile("fine.ini",
+            "set_sampling_n\t9\nset_sampling_ts\t2\nset_altitude\t9166\n"
+            "set_meteo_hysteresis_limit\t0\nset_quick_down_weather_rate\t-0.23\n");
+  EXPECT_EQ(Load("fine.ini"), "");
+  EXPECT_EQ(wmain->GetParameter(1), 9);
+  EXPECT_EQ(wmain->GetParameter(2), 2);
+  EXPECT_EQ(wmain->GetParameter(3), 9166);
+  EXPECT_EQ(wmain->GetParameter(7), 0);
+  EXPECT_EQ(wmain->GetParameter(9), -0.23);
+}
+
+// A file without a single setting in it (random bytes, another kind of
+// file) says so, at the start too once the measurement runs; it is then not
+// saved over on exit until settings are saved or one of them changes.
+TEST_F(SettingsTest, AFileWithNoSettingIsSaidAndKeptUntilAChange) {
+  std::string noise;
+  uint32_t x = 12345;
+  for (int i = 0; i < 600; ++i) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  const auto before = Snapshot();
+  const auto quit = [this] {
+    dialogs.confirm_answers.push_back(true);
+    EXPECT_EQ(wmain->ConfirmClose(), 2);
+    Program().closing = false;
+  };
+  for (const std::string& content : {noise, std::string("set_altitude\n\n# nothing\n")}) {
+    WriteFile("setup.ini", content);
+    dialogs.calls.clear();
+    wmain->StartMeasuring();
+    EXPECT_TRUE(dialogs.calls.empty());
+    ShowLaterBoxes();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].text,
+              "Error : setup.ini holds no settings. The settings in force stay as they are, and "
+              "the file is not saved over on exit until settings are saved or changed.");
+    ExpectSettings(before);
+    Ticks(3);
+    quit();
+    EXPECT_EQ(ReadFile("setup.ini"), content);
+  }
+
+  // A change of a setting, or saving settings, ends that.
+  wmain->SetParameter(kAltitude, 120);
+  quit();
+  EXPECT_NE(ReadFile("setup.ini").find("set_altitude\t120.000000\n"), std::string::npos);
+  WriteFile("setup.ini", noise);
+  Load("setup.ini");
+  wmain->SaveSettings("elsewhere.ini");
+  quit();
+  EXPECT_NE(ReadFile("setup.ini").find("set_altitude\t120.000000\n"), std::string::npos);
+  WriteFile("setup.ini", noise);
+  Load("setup.ini");
+  wmain->Autosavesettingsonexit1Click();  // off
+  wmain->Autosavesettingsonexit1Click();  // and on again
+  quit();
+  EXPECT_NE(ReadFile("setup.ini"), noise);
+
+  // Another file of no settings: said, and setup.ini is saved as ever.
+  WriteFile("other.ini", noise);
+  EXPECT_EQ(Load("other.ini"),
+            "Error : other.ini holds no settings. The settings in force stay as they are.");
+  wmain->SetParameter(kAltitude, 80);
+  quit();
+  EXPECT_NE(ReadFile("setup.ini").find("set_altitude\t80.000000\n"), std::string::npos);
 }

@@ -211,6 +211,13 @@ TEST_F(SettingsDialogTest, WeatherLimitsAreStrictlyOrderedAndAppliedAsOneSet) {
   dialog->ed_overcast->setText("995");
   EXPECT_EQ(ClickOk(), std::vector<std::string>{"Error : The \"Variable\" limit for the meteo "
                                                 "must be larger than the \"Overcast\" one"});
+  // A band of negative width is none: refused, a hysteresis of 0 is not.
+  dialog->ed_overcast->setText("990");
+  dialog->ed_hysteresis->setText("-0.1");
+  EXPECT_EQ(ClickOk(), std::vector<std::string>{"Error : The \"Hysteresis\" limit for the meteo "
+                                                "must not be negative"});
+  EXPECT_EQ(wmain->GetParameter(6), 1002);
+  dialog->ed_hysteresis->setText("0");
 
   // All lower than the limits in force (1016/1009/1002): one by one, the
   // weather object would refuse the first two. Equal rates pass.
@@ -223,6 +230,7 @@ TEST_F(SettingsDialogTest, WeatherLimitsAreStrictlyOrderedAndAppliedAsOneSet) {
   EXPECT_EQ(wmain->GetParameter(5), 995);
   EXPECT_EQ(wmain->GetParameter(6), 990);
   EXPECT_EQ(wmain->GetParameter(12), 0.5);
+  EXPECT_EQ(wmain->GetParameter(7), 0);
 
   Reopen();
   EXPECT_EQ(Text(dialog->ed_sunny), "1000.0");
@@ -290,12 +298,12 @@ TEST_F(SettingsDialogTest, NumbersUseAPointUnderACommaLocale) {
   std::setlocale(LC_ALL, previous.c_str());
 }
 
-TEST_F(SettingsDialogTest, SampleCountFromAFileIsHeldAt100) {
+TEST_F(SettingsDialogTest, ASampleCountTheDialogRefusesIsNotTakenFromAFile) {
   WriteFile(PathOf("count.ini"), "set_sampling_n\t1e300\n");
   wmain->LoadSettings(PathOf("count.ini").toStdString());
-  EXPECT_EQ(wmain->GetParameter(1), 100);
+  EXPECT_EQ(wmain->GetParameter(1), 1);
   Reopen();
-  EXPECT_EQ(Text(dialog->ed_n), "100");
+  EXPECT_EQ(Text(dialog->ed_n), "1");
 }
 
 }  // namespace
