@@ -688,6 +688,7 @@ void Tarchive::Flush() {
 void Tarchive::RecordAltitudeChange(double old_altitude, double new_altitude) {
   if (!IsRecording()) return;
   pending_altitude_changes_.push_back({clock_.Now(), old_altitude, new_altitude});
+  ++altitude_change_count_;
   Commit();
 }
 

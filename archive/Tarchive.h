@@ -115,6 +115,8 @@ class Tarchive {
                      const std::function<void(const TarchiveMinute&)>& visit) const;
   // The changes of the altitude setting in [from, to), in time order.
   std::vector<TarchiveAltitudeChange> AltitudeChanges(std::time_t from, std::time_t to) const;
+  // Grows by one with every change recorded.
+  uint64_t AltitudeChangeCount() const { return altitude_change_count_; }
   // The same, collected.
   std::vector<TarchiveSample> Samples(std::time_t from, std::time_t to) const;
   std::vector<TarchiveMinute> Minutes(std::time_t from, std::time_t to) const;
@@ -203,4 +205,5 @@ class Tarchive {
   std::time_t last_append_ = 0;  // clock time of the last sample
   std::time_t last_prune_ = 0;
   uint64_t revision_ = 0;
+  uint64_t altitude_change_count_ = 0;
 };

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Tarchive.h"
 #include "atmosphere/Lib_vc.h"
 #include "main/Program.h"
 #include "main/Safe_save.h"
@@ -195,6 +196,10 @@ void TWmain::SetParameter(uint8_t index, double value) {
         meteo->ClearHistory();
         ClearMinMax();
       }
+      // A change the user made is marked in the record (the start puts back
+      // the altitude in force, which is no change).
+      if (value != old && !starting_)
+        if (Tarchive* archive = Program().archive) archive->RecordAltitudeChange(old, value);
       break;
     }
     case kSunnyLimit:

@@ -65,6 +65,7 @@ size_t FittingForm(const QFontMetrics& metrics, const std::vector<QString>& form
 const QColor Tbarograph_plot::kBackColor(0, 0, 128);
 const QColor Tbarograph_plot::kWaveColor(255, 255, 0);
 const QColor Tbarograph_plot::kOffScaleColor(255, 160, 64);
+const QColor Tbarograph_plot::kTickColor(120, 230, 255);
 const Tbarograph_plot::Quantity Tbarograph_plot::kPressure{&Column::p_min, &Column::p_max, 6.0,
                                                            1013.0, true};
 const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &Column::t_max, 4.0,
@@ -161,6 +162,7 @@ void Tbarograph_plot::DrawComponent() {
   }
   DrawValues();
   QPainter painter(&image_);
+  DrawTicks(painter);
   DrawOffScaleMarks(painter);
 }
 
@@ -173,7 +175,26 @@ void Tbarograph_plot::DrawVector(QPainter& painter) {
     painter.fillRect(QRect(plot.left() + column, plot.top() + top, 1, bottom - top + 1),
                      kWaveColor);
   });
+  DrawTicks(painter);
   DrawOffScaleMarks(painter);
+}
+
+void Tbarograph_plot::SetTicks(std::vector<int> columns) {
+  if (columns == ticks_) return;
+  ticks_ = std::move(columns);
+  needs_redraw_ = true;
+}
+
+void Tbarograph_plot::DrawTicks(QPainter& painter) {
+  // Dashed, 3 pixels on and 3 off from the top, so the trace shows through.
+  const QRect plot = PlotRect();
+  for (const int column : ticks_) {
+    if (column < 0 || column >= Tbarograph_columns::kCount) continue;
+    for (int row = 0; row < plot_height_; row += 6)
+      painter.fillRect(
+          QRect(plot.left() + column, plot.top() + row, 1, std::min(3, plot_height_ - row)),
+          kTickColor);
+  }
 }
 
 void Tbarograph_plot::DrawFrame(QPainter& painter) {

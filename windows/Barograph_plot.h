@@ -86,6 +86,13 @@ class Tbarograph_plot : public QWidget {
   const std::vector<OffScale>& OffScaleMarks() const { return off_scale_; }
   static const QColor kOffScaleColor;
 
+  // Thin vertical ticks over the values at these columns: the changes of
+  // the altitude setting, after which the sea-level pressure comes from
+  // another altitude. Marks the picture for redraw (Paint draws it).
+  void SetTicks(std::vector<int> columns);
+  const std::vector<int>& Ticks() const { return ticks_; }
+  static const QColor kTickColor;
+
   // Device pixels per logical pixel of the picture; 0 (the default) takes
   // the ratio of the screen the plot is on.
   void SetPixelRatio(qreal ratio);
@@ -148,6 +155,7 @@ class Tbarograph_plot : public QWidget {
   // The whole picture onto a vector device (SVG, PDF, a printer).
   void DrawVector(QPainter& painter);
   void DrawOffScaleMarks(QPainter& painter);
+  void DrawTicks(QPainter& painter);
   // Calls draw(column, top row, bottom row) for each column with values,
   // as the trace is drawn: joined to its neighbours, clipped to the plot.
   template <typename Draw>
@@ -171,5 +179,6 @@ class Tbarograph_plot : public QWidget {
   bool fixed_ = false;
   double fixed_low_ = 0, fixed_high_ = 0;
   std::vector<OffScale> off_scale_;
+  std::vector<int> ticks_;
   bool scaled_ = false;  // the scale was set once
 };

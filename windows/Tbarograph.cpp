@@ -22,6 +22,7 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -215,7 +216,12 @@ void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double tem
     return;
   }
   const int moved = following ? columns.FollowTo(t) : 0;
-  const bool changed = columns.AddSample(t, sea_level_pressure, temperature);
+  bool changed = columns.AddSample(t, sea_level_pressure, temperature);
+  const Tarchive* archive = Archive();
+  if (moved > 0 || (archive && archive->AltitudeChangeCount() != altitude_changes_shown_)) {
+    ShowAltitudeChanges();
+    changed = true;
+  }
   ShowRangeText();
   if (moved > 0 || changed) {
     pressure_plot->Paint();
@@ -245,6 +251,7 @@ void TWbarograph::ShowRangeEnding(std::time_t end) {
                   m.temperature_max);
     });
   }
+  ShowAltitudeChanges();
   ShowRangeText();
   UpdateButtons();
   pressure_plot->Paint();
@@ -252,6 +259,17 @@ void TWbarograph::ShowRangeEnding(std::time_t end) {
   ShowPresentValue();
   UpdateTendency();
   ShowCursor(pressure_plot->CursorColumn());
+}
+
+void TWbarograph::ShowAltitudeChanges() {
+  std::vector<int> ticks;
+  if (const Tarchive* archive = Archive()) {
+    altitude_changes_shown_ = archive->AltitudeChangeCount();
+    for (const TarchiveAltitudeChange& change :
+         archive->AltitudeChanges(columns.Start(), columns.End()))
+      ticks.push_back(columns.ColumnOf(change.time));
+  }
+  pressure_plot->SetTicks(std::move(ticks));
 }
 
 std::time_t TWbarograph::ShownEnd() const {

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -161,6 +162,8 @@ class TWbarograph : public QMainWindow {
   void ShowRangeEnding(std::time_t end);
   void ShowRangeText();
   void ShowPresentValue();
+  // The ticks of the altitude changes on record in the shown range.
+  void ShowAltitudeChanges();
   // Draws the picture's panels onto painter, at its origin.
   void RenderPicture(QPainter& painter) const;
   void UpdateButtons();
@@ -174,6 +177,8 @@ class TWbarograph : public QMainWindow {
   bool has_sample_ = false;
   std::time_t sample_time_ = 0;
   double sample_pressure_ = 0, sample_temperature_ = 0;
+  // The record's count of altitude changes when they were last shown.
+  uint64_t altitude_changes_shown_ = 0;
   // The minute the tendency was last worked out for.
   std::time_t tendency_minute_ = -1;
   // The fixed span of each fixed item of cb_scale, in its order.

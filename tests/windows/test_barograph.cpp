@@ -345,6 +345,7 @@ TEST_F(BarographTest, AMinuteAtAWrongAltitudeStaysOutOfTheAutoScaleAndIsMarked) 
   TWmain* w = Program().Wmain;
   Run(20 * 3600, 60);
   const double altitude = w->GetParameter(3);
+  const std::time_t set_wrong = clock.Now();
   w->SetParameter(3, 9166);
   Run(60, 60);
   const std::time_t mistake = clock.Now();
@@ -367,6 +368,23 @@ TEST_F(BarographTest, AMinuteAtAWrongAltitudeStaysOutOfTheAutoScaleAndIsMarked) 
   const QRect area = plot->PlotRect();
   EXPECT_EQ(plot->GetBitmap().pixelColor(area.left() + mark.column, area.top()),
             Tbarograph_plot::kOffScaleColor);
+  // Both changes of the altitude are in the record, each a tick over the
+  // trace at its column.
+  const auto changes = Program().archive->AltitudeChanges(set_wrong, mistake + 1);
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].new_altitude, 9166);
+  EXPECT_EQ(changes[1].old_altitude, 9166);
+  EXPECT_EQ(changes[1].new_altitude, altitude);
+  const Tbarograph_columns& c = barograph->columns;
+  EXPECT_EQ(plot->Ticks(), (std::vector<int>{c.ColumnOf(set_wrong), c.ColumnOf(mistake)}));
+  for (const int tick : plot->Ticks())
+    EXPECT_EQ(plot->GetBitmap().pixelColor(area.left() + tick, area.top() + 12),
+              Tbarograph_plot::kTickColor);
+  // One more, while the barograph is shown, is ticked at once.
+  w->SetParameter(3, altitude + 10);
+  Run(60, 60);
+  ASSERT_EQ(plot->Ticks().size(), 3u);
+  EXPECT_EQ(plot->Ticks().back(), c.ColumnOf(clock.Now() - 60));
 
   // A fixed span, as on a drum barograph's paper, kept for the next start.
   barograph->cb_scaleChange(1);
