@@ -52,6 +52,14 @@ struct FuzzProgram {
     app = std::make_unique<QApplication>(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
+    // The program starts in the scratch folder: its pressure record (kept by
+    // its full name) and the setup.ini of its start are the run's own, so
+    // no earlier run's record steers this one and none lands in the folder
+    // the run started in. The fuzzer's own paths are relative to that one.
+    char started_in[4096];
+    if (getcwd(started_in, sizeof started_in) == nullptr ||
+        chdir(folder->path().toLocal8Bit().constData()) != 0)
+      std::abort();
     BeginProgram(port, clock, dialogs);
     CreateWindows();
     TWintro* intro = Program().Wintro;
@@ -60,6 +68,7 @@ struct FuzzProgram {
       intro->OnTimer();
     }
     if (intro->Timer1->isActive() || !Program().Wmain_alive) std::abort();
+    if (chdir(started_in) != 0) std::abort();
     Program().Wmain->GetCalibration(&calibration);
     // From now on the atmosphere stands still, with the module's noise on it:
     // what a sample reads depends on the input's noise seed alone, not on
