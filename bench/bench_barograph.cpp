@@ -76,9 +76,14 @@ Record& Week() {
   return record;
 }
 
-// At device pixel ratio 1 and 2.
+// At device pixel ratio 1 and 2, in the window's first size (720 columns)
+// and as wide as a 1920-pixel screen (1830 columns): the drawing grows with
+// the width, not with the record.
 void BM_DrawSevenDays(benchmark::State& state) {
   auto window = Week().Open(2);
+  window->resize(static_cast<int>(state.range(1)), window->height());
+  window->Reload();
+  QCoreApplication::processEvents();
   window->pressure_plot->SetPixelRatio(static_cast<double>(state.range(0)));
   window->temperature_plot->SetPixelRatio(static_cast<double>(state.range(0)));
   for (auto _ : state) {
@@ -87,8 +92,14 @@ void BM_DrawSevenDays(benchmark::State& state) {
   }
   state.counters["minutes"] = static_cast<double>(
       Week().archive->Minutes(window->columns.Start(), window->columns.End()).size());
+  state.counters["columns"] = window->columns.Count();
 }
-BENCHMARK(BM_DrawSevenDays)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawSevenDays)
+    ->Args({1, 810})
+    ->Args({2, 810})
+    ->Args({1, 1920})
+    ->Args({2, 1920})
+    ->Unit(benchmark::kMicrosecond);
 
 // Each sample lies one column after the last: the range moves, the time
 // grid is made anew and both panels are drawn.

@@ -1,13 +1,16 @@
 #include "chart/Plot_time.h"
 
 #include <QHideEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
 
+#include "chart/Axis_ticks.h"
 #include "components/Gfxbase.h"
 
 namespace {
@@ -345,6 +348,72 @@ void Tplot_time::SetBorderColor(const QColor& c) {
   Paint();
 }
 
+void Tplot_time::SetRoundGrid(bool on) {
+  round_grid_ = on;
+  needs_redraw_ = true;
+  Paint();
+}
+
+std::vector<Tplot_time::Tick> Tplot_time::ValueTicks() const {
+  return ValueTicksAt(size());
+}
+
+std::vector<Tplot_time::Tick> Tplot_time::TimeTicks() const {
+  return TimeTicksAt(size());
+}
+
+std::vector<Tplot_time::Tick> Tplot_time::ValueTicksAt(const QSize& size) const {
+  const int h = size.height();
+  double y_scale = 0, y_offset = 0, x_scale = 0;
+  Scaling(size, y_scale, y_offset, x_scale);
+  std::vector<Tick> ticks;
+  const std::vector<double> values =
+      Taxis_ticks::Values(display_y_low_, display_y_high_, std::max(h / kRowsPerTick, 2));
+  for (auto v = values.rbegin(); v != values.rend(); ++v) {
+    const int row = ToPixel(y_offset + y_scale * *v);
+    if (row >= 0 && row < h) ticks.push_back({*v, row});
+  }
+  return ticks;
+}
+
+std::vector<Tplot_time::Tick> Tplot_time::TimeTicksAt(const QSize& size) const {
+  const int count = ring_.Count();
+  const int w = size.width();
+  if (count < 1 || w < 1) return {};
+  double y_scale = 0, y_offset = 0, x_scale = 0;
+  Scaling(size, y_scale, y_offset, x_scale);
+  const double first = ring_.Time(0);
+  const double last = ring_.Time(count - 1);
+  // The column of a (fractional) sample position, as the curve is drawn:
+  // spread evenly over the width, or compressed into columns.
+  const double ratio = static_cast<double>(count) / w;
+  auto column = [&](double position) {
+    if (count <= w) return position <= 0 ? 0 : ToPixel(1.0 + position * x_scale);
+    return std::clamp(ToPixel(position / ratio), 0, w - 1);
+  };
+  std::vector<Tick> ticks;
+  for (double t : Taxis_ticks::Times(first, last, std::max(w / kColumnsPerTick, 2),
+                                     Taxis_ticks::UtcOffset(first))) {
+    // The first sample at or after the tick, by bisection (the stamps
+    // grow with the samples).
+    int lo = 0, hi = count - 1;
+    while (lo < hi) {
+      const int mid = lo + (hi - lo) / 2;
+      if (ring_.Time(mid) < t)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    double position = lo;
+    if (lo > 0 && ring_.Time(lo) > t) {
+      const double before = ring_.Time(lo - 1), after = ring_.Time(lo);
+      if (after > before && t > before) position = lo - 1 + (t - before) / (after - before);
+    }
+    ticks.push_back({t, column(position)});
+  }
+  return ticks;
+}
+
 double Tplot_time::GetRangeTempsAtX(double x) const {
   const int count = ring_.Count();
   if (count <= 0) return 0.0;
@@ -418,22 +487,94 @@ void Tplot_time::hideEvent(QHideEvent* event) {
 
 void Tplot_time::paintEvent(QPaintEvent*) {
   SyncGeometry();
-  RedrawIfNeeded();
   QPainter painter(this);
+  // Rendered into a picture file or onto paper (a vector device), the plot
+  // is drawn as lines rather than copied as pixels.
+  const QPaintEngine* engine = painter.paintEngine();
+  if (engine != nullptr &&
+      (engine->type() == QPaintEngine::SVG || engine->type() == QPaintEngine::Pdf ||
+       engine->type() == QPaintEngine::Picture)) {
+    DrawVector(painter);
+    return;
+  }
+  RedrawIfNeeded();
   painter.drawImage(QPointF(0, 0), image_);
 }
 
-void Tplot_time::UpdateDrawScaling() {
+void Tplot_time::DrawVector(QPainter& p) {
+  if (!VisibleFlag()) return;
+  UpdateDrawScaling();
   const int w = last_geometry_.width();
   const int h = last_geometry_.height();
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setClipRect(0, 0, w, h);
+  p.fillRect(0, 0, w, h, back_color_);
+  p.fillRect(0, 0, w, 1, border_color_);
+  p.fillRect(0, h - 1, w, 1, border_color_);
+  p.fillRect(0, 0, 1, h, border_color_);
+  p.fillRect(w - 1, 0, 1, h, border_color_);
+  if (round_grid_) {
+    for (const Tick& tick : ValueTicksAt(last_geometry_.size()))
+      p.fillRect(0, tick.pixel, w, 1, grid_color_);
+    for (const Tick& tick : TimeTicksAt(last_geometry_.size()))
+      p.fillRect(tick.pixel, 0, 1, h, grid_color_);
+  } else {
+    const long long x_step = w / (static_cast<long long>(grid_x_divisions_) + 1);
+    for (long long k = 0; grid_x_divisions_ > 0 && x_step > 0 && k <= grid_x_divisions_ + 1LL; ++k)
+      p.fillRect(static_cast<int>(k * x_step), 0, 1, h, grid_color_);
+    const long long y_step = h / (static_cast<long long>(grid_y_divisions_) + 1);
+    for (long long k = 0; grid_y_divisions_ > 0 && y_step > 0 && k <= grid_y_divisions_ + 1LL; ++k)
+      p.fillRect(0, static_cast<int>(k * y_step), w, 1, grid_color_);
+  }
+  // The curve as one polyline: the samples, or each column's entry, span
+  // and exit.
+  const int count = ring_.Count();
+  if (count > 1) {
+    QPolygonF curve;
+    if (count <= w) {
+      curve.reserve(count);
+      curve << QPointF(0.5, RowOf(ring_.Value(0)) + 0.5);
+      for (int i = 1; i < count; ++i)
+        curve << QPointF(ToPixel(x_offset_ + i * x_scale_) + 0.5, RowOf(ring_.Value(i)) + 0.5);
+    } else {
+      curve.reserve(3 * w);
+      const double ratio = static_cast<double>(count) / w;
+      const double newest = count - 1;
+      double position = 0.0;
+      for (int c = 0; c < w; ++c) {
+        const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
+        position += ratio;
+        const int last = static_cast<int>(std::min(std::floor(position), newest));
+        MinMaxInOut(first, last);
+        // Down to the span's lowest point and up to its highest, ending at
+        // its exit, within the column.
+        curve << QPointF(c + 0.5, entry_y_ + 0.5) << QPointF(c + 0.5, min_y_ + 0.5)
+              << QPointF(c + 0.5, max_y_ + 0.5) << QPointF(c + 0.5, exit_y_ + 0.5);
+      }
+    }
+    p.setPen(QPen(wave_color_, 0));
+    p.drawPolyline(curve);
+  }
+  p.restore();
+}
+
+void Tplot_time::Scaling(const QSize& size, double& y_scale, double& y_offset,
+                         double& x_scale) const {
+  const int w = size.width();
+  const int h = size.height();
   // A normal range gives a negative span: larger values lie higher.
   double span = display_y_low_ - display_y_high_;
   if (span == 0.0) span = 0.00001;
-  y_scale_ = (h - 3) / span;
-  y_offset_ = 1.0 - y_scale_ * display_y_high_;
+  y_scale = (h - 3) / span;
+  y_offset = 1.0 - y_scale * display_y_high_;
   double steps = ring_.Count() - 1;
   if (!(steps > 0.0)) steps = 0.00001;
-  x_scale_ = (w - 3) / steps;
+  x_scale = (w - 3) / steps;
+}
+
+void Tplot_time::UpdateDrawScaling() {
+  Scaling(last_geometry_.size(), y_scale_, y_offset_, x_scale_);
   x_offset_ = 1.0;
 }
 
@@ -490,15 +631,21 @@ void Tplot_time::DrawComponent() {
     p.fillRect(w - 1, 0, 1, h, border_color_);
   }
 
+  if (round_grid_) {
+    for (const Tick& tick : ValueTicksAt(last_geometry_.size()))
+      p.fillRect(0, tick.pixel, w, 1, grid_color_);
+    for (const Tick& tick : TimeTicksAt(last_geometry_.size()))
+      p.fillRect(tick.pixel, 0, 1, h, grid_color_);
+  }
   // Grid lines include both edges; one at the far edge lies outside the
   // image. With more divisions than pixels every line falls on the first.
-  if (grid_x_divisions_ > 0) {
+  if (!round_grid_ && grid_x_divisions_ > 0) {
     const long long step = w / (static_cast<long long>(grid_x_divisions_) + 1);
     const long long lines = step > 0 ? grid_x_divisions_ + 1LL : 0;
     for (long long k = 0; k <= lines; ++k)
       p.fillRect(static_cast<int>(k * step), 0, 1, h, grid_color_);
   }
-  if (grid_y_divisions_ > 0) {
+  if (!round_grid_ && grid_y_divisions_ > 0) {
     const long long step = h / (static_cast<long long>(grid_y_divisions_) + 1);
     const long long lines = step > 0 ? grid_y_divisions_ + 1LL : 0;
     for (long long k = 0; k <= lines; ++k)

@@ -8,6 +8,7 @@
 #include "chart/Sample_ring.h"
 
 class QHideEvent;
+class QPainter;
 class QPaintEvent;
 
 // A self-drawing plot of one quantity against sample order.
@@ -26,8 +27,12 @@ class QPaintEvent;
 // window shows again (or DrawComponent is called), and a hidden plot holds
 // no picture.
 //
-// The time stamps are never interpreted; GetRangeTempsAtX hands back the one
-// found at a fraction of the history, for the caller's axis labels.
+// The time stamps are not interpreted, except by the round grid: with it
+// on, the grid lines fall on round values (1, 2 or 5 times a power of ten)
+// and on round times of the clock, the stamps read as calendar seconds, in
+// place of the even divisions, and ValueTicks and TimeTicks say where, for
+// the caller's axis labels. GetRangeTempsAtX hands back the stamp found at
+// a fraction of the history.
 class Tplot_time : public QWidget {
  public:
   // History length of a new plot; its stores exist from the start.
@@ -62,6 +67,26 @@ class Tplot_time : public QWidget {
   void SetBGColor(const QColor& c);
   void SetWVColor(const QColor& c);
   void SetBorderColor(const QColor& c);
+  // Grid lines on round values and times (on), or on the even divisions
+  // (off, the default).
+  void SetRoundGrid(bool on);
+  bool RoundGrid() const { return round_grid_; }
+
+  // A place on an axis: a value with its pixel row, or a time with its
+  // pixel column.
+  struct Tick {
+    double at;
+    int pixel;
+  };
+  // The round values within the range in use, from the highest down, at
+  // most one per kRowsPerTick rows, with the rows they are drawn on.
+  std::vector<Tick> ValueTicks() const;
+  // The round times of the clock within the history, from the oldest, at
+  // most one per kColumnsPerTick columns, with the columns they fall on
+  // (between the columns of the samples around them).
+  std::vector<Tick> TimeTicks() const;
+  static constexpr int kRowsPerTick = 32;
+  static constexpr int kColumnsPerTick = 100;
 
   // The time stamp at fraction x (0 = oldest, 1 = newest) of the history;
   // 0.0 when the plot holds no sample.
@@ -135,8 +160,17 @@ class Tplot_time : public QWidget {
   void RedrawIfNeeded();
   // True while the plot sits in a window that is not shown.
   bool InHiddenWindow() const;
+  // The whole picture onto a vector device (SVG, PDF, a printer): the same
+  // pieces as lines and rectangles.
+  void DrawVector(QPainter& painter);
   // Pixel row of a value under the current scaling.
   int RowOf(double v) const;
+  // The value-to-row and sample-to-column factors for the range in use at
+  // a size, as UpdateDrawScaling sets them for the last known size.
+  void Scaling(const QSize& size, double& y_scale, double& y_offset, double& x_scale) const;
+  // The ticks at a size.
+  std::vector<Tick> ValueTicksAt(const QSize& size) const;
+  std::vector<Tick> TimeTicksAt(const QSize& size) const;
 
   QColor grid_color_{128, 128, 128};
   QColor border_color_{255, 0, 0};
@@ -158,6 +192,7 @@ class Tplot_time : public QWidget {
   int grid_x_divisions_ = 0;
   int grid_y_divisions_ = 0;
   bool needs_redraw_ = false;
+  bool round_grid_ = false;
   Tsample_ring ring_;
 
   QRect last_geometry_;

@@ -11,24 +11,28 @@
 #include <QFrame>
 #include <QKeySequence>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 
 #include "atmosphere/Lib_vc.h"
+#include "chart/Axis_ticks.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
+#include "components/Client_area.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Window_size.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "sensor/Tsensor_wc.h"
@@ -64,8 +68,14 @@ QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
   return panel;
 }
 
-// One plot of the window: yellow on navy, a 3 x 3 grid, an hour of samples
-// at one a second, autoscaled.
+// Room for one value label and one time label.
+constexpr int kValueLabelWidth = 76;
+constexpr int kValueLabelHeight = 13;
+constexpr int kTimeLabelWidth = 90;
+constexpr int kTimeLabelHeight = 25;
+
+// One plot of the window: yellow on navy, grid lines on round values and
+// times, an hour of samples at one a second, autoscaled.
 Tplot_time* AddPlot(QWidget* panel) {
   auto* plot = new Tplot_time(panel);
   plot->setGeometry(96, 8, 537, 177);
@@ -75,6 +85,7 @@ Tplot_time* AddPlot(QWidget* panel) {
   plot->SetHistoryLength(3600);
   plot->Set_x_grid_nbr(2);
   plot->Set_y_grid_nbr(2);
+  plot->SetRoundGrid(true);
   plot->SetAutoScaleY(true);
   return plot;
 }
@@ -89,13 +100,21 @@ QLabel* AddTitle(QWidget* parent, const QString& text, const QRect& geometry) {
   return label;
 }
 
-QLabel* AddLabel(QWidget* parent, const QRect& geometry, Qt::Alignment align, bool wrap) {
-  auto* label = new QLabel(parent);
-  label->setAlignment(align);
-  label->setWordWrap(wrap);
-  label->setGeometry(geometry);
-  label->setAutoFillBackground(true);
-  return label;
+// The first n labels of `labels`, made in `panel` as needed and shown; the
+// others are hidden.
+void ShowLabels(std::vector<QLabel*>& labels, size_t n, QWidget* panel, Qt::Alignment align) {
+  while (labels.size() < n) {
+    auto* label = new QLabel(panel);
+    label->setAlignment(align);
+    label->setAutoFillBackground(true);
+    labels.push_back(label);
+  }
+  for (size_t i = 0; i < labels.size(); ++i) labels[i]->setVisible(i < n);
+}
+
+// Decimals of the value labels: as many as the step between the ticks has.
+int TickDecimals(const std::vector<Tplot_time::Tick>& ticks) {
+  return ticks.size() < 2 ? 2 : Taxis_ticks::Decimals(ticks[0].at - ticks[1].at);
 }
 
 }  // namespace
@@ -108,42 +127,21 @@ TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
   setFont(ArialFont(11));
   move(321, 140);
 
-  client = new QWidget(this);
-  client->setFixedSize(654, 522);
+  client = new Tclient_area(QSize(654, 522), QSize(kLeastWidth, kLeastHeight), this);
   setCentralWidget(client);
-
-  const Qt::Alignment value_align = Qt::AlignRight | Qt::AlignVCenter;
-  const Qt::Alignment time_left = Qt::AlignLeft | Qt::AlignTop;
-  const Qt::Alignment time_centre = Qt::AlignHCenter | Qt::AlignTop;
-  const Qt::Alignment time_right = Qt::AlignRight | Qt::AlignTop;
 
   Panel2 = AddPanel(client, QRect(8, 0, 641, 241));
   altitude_plot = AddPlot(Panel2);
   altitude_plot->hide();
   pressure_plot = AddPlot(Panel2);  // created last, so it lies on top
-  lb_press = AddTitle(Panel2, "", QRect(8, 80, 81, 33));
-  lb_ph100 = AddLabel(Panel2, QRect(16, 8, 76, 13), value_align, false);
-  lb_ph66 = AddLabel(Panel2, QRect(16, 64, 76, 13), value_align, false);
-  lb_ph33 = AddLabel(Panel2, QRect(16, 120, 76, 13), value_align, false);
-  lb_ph0 = AddLabel(Panel2, QRect(16, 168, 76, 13), value_align, false);
-  lb_px0 = AddLabel(Panel2, QRect(97, 192, 88, 25), time_left, true);
-  lb_px33 = AddLabel(Panel2, QRect(233, 192, 80, 25), time_centre, true);
-  lb_px66 = AddLabel(Panel2, QRect(425, 192, 72, 25), time_centre, true);
-  lb_px100 = AddLabel(Panel2, QRect(561, 192, 72, 25), time_right, true);
+  lb_press = AddTitle(Panel2, "", QRect(8, 216, 180, 17));
   lb_p = AddTitle(Panel2, "", QRect(272, 216, 185, 17));
 
   Panel1 = AddPanel(client, QRect(8, 248, 641, 241));
   temperature_plot = AddPlot(Panel1);
-  Label3 = AddTitle(Panel1, QString::fromUtf8("Temperature [\u00b0C]"), QRect(8, 80, 81, 33));
-  lb_th100 = AddLabel(Panel1, QRect(16, 8, 76, 13), value_align, false);
-  lb_th66 = AddLabel(Panel1, QRect(16, 64, 76, 13), value_align, false);
-  lb_th33 = AddLabel(Panel1, QRect(16, 120, 76, 13), value_align, false);
-  lb_th0 = AddLabel(Panel1, QRect(16, 168, 76, 13), value_align, false);
-  lb_tx0 = AddLabel(Panel1, QRect(97, 192, 80, 25), time_left, true);
-  lb_tx33 = AddLabel(Panel1, QRect(241, 192, 72, 25), time_centre, true);
-  lb_tx66 = AddLabel(Panel1, QRect(416, 192, 81, 25), time_centre, true);
-  lb_tx100 = AddLabel(Panel1, QRect(560, 192, 73, 25), time_right, true);
+  Label3 = AddTitle(Panel1, QString::fromUtf8("Temperature [\u00b0C]"), QRect(8, 216, 180, 17));
   Label2 = AddTitle(Panel1, "Temperature Chart vs time", QRect(272, 216, 185, 17));
+  for (QLabel* title : {lb_press, Label3}) title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   lb_rec = new QLabel("REC", client);
   lb_rec->setGeometry(8, 496, 49, 18);
@@ -161,8 +159,12 @@ TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
   BuildMenu();
-  // The client area is fixed; the window is as large as it and the menu bar.
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  SetUpPicture();
+  LayOut();
+  client->on_resize = [this] { LayOut(); };
+  // The size the user last gave the window, else the first one.
+  resize(sizeHint());
+  (new Twindow_size(this, "chart_width", "chart_height"))->Restore();
 
   timer_rec = new QTimer(this);
   timer_rec->setInterval(kRecBlinkMs);
@@ -180,6 +182,13 @@ void TWchart::BuildMenu() {
   Enddatalogging1 = File1->addAction("End data logging");
   Enddatalogging1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
   Enddatalogging1->setEnabled(false);
+  File1->addSeparator();
+  Savepicture1 = File1->addAction("Save picture...");
+  Savepicture1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  Copy1 = File1->addAction("Copy");
+  Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  Print1 = File1->addAction("Print...");
+  Print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   File1->addSeparator();
   Hide1 = File1->addAction("Close");
   Hide1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
@@ -199,6 +208,9 @@ void TWchart::BuildMenu() {
 
   connect(Storesamplestofile1, &QAction::triggered, this, [this] { Storesamplestofile1Click(); });
   connect(Enddatalogging1, &QAction::triggered, this, [this] { Enddatalogging1Click(); });
+  connect(Savepicture1, &QAction::triggered, this, [this] { Savepicture1Click(); });
+  connect(Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
+  connect(Print1, &QAction::triggered, this, [this] { Print1Click(); });
   connect(Hide1, &QAction::triggered, this, [this] { Hide1Click(); });
   connect(Setupdisplayrange1, &QAction::triggered, this, [this] { Setupdisplayrange1Click(); });
   connect(PressureTemperature1, &QAction::triggered, this, [this] { PressureTemperature1Click(); });
@@ -216,6 +228,9 @@ TWchart::~TWchart() {
 void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature,
                              double altitude) {
   ++measurement_count_;
+  last_pressure_ = pressure;
+  last_temperature_ = temperature;
+  last_altitude_ = altitude;
   // One stamp for all three plots and the log row, in whole calendar seconds.
   Clock* clock = Program().clock;
   const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
@@ -274,54 +289,92 @@ std::string TWchart::DateTimeText(std::time_t t) {
   return text;
 }
 
-void TWchart::UpdateTimeLabels(const Tplot_time* plot, const Labels& labels) {
+void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
+                               QWidget* panel) {
   if (plot == nullptr) return;
-  // The labels are narrower than a whole date: each breaks after the day,
-  // so that all eight read alike (date above, time and year below).
-  auto show = [plot](QLabel* label, double fraction) {
-    QString text = FormatTimeLabel(plot->GetRangeTempsAtX(fraction));
+  const std::vector<Tplot_time::Tick> ticks = plot->TimeTicks();
+  ShowLabels(labels, ticks.size(), panel, Qt::AlignHCenter | Qt::AlignTop);
+  const int top = plot->y() + plot->height() + 7;
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    // The labels are narrower than a whole date: each breaks after the day,
+    // so that all read alike (date above, time and year below).
+    QString text = FormatTimeLabel(ticks[i].at);
     const int blank = text.indexOf(' ', 4);
     if (blank > 0) text[blank] = '\n';
-    label->setText(text);
-  };
-  show(labels.at0, 0.0);
-  show(labels.at33, 0.33);
-  show(labels.at66, 0.66);
-  show(labels.at100, 1.0);
+    if (labels[i]->text() != text) labels[i]->setText(text);
+    // Centred under its grid line, inside the panel.
+    const int left = std::clamp(plot->x() + ticks[i].pixel - kTimeLabelWidth / 2, 2,
+                                std::max(panel->width() - kTimeLabelWidth - 2, 2));
+    labels[i]->setGeometry(left, top, kTimeLabelWidth, kTimeLabelHeight);
+  }
 }
 
-void TWchart::UpdateValueLabels(const Tplot_time* plot, const Labels& labels) {
+void TWchart::UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
+                                QWidget* panel) {
   if (plot == nullptr) return;
-  const double high = plot->GetRangeYHigh();
-  const double low = plot->GetRangeYLow();
-  labels.at100->setText(FormatFixed(high, 2));
-  labels.at0->setText(FormatFixed(low, 2));
-  labels.at66->setText(FormatFixed(low + (high - low) * 2 / 3, 2));
-  labels.at33->setText(FormatFixed(low + (high - low) / 3, 2));
+  const std::vector<Tplot_time::Tick> ticks = plot->ValueTicks();
+  ShowLabels(labels, ticks.size(), panel, Qt::AlignRight | Qt::AlignVCenter);
+  const int decimals = TickDecimals(ticks);
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    labels[i]->setText(FormatFixed(ticks[i].at, decimals));
+    // Beside its grid line, left of the plot.
+    labels[i]->setGeometry(plot->x() - kValueLabelWidth - 4,
+                           plot->y() + ticks[i].pixel - kValueLabelHeight / 2, kValueLabelWidth,
+                           kValueLabelHeight);
+  }
 }
 
 void TWchart::UpdatePressureTimeLabels() {
-  UpdateTimeLabels(pressure_plot, {lb_px0, lb_px33, lb_px66, lb_px100});
+  UpdateTimeLabels(pressure_plot, lb_ptime, Panel2);
 }
 
 void TWchart::UpdateAltitudeTimeLabels() {
-  UpdateTimeLabels(altitude_plot, {lb_px0, lb_px33, lb_px66, lb_px100});
+  UpdateTimeLabels(altitude_plot, lb_ptime, Panel2);
 }
 
 void TWchart::UpdateTemperatureTimeLabels() {
-  UpdateTimeLabels(temperature_plot, {lb_tx0, lb_tx33, lb_tx66, lb_tx100});
+  UpdateTimeLabels(temperature_plot, lb_ttime, Panel1);
 }
 
 void TWchart::UpdatePressureValueLabels() {
-  UpdateValueLabels(pressure_plot, {lb_ph0, lb_ph33, lb_ph66, lb_ph100});
+  UpdateValueLabels(pressure_plot, lb_pvalue, Panel2);
 }
 
 void TWchart::UpdateAltitudeValueLabels() {
-  UpdateValueLabels(altitude_plot, {lb_ph0, lb_ph33, lb_ph66, lb_ph100});
+  UpdateValueLabels(altitude_plot, lb_pvalue, Panel2);
 }
 
 void TWchart::UpdateTemperatureValueLabels() {
-  UpdateValueLabels(temperature_plot, {lb_th0, lb_th33, lb_th66, lb_th100});
+  UpdateValueLabels(temperature_plot, lb_tvalue, Panel1);
+}
+
+void TWchart::LayOut() {
+  // At the first size, 654 x 522, everything stands where it always stood.
+  const int w = std::max(client->width(), kLeastWidth);
+  const int h = std::max(client->height(), kLeastHeight);
+  const int panel_width = w - 13;
+  const int panel_height = (h - 40) / 2;
+  const QRect plot(96, 8, panel_width - 104, panel_height - 64);
+  Panel2->setGeometry(8, 0, panel_width, panel_height);
+  Panel1->setGeometry(8, panel_height + 7, panel_width, panel_height);
+  for (Tplot_time* p : {pressure_plot, altitude_plot, temperature_plot}) p->setGeometry(plot);
+  const int title_top = panel_height - 25;
+  const int title_left = plot.left() + plot.width() / 2 - 92;
+  for (QLabel* title : {lb_p, Label2}) title->setGeometry(title_left, title_top, 185, 17);
+  for (QLabel* title : {lb_press, Label3})
+    title->setGeometry(8, title_top, std::min(180, title_left - 16), 17);
+  lb_rec->setGeometry(8, h - 26, 49, 18);
+  Button1->setGeometry(w / 2 - 23, h - 26, 105, 25);
+  // The ticks of the new size.
+  if (View == 0) {
+    UpdatePressureValueLabels();
+    UpdatePressureTimeLabels();
+  } else {
+    UpdateAltitudeValueLabels();
+    UpdateAltitudeTimeLabels();
+  }
+  UpdateTemperatureValueLabels();
+  UpdateTemperatureTimeLabels();
 }
 
 void TWchart::RefreshView(bool force) {
@@ -431,6 +484,48 @@ void TWchart::Setupdisplayrange1Click() {
   // Whatever the dialog did, the view is applied afresh.
   ShownView = View == 0 ? 1 : 0;
   RefreshView(true);
+}
+
+// ---------------------------------------------------------------------------
+// Picture, clipboard and paper
+
+void TWchart::SetUpPicture() {
+  picture.title = "Data recorder";
+  picture.background = palette().color(QPalette::Window);
+  picture.size = [this] { return Panel2->geometry().united(Panel1->geometry()).size(); };
+  picture.render = [this](QPainter& painter) { RenderPicture(painter); };
+  picture.header = [this] { return PictureHeader(); };
+}
+
+void TWchart::RenderPicture(QPainter& painter) const {
+  const QPoint origin = Panel2->pos();
+  for (QFrame* panel : {Panel2, Panel1})
+    panel->render(&painter, panel->pos() - origin, QRegion(),
+                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+}
+
+QString TWchart::PictureHeader() const {
+  const Tplot_time* upper = View == 0 ? pressure_plot : altitude_plot;
+  if (upper == nullptr || upper->Count() == 0) return "no samples yet";
+  const auto oldest = static_cast<std::time_t>(upper->TimeAt(0));
+  const auto newest = static_cast<std::time_t>(upper->TimeAt(upper->Count() - 1));
+  const QString upper_value =
+      View == 0 ? FormatFixed(last_pressure_, 2) + " mbar" : FormatFixed(last_altitude_, 2) + " m";
+  return QString::fromStdString(DateTimeText(oldest) + " to " + DateTimeText(newest)) +
+         "     Present value: " + upper_value + ", " + FormatFixed(last_temperature_, 2) +
+         QString::fromUtf8(" \u00b0C");
+}
+
+void TWchart::Savepicture1Click() {
+  picture.SaveCommand(Program().dialogs, picture_file_name, pressure_plot->devicePixelRatioF());
+}
+
+void TWchart::Copy1Click() {
+  picture.CopyCommand(pressure_plot->devicePixelRatioF());
+}
+
+void TWchart::Print1Click() {
+  picture.PrintCommand(this, Program().dialogs);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
+
+#include "components/Chart_picture.h"
 
 class QAction;
 class QActionGroup;
@@ -17,6 +20,8 @@ class QMenuBar;
 class QPushButton;
 class QShowEvent;
 class QTimer;
+class QPainter;
+class Tclient_area;
 class Tplot_time;
 
 // The "Data recorder" window. It receives every measurement from the main
@@ -69,6 +74,19 @@ class TWchart : public QMainWindow {
   void Button1Click();
   void Setupdisplayrange1Click();
 
+  // ---- Picture ----
+  // Both charts as they show (without the buttons below them): saved as
+  // PNG at the screen's pixel density or as SVG, copied, or printed fitted
+  // to a landscape page under a line with the range and the present value.
+  void Savepicture1Click();
+  void Copy1Click();
+  void Print1Click();
+  // The header line of the printed page: the times of the oldest and the
+  // newest sample charted, and the present value.
+  QString PictureHeader() const;
+  Tchart_picture picture;
+  std::string picture_file_name = "chart.png";
+
   // ---- Data log ----
   void Storesamplestofile1Click();
   void Enddatalogging1Click();
@@ -89,31 +107,21 @@ class TWchart : public QMainWindow {
   // The name the save dialog offers; the last one chosen.
   std::string log_file_name = "samples.dat";
 
-  QWidget* client = nullptr;  // the fixed 654 x 522 client area
-  QFrame* Panel2 = nullptr;   // upper chart
+  Tclient_area* client = nullptr;  // the client area, 654 x 522 at first
+  QFrame* Panel2 = nullptr;        // upper chart
   Tplot_time* pressure_plot = nullptr;
   Tplot_time* altitude_plot = nullptr;  // at the same place, one shown at a time
   QLabel* lb_press = nullptr;
-  QLabel* lb_ph100 = nullptr;
-  QLabel* lb_ph66 = nullptr;
-  QLabel* lb_ph33 = nullptr;
-  QLabel* lb_ph0 = nullptr;
-  QLabel* lb_px0 = nullptr;
-  QLabel* lb_px33 = nullptr;
-  QLabel* lb_px66 = nullptr;
-  QLabel* lb_px100 = nullptr;
+  // The upper chart's value labels, from the top, and time labels, from the
+  // oldest; as many show as the shown plot has ticks, the others are hidden.
+  std::vector<QLabel*> lb_pvalue;
+  std::vector<QLabel*> lb_ptime;
   QLabel* lb_p = nullptr;
   QFrame* Panel1 = nullptr;  // lower chart
   Tplot_time* temperature_plot = nullptr;
   QLabel* Label3 = nullptr;
-  QLabel* lb_th100 = nullptr;
-  QLabel* lb_th66 = nullptr;
-  QLabel* lb_th33 = nullptr;
-  QLabel* lb_th0 = nullptr;
-  QLabel* lb_tx0 = nullptr;
-  QLabel* lb_tx33 = nullptr;
-  QLabel* lb_tx66 = nullptr;
-  QLabel* lb_tx100 = nullptr;
+  std::vector<QLabel*> lb_tvalue;
+  std::vector<QLabel*> lb_ttime;
   QLabel* Label2 = nullptr;
   QLabel* lb_rec = nullptr;
   QPushButton* Button1 = nullptr;
@@ -123,6 +131,9 @@ class TWchart : public QMainWindow {
   QMenu* Tools1 = nullptr;
   QAction* Storesamplestofile1 = nullptr;
   QAction* Enddatalogging1 = nullptr;
+  QAction* Savepicture1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Print1 = nullptr;
   QAction* Hide1 = nullptr;
   QAction* Setupdisplayrange1 = nullptr;
   QActionGroup* ViewGroup1 = nullptr;
@@ -135,18 +146,23 @@ class TWchart : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
+ public:
+  // The least client area: room for both charts with a few ticks each.
+  static constexpr int kLeastWidth = 480;
+  static constexpr int kLeastHeight = 380;
+  // Places the panels, plots, titles and buttons for the client area's
+  // present size: the plots take all the width and height the panels get.
+  void LayOut();
+
  private:
-  struct Labels {
-    QLabel* at0;
-    QLabel* at33;
-    QLabel* at66;
-    QLabel* at100;
-  };
   void BuildMenu();
-  // Shows the times at 0, 1/3, 2/3 and the end of a plot's history.
-  static void UpdateTimeLabels(const Tplot_time* plot, const Labels& labels);
-  // Shows the bottom, 1/3, 2/3 and top of a plot's displayed range.
-  static void UpdateValueLabels(const Tplot_time* plot, const Labels& labels);
+  // Shows the time of each of a plot's time ticks under it, in the labels
+  // of `labels` (made in `panel` as needed).
+  static void UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
+                               QWidget* panel);
+  // Shows the value of each of a plot's value ticks beside it.
+  static void UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
+                                QWidget* panel);
   // Writes the header lines of a new log; false when they could not all be
   // written (the file is then left empty).
   bool WriteHeader(std::time_t now);
@@ -162,7 +178,13 @@ class TWchart : public QMainWindow {
   // Ends logging, then shows the message once.
   void StopLogging(const std::string& message);
 
+  void SetUpPicture();
+  // Draws both panels onto painter, at its origin.
+  void RenderPicture(QPainter& painter) const;
+
   int measurement_count_ = 0;
+  // The last measurement, for the present value.
+  double last_pressure_ = 0, last_temperature_ = 0, last_altitude_ = 0;
   // The name the open log was chosen under, and the file's absolute path,
   // device and inode when opened.
   std::string log_path_;

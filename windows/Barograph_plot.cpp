@@ -73,16 +73,21 @@ const Tbarograph_plot::Quantity Tbarograph_plot::kTemperature{&Column::t_min, &C
 
 Tbarograph_plot::Tbarograph_plot(const Tbarograph_columns& columns, const Quantity& quantity,
                                  int plot_height, bool time_labels, QWidget* parent)
-    : QWidget(parent),
-      columns_(columns),
-      quantity_(quantity),
-      plot_height_(std::max(plot_height, 2)),
-      time_labels_(time_labels) {
-  setFixedSize(kLeft + Tbarograph_columns::kCount + kRight,
-               kTop + plot_height_ + (time_labels ? kTimeLabels : kBottom));
+    : QWidget(parent), columns_(columns), quantity_(quantity), time_labels_(time_labels) {
+  SetPlotSize(plot_height);
   setMouseTracking(true);
   // The image covers the whole widget; nothing beneath needs painting.
   setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Tbarograph_plot::SetPlotSize(int plot_height) {
+  plot_height_ = std::max(plot_height, kLeastPlotHeight);
+  setFixedSize(kLeft + columns_.Count() + kRight,
+               kTop + plot_height_ + (time_labels_ ? kTimeLabels : kBottom));
+  // The time grid's columns, and the scale's steps, go with the size.
+  grid_start_ = grid_end_ = -1;
+  if (cursor_column_ >= columns_.Count()) cursor_column_ = -1;
+  Paint();
 }
 
 void Tbarograph_plot::SetPixelRatio(qreal ratio) {
@@ -111,15 +116,15 @@ void Tbarograph_plot::Release() {
 }
 
 void Tbarograph_plot::SetCursorColumn(int column) {
-  if (column < 0 || column >= Tbarograph_columns::kCount) column = -1;
+  if (column < 0 || column >= columns_.Count()) column = -1;
   if (column == cursor_column_) return;
   cursor_column_ = column;
   update();
 }
 
-int Tbarograph_plot::ColumnAtX(int x) {
+int Tbarograph_plot::ColumnAtX(int x) const {
   const int column = x - kLeft;
-  return column >= 0 && column < Tbarograph_columns::kCount ? column : -1;
+  return column >= 0 && column < columns_.Count() ? column : -1;
 }
 
 int Tbarograph_plot::RowOf(double v) const {
@@ -189,7 +194,7 @@ void Tbarograph_plot::DrawTicks(QPainter& painter) {
   // Dashed, 3 pixels on and 3 off from the top, so the trace shows through.
   const QRect plot = PlotRect();
   for (const int column : ticks_) {
-    if (column < 0 || column >= Tbarograph_columns::kCount) continue;
+    if (column < 0 || column >= columns_.Count()) continue;
     for (int row = 0; row < plot_height_; row += 6)
       painter.fillRect(
           QRect(plot.left() + column, plot.top() + row, 1, std::min(3, plot_height_ - row)),
@@ -232,19 +237,19 @@ void Tbarograph_plot::DrawOffScaleMarks(QPainter& painter) {
   // One arrow for each run of columns beyond the same edge, in its middle,
   // and none closer than a few pixels to the one before.
   constexpr int kHalf = 3;  // the arrow is 2 * kHalf + 1 pixels wide
+  const int count = columns_.Count();
   for (bool above : {true, false}) {
     int last = -100;
     int run_start = -1;
-    for (int i = 0; i <= Tbarograph_columns::kCount; ++i) {
+    for (int i = 0; i <= count; ++i) {
       bool beyond = false;
-      if (i < Tbarograph_columns::kCount && columns_[i].count > 0) {
+      if (i < count && columns_[i].count > 0) {
         const double v = above ? columns_[i].*quantity_.greatest : columns_[i].*quantity_.least;
         beyond = above ? v > scale_high_ : v < scale_low_;
       }
       if (beyond && run_start < 0) run_start = i;
       if (beyond || run_start < 0) continue;
-      const int x =
-          std::clamp((run_start + i - 1) / 2, kHalf, Tbarograph_columns::kCount - 1 - kHalf);
+      const int x = std::clamp((run_start + i - 1) / 2, kHalf, count - 1 - kHalf);
       run_start = -1;
       if (x - last < 2 * kHalf + 3) continue;
       last = x;
@@ -333,9 +338,10 @@ void Tbarograph_plot::UpdateScale() {
 void Tbarograph_plot::UpdateTimeGrid() {
   const std::time_t start = columns_.Start();
   const std::time_t end = columns_.End();
-  if (start == grid_start_ && end == grid_end_) return;
+  if (start == grid_start_ && end == grid_end_ && columns_.Count() == grid_count_) return;
   grid_start_ = start;
   grid_end_ = end;
+  grid_count_ = columns_.Count();
   marks_.clear();
   labels_.clear();
   std::vector<Day> days;
@@ -355,11 +361,10 @@ void Tbarograph_plot::UpdateTimeGrid() {
     label_hours = 12;
   }
 
-  const int seconds = columns_.ColumnSeconds();
   auto x_of = [&](std::time_t t) {
     if (t <= start) return 0;
-    if (t >= end) return Tbarograph_columns::kCount;
-    return static_cast<int>((t - start) / seconds);
+    if (t >= end) return columns_.Count();
+    return columns_.ColumnOf(t);
   };
   std::tm day{};
   if (localtime_r(&start, &day) == nullptr) return;
@@ -439,7 +444,7 @@ void Tbarograph_plot::DrawValues() {
 template <typename Draw>
 void Tbarograph_plot::ForEachValueSpan(Draw draw) const {
   int previous_top = 0, previous_bottom = -1;  // rows of the column before; none yet
-  for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+  for (int i = 0; i < columns_.Count(); ++i) {
     const Column& c = columns_[i];
     if (c.count == 0) {
       previous_top = 0;
@@ -481,7 +486,8 @@ void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
   // the whole days read "Wednesday".
   const int weekday_row = hour_row + 13;
   const int date_row = weekday_row + 13;
-  const int whole_day = 86400 / columns_.ColumnSeconds() - 4;
+  const int whole_day =
+      static_cast<int>(86400LL * columns_.Count() / std::max(columns_.Span(), 1)) - 4;
   size_t weekday_form = 0, date_form = 0;
   for (const Day& day : days) {
     weekday_form = std::max(weekday_form, FittingForm(metrics, WeekdayForms(day.date), whole_day));
@@ -508,14 +514,14 @@ void Tbarograph_plot::LayOutTimeLabels(const std::vector<Day>& days) {
   if (date_form <= kShortestDate) return;
   std::vector<std::pair<int, QString>> months;
   for (const Day& day : days) {
-    if (day.x1 <= 0 || day.x0 >= Tbarograph_columns::kCount) continue;
+    if (day.x1 <= 0 || day.x0 >= columns_.Count()) continue;
     if (!months.empty() && day.date.tm_mday != 1) continue;
     months.push_back({std::max(day.x0, 0), QString::fromLatin1(kMonths[day.date.tm_mon % 12]) +
                                                " " + QString::number(day.date.tm_year + 1900)});
   }
   for (size_t i = 0; i < months.size(); ++i) {
     const int x0 = months[i].first;
-    const int x1 = i + 1 < months.size() ? months[i + 1].first : Tbarograph_columns::kCount;
+    const int x1 = i + 1 < months.size() ? months[i + 1].first : columns_.Count();
     const QString& text = months[i].second;
     const QString shorter = text.left(3);
     const QString& shown = metrics.horizontalAdvance(text) + 6 <= x1 - x0 ? text : shorter;

@@ -62,6 +62,11 @@ class Tbarograph_plot : public QWidget {
   Tbarograph_plot(const Tbarograph_columns& columns, const Quantity& quantity, int plot_height,
                   bool time_labels, QWidget* parent = nullptr);
 
+  // Fits the widget to the columns (one pixel each) and to a plot area of
+  // `plot_height` rows (at least kLeastPlotHeight), and marks the picture
+  // for redraw; called after the columns' count changed as well.
+  void SetPlotSize(int plot_height);
+  static constexpr int kLeastPlotHeight = 40;
   // Marks the picture for redraw and draws it now if the plot is shown.
   void Paint();
   // Draws the picture now, shown or not.
@@ -106,9 +111,9 @@ class Tbarograph_plot : public QWidget {
   std::function<void(int)> on_hover;
 
   // The column at widget x; -1 outside the plot area.
-  static int ColumnAtX(int x);
+  int ColumnAtX(int x) const;
   // The plot area inside the widget.
-  QRect PlotRect() const { return QRect(kLeft, kTop, Tbarograph_columns::kCount, plot_height_); }
+  QRect PlotRect() const { return QRect(kLeft, kTop, columns_.Count(), plot_height_); }
   // The pixel row of a value on the scale as last drawn (plot-area row, 0 at
   // the top).
   int RowOf(double v) const;
@@ -173,6 +178,7 @@ class Tbarograph_plot : public QWidget {
   double scale_low_ = 0, scale_high_ = 1, scale_step_ = 1;
   // The time grid of the range it was made for.
   std::time_t grid_start_ = -1, grid_end_ = -1;
+  int grid_count_ = 0;
   std::vector<Mark> marks_;
   std::vector<Label> labels_;
   bool has_values_ = false;

@@ -1,25 +1,19 @@
 #include "windows/Tbarograph.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHideEvent>
 #include <QKeySequence>
 #include <QLabel>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSignalBlocker>
-#include <QSvgGenerator>
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -31,9 +25,11 @@
 #include "archive/Tarchive_tendency.h"
 #include "atmosphere/Lib_vc.h"
 #include "atmosphere/Tendency.h"
+#include "components/Client_area.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Window_size.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "windows/Barograph_plot.h"
@@ -83,8 +79,7 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   setFont(ArialFont(11));
   move(200, 80);
 
-  client = new QWidget(this);
-  client->setFixedSize(810, 598);
+  client = new Tclient_area(QSize(810, 598), QSize(kLeastWidth, kLeastHeight), this);
   setCentralWidget(client);
 
   Panel0 = AddPanel(client, QRect(8, 4, 794, 34));
@@ -98,6 +93,7 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   }
   bt_span[0]->setChecked(true);
   lb_range = AddLabel(Panel0, QRect(280, 4, 290, 25), ArialFont(11, true), Qt::AlignCenter);
+  lb_range->setWordWrap(true);
   bt_back = AddButton(Panel0, "< Back", QRect(576, 4, 66, 25));
   bt_now = AddButton(Panel0, "Now", QRect(646, 4, 58, 25));
   bt_forward = AddButton(Panel0, "Forward >", QRect(708, 4, 80, 25));
@@ -135,15 +131,54 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
     plot->on_hover = [this](int column) { ShowCursor(column); };
 
   BuildMenu();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
   LoadScaleChoice();
   connect(cb_scale, &QComboBox::activated, this, [this](int index) { cb_scaleChange(index); });
+  SetUpPicture();
 
   columns.SetRange(Now() + 1, kSpans[span_index]);
+  LayOut();
+  client->on_resize = [this] { LayOut(); };
+  // The size the user last gave the window, else the first one.
+  resize(sizeHint());
+  (new Twindow_size(this, "barograph_width", "barograph_height"))->Restore();
   ShowRangeText();
   UpdateButtons();
   ShowCursor(-1);
   Program().Wbarograph_alive = true;
+}
+
+void TWbarograph::LayOut() {
+  // At the first size, 810 x 598, everything stands where it always stood
+  // and the plots are 720 columns wide. Of the height beyond it, three
+  // quarters go to the pressure, the rest to the temperature.
+  const int w = std::max(client->width(), kLeastWidth);
+  const int h = std::max(client->height(), kLeastHeight);
+  const int panel_width = w - 16;
+  const int extra = h - 598;
+  const int pressure_extra = extra * 3 / 4;
+  const int temperature_extra = extra - pressure_extra;
+  Panel0->setGeometry(8, 4, panel_width, 34);
+  lb_range->setGeometry(280, 4, panel_width - 504, 25);
+  bt_back->move(panel_width - 218, 4);
+  bt_now->move(panel_width - 148, 4);
+  bt_forward->move(panel_width - 86, 4);
+  Panel1->setGeometry(8, 42, panel_width, 336 + pressure_extra);
+  lb_scale->move(panel_width - 238, 2);
+  cb_scale->move(panel_width - 190, 1);
+  Panel2->setGeometry(8, Panel1->geometry().bottom() + 5, panel_width, 142 + temperature_extra);
+  Panel3->setGeometry(8, h - 70, panel_width, 64);
+  for (QLabel* label : {lb_now, lb_tendency, lb_cursor})
+    label->resize(panel_width - 16, label->height());
+
+  // One column per pixel of the plot's width.
+  const int count = panel_width - 8 - Tbarograph_plot::kLeft - Tbarograph_plot::kRight;
+  const bool new_count = count != columns.Count();
+  if (new_count) columns.SetCount(count);
+  pressure_plot->SetPlotSize(kPressurePlotHeight + pressure_extra);
+  temperature_plot->SetPlotSize(kTemperaturePlotHeight + temperature_extra);
+  // The columns of the new width come from the record (only while shown:
+  // hidden, the window reads nothing until it shows).
+  if (new_count && isVisible()) Reload();
 }
 
 void TWbarograph::BuildMenu() {
@@ -245,7 +280,7 @@ void TWbarograph::ShowRangeEnding(std::time_t end) {
   }
   columns.SetRange(end, kSpans[span_index]);
   if (const Tarchive* archive = Archive()) {
-    archive->ForEachMinute(columns.Start(), columns.End(), [this](const TarchiveMinute& m) {
+    archive->ForEachMinute(columns.FirstMinute(), columns.End(), [this](const TarchiveMinute& m) {
       columns.Add(m.time, m.count, m.sea_level_pressure_min, m.sea_level_pressure_mean,
                   m.sea_level_pressure_max, m.temperature_min, m.temperature_mean,
                   m.temperature_max);
@@ -353,9 +388,9 @@ void TWbarograph::ShowCursor(int column) {
     return;
   }
   const std::time_t from = columns.TimeOf(column);
+  const std::time_t to = columns.TimeOf(column + 1);
   QString text = Tbarograph_plot::TimeText(from);
-  if (columns.ColumnSeconds() > 60)
-    text += " to " + Tbarograph_plot::TimeText(from + columns.ColumnSeconds(), false);
+  if (to - from > 60) text += " to " + Tbarograph_plot::TimeText(to, false);
   const Tbarograph_columns::Column& c = columns[column];
   if (c.count == 0) {
     lb_cursor->setText(text + ":  no record");
@@ -514,85 +549,36 @@ void TWbarograph::RenderPicture(QPainter& painter) const {
   }
 }
 
+void TWbarograph::SetUpPicture() {
+  picture.title = "Barograph";
+  picture.background = palette().color(QPalette::Window);
+  picture.size = [this] { return Panel1->geometry().united(Panel3->geometry()).size(); };
+  picture.render = [this](QPainter& painter) { RenderPicture(painter); };
+  picture.header = [this] { return lb_range->text() + "     " + lb_now->text(); };
+}
+
 QImage TWbarograph::Picture(qreal ratio) const {
-  const QRect area = Panel1->geometry().united(Panel3->geometry());
-  QImage image((area.size() * ratio), QImage::Format_RGB32);
-  image.setDevicePixelRatio(ratio);
-  image.fill(palette().color(QPalette::Window));
-  QPainter painter(&image);
-  RenderPicture(painter);
-  return image;
+  return picture.Picture(ratio);
 }
 
 bool TWbarograph::SavePicture(const std::string& name) const {
-  const QString path = QString::fromStdString(name);
-  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-    const QRect area = Panel1->geometry().united(Panel3->geometry());
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setSize(area.size());
-    svg.setViewBox(QRect(QPoint(0, 0), area.size()));
-    svg.setTitle("Barograph");
-    svg.setDescription(lb_range->text());
-    QPainter painter;
-    if (!painter.begin(&svg)) return false;
-    painter.fillRect(QRect(QPoint(0, 0), area.size()), palette().color(QPalette::Window));
-    RenderPicture(painter);
-    if (!painter.end()) return false;
-    // The generator says nothing of a failed write: the file must be there.
-    return QFileInfo(path).size() > 0;
-  }
-  const qreal ratio = pressure_plot->PixelRatio();
-  return Picture(ratio).save(path, "PNG");
+  return picture.Save(name, pressure_plot->PixelRatio());
 }
 
 void TWbarograph::Savepicture1Click() {
-  Dialogs* dialogs = Program().dialogs;
-  if (dialogs == nullptr) return;
-  std::string name = picture_file_name;
-  if (!dialogs->SaveFileName(name, "png svg", "Save picture")) return;
-  picture_file_name = name;
-  if (FileExists(name) &&
-      !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?"))
-    return;
-  if (!SavePicture(name)) dialogs->Error("Error : Unable to write output file " + name);
+  picture.SaveCommand(Program().dialogs, picture_file_name, pressure_plot->PixelRatio());
 }
 
 void TWbarograph::Copy1Click() {
-  if (QClipboard* clipboard = QGuiApplication::clipboard())
-    clipboard->setImage(Picture(pressure_plot->PixelRatio()));
+  picture.CopyCommand(pressure_plot->PixelRatio());
 }
 
 bool TWbarograph::PrintTo(QPrinter& printer) const {
-  QPainter painter;
-  if (!painter.begin(&printer)) return false;
-  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-  const QRect area = Panel1->geometry().united(Panel3->geometry());
-  // The header line: what is shown, and the present value.
-  QFont font = ArialFont(11, true);
-  const qreal scale = std::min(page.width() / area.width(), page.height() / (area.height() + 24.0));
-  painter.scale(scale, scale);
-  painter.setFont(font);
-  painter.setPen(Qt::black);
-  painter.drawText(QRectF(0, 0, area.width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
-                   "Barograph, " + lb_range->text() + "     " + lb_now->text());
-  painter.translate(0, 24);
-  RenderPicture(painter);
-  return painter.end();
+  return picture.PrintTo(printer);
 }
 
 void TWbarograph::Print1Click() {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setPageOrientation(QPageLayout::Landscape);
-  printer.setDocName("Barograph");
-  const bool chosen = choose_printer ? choose_printer(printer) : [&] {
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle("Print barograph");
-    return dialog.exec() == QDialog::Accepted;
-  }();
-  if (!chosen) return;
-  if (!PrintTo(printer) && Program().dialogs != nullptr)
-    Program().dialogs->Error("Error : Unable to print the barograph");
+  picture.PrintCommand(this, Program().dialogs);
 }
 
 // ---------------------------------------------------------------------------

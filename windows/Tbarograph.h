@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "components/Chart_picture.h"
 #include "windows/Barograph_columns.h"
 
 class QAction;
@@ -25,6 +26,7 @@ class QHideEvent;
 class QPainter;
 class QShowEvent;
 class Tarchive;
+class Tclient_area;
 class Tbarograph_plot;
 
 // The "Barograph" window: the sea-level pressure of the last 24 hours,
@@ -93,9 +95,9 @@ class TWbarograph : public QMainWindow {
   bool SavePicture(const std::string& name) const;
   // Draws the printed page onto `printer`; false when it could not.
   bool PrintTo(QPrinter& printer) const;
-  // Asks for the printer and its settings; false when cancelled. The
-  // print dialog by default; tests put a PDF file in its place.
-  std::function<bool(QPrinter&)> choose_printer;
+  // The picture and its commands; its choose_printer asks for the printer
+  // (the print dialog by default; tests put a PDF file in its place).
+  Tchart_picture picture;
   // The pressure scale chosen in cb_scale: 0 is "Auto", the others fixed
   // spans (kScales, then the span of barometer.ini when it is none of them).
   // Kept in barometer.ini.
@@ -113,7 +115,15 @@ class TWbarograph : public QMainWindow {
   std::string export_file_name = "barograph.csv";
   std::string picture_file_name = "barograph.png";
 
-  QWidget* client = nullptr;
+  // The least client area: the controls' row still reads, the plots keep
+  // a few hundred columns.
+  static constexpr int kLeastWidth = 700;
+  static constexpr int kLeastHeight = 480;
+  // Places the panels and controls for the client area's present size; the
+  // plots take the width (one column per pixel) and height they get.
+  void LayOut();
+
+  Tclient_area* client = nullptr;
   QFrame* Panel0 = nullptr;  // range and navigation
   QPushButton* bt_span[kSpanCount] = {};
   QPushButton* bt_back = nullptr;
@@ -166,6 +176,7 @@ class TWbarograph : public QMainWindow {
   void ShowAltitudeChanges();
   // Draws the picture's panels onto painter, at its origin.
   void RenderPicture(QPainter& painter) const;
+  void SetUpPicture();
   void UpdateButtons();
   // The scale chooser's items and the choice kept in barometer.ini.
   void LoadScaleChoice();

@@ -43,6 +43,12 @@ bring the main window back. It opens where it was left.</p>
 of pressure or altitude above the temperature. <i>Tools &gt; Setup display
 range</i> fixes the scales or lets them follow the values. It also writes
 the data log.</p>
+<p>Both chart windows resize; their plots take the room they get (the
+barograph one pixel column per stretch of time, so a wider window shows
+finer detail), and they open again at the size they were given. In both,
+<i>File &gt; Save picture...</i> writes the chart as PNG or SVG, <i>Copy</i>
+puts it on the clipboard and <i>Print...</i> prints it on a landscape
+page.</p>
 <p><b>The barograph</b> (<i>Plots &gt; View Barograph</i>) reads the pressure
 record like the paper of a drum barograph: the sea-level pressure of the
 last 24 hours, 3, 7 or 30 days, each pixel column from the least to the
@@ -69,6 +75,8 @@ minimise to the small window, the settings</td></tr>
 <tr><td><b>Ctrl+Z</b></td><td>the chart's display range</td></tr>
 <tr><td><b>Ctrl+1</b>, <b>Ctrl+2</b></td><td>the chart's pressure or altitude view</td></tr>
 <tr><td><b>Ctrl+L</b>, <b>Ctrl+Shift+L</b></td><td>in the chart window: begin and end the data log</td></tr>
+<tr><td><b>Ctrl+S</b>, <b>Ctrl+C</b>, <b>Ctrl+P</b></td><td>in the chart windows: save,
+copy and print the picture</td></tr>
 <tr><td><b>Ctrl+E</b></td><td>in the barograph: export the shown range</td></tr>
 <tr><td><b>Ctrl+W</b></td><td>close the chart window or the barograph</td></tr>
 <tr><td><b>1</b>, <b>2</b>, <b>3</b>, <b>4</b></td><td>the barograph's 24 hours, 3, 7 and 30 days</td></tr>

@@ -6,13 +6,21 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -27,6 +35,7 @@
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
+#include "components/Client_area.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "support_program.h"
@@ -37,6 +46,14 @@ using Kind = ScriptedDialogs::Kind;
 
 std::string Text(const QLabel* label) {
   return label->text().toStdString();
+}
+
+// The texts of the labels that show, in their order.
+std::vector<std::string> Shown(const std::vector<QLabel*>& labels) {
+  std::vector<std::string> texts;
+  for (const QLabel* label : labels)
+    if (!label->isHidden()) texts.push_back(Text(label));
+  return texts;
 }
 
 // The data log's error boxes; the pressure record's own box (a file-size
@@ -293,11 +310,9 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
   EXPECT_EQ(hidden->temperature_plot->GetBitmap(), shown.temperature_plot->GetBitmap());
   EXPECT_EQ(hidden->grab().toImage(), shown.grab().toImage());
 
-  // Values 1000 .. 1012 give these labels from top to bottom.
-  EXPECT_EQ(Text(hidden->lb_ph100), "1012.00");
-  EXPECT_EQ(Text(hidden->lb_ph66), "1008.00");
-  EXPECT_EQ(Text(hidden->lb_ph33), "1004.00");
-  EXPECT_EQ(Text(hidden->lb_ph0), "1000.00");
+  // Values 1000 .. 1012 give these labels from top to bottom: round
+  // values (once 1012.00, 1008.00, 1004.00 and 1000.00, the range in thirds).
+  EXPECT_EQ(Shown(hidden->lb_pvalue), (std::vector<std::string>{"1010", "1005", "1000"}));
 
   // Samples that arrive in the altitude view extend the pressure plot too;
   // back in the pressure view it shows the whole history.
@@ -311,13 +326,191 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
   feed(700, 760);
   shown.AddMeasurement(0, 0, 1030, 20, 0);
   hidden->AddMeasurement(0, 0, 1030, 20, 0);
-  EXPECT_EQ(Text(hidden->lb_ph100), "859.00") << "altitude labels while in that view";
+  EXPECT_EQ(Shown(hidden->lb_pvalue).front(), "800") << "altitude labels while in that view";
   hidden->PressureTemperature1Click();
   EXPECT_EQ(Text(hidden->lb_p), "Chart of pressure vs time");
-  EXPECT_EQ(Text(hidden->lb_ph100), "1030.00");
+  EXPECT_EQ(Shown(hidden->lb_pvalue), (std::vector<std::string>{"1030", "1020", "1010", "1000"}));
   EXPECT_EQ(hidden->pressure_plot->Count(), 761);
   EXPECT_EQ(hidden->pressure_plot->GetBitmap(), shown.pressure_plot->GetBitmap());
-  EXPECT_EQ(Text(hidden->lb_px100), Text(shown.lb_px100));
+  EXPECT_EQ(Shown(hidden->lb_ptime), Shown(shown.lb_ptime));
+  EXPECT_FALSE(Shown(hidden->lb_ptime).empty());
+}
+
+// Each tick of a plot has its label, beside or under its grid line, and
+// reads a round value (1, 2 or 5 times a power of ten apart) or a whole
+// minute of the clock.
+void ExpectRoundTicks(const Tplot_time* plot, const std::vector<QLabel*>& values,
+                      const std::vector<QLabel*>& times) {
+  const QImage& image = plot->GetBitmap();
+  ASSERT_EQ(image.size(), plot->size());
+  // A grid line's pixel, or the curve's where it runs over the line.
+  auto grey = [&](int x, int y) {
+    const QRgb c = image.pixel(x, y) & 0xFFFFFF;
+    return c == 0x808080 || c == 0xFFFF00;
+  };
+
+  const std::vector<Tplot_time::Tick> ticks = plot->ValueTicks();
+  ASSERT_GE(ticks.size(), 2u);
+  ASSERT_EQ(Shown(values).size(), ticks.size());
+  const double step = ticks[0].at - ticks[1].at;
+  const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+  EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
+              std::abs(mantissa - 5) < 1e-6)
+      << step;
+  for (size_t i = 0; i < ticks.size(); ++i) {
+    EXPECT_NEAR(std::remainder(ticks[i].at, step), 0.0, step * 1e-6);
+    EXPECT_EQ(values[i]->geometry().center().y(), plot->y() + ticks[i].pixel);
+    EXPECT_GE(values[i]->geometry().right(), plot->x() - 10);
+    int grid = 0;
+    for (int x = 0; x < image.width(); ++x) grid += grey(x, ticks[i].pixel);
+    EXPECT_GT(grid, image.width() * 9 / 10) << "grid line at row " << ticks[i].pixel;
+  }
+
+  const std::vector<Tplot_time::Tick> when = plot->TimeTicks();
+  ASSERT_GE(when.size(), 2u);
+  ASSERT_EQ(Shown(times).size(), when.size());
+  for (size_t i = 0; i < when.size(); ++i) {
+    EXPECT_EQ(static_cast<long long>(when[i].at) % 60, 0);
+    EXPECT_NE(Text(times[i]).find(":00 "), std::string::npos) << Text(times[i]);
+    const QRect box = times[i]->geometry();
+    EXPECT_TRUE(box.left() <= plot->x() + when[i].pixel && plot->x() + when[i].pixel <= box.right())
+        << Text(times[i]);
+    int grid = 0;
+    for (int y = 0; y < image.height(); ++y) grid += grey(when[i].pixel, y);
+    EXPECT_GT(grid, image.height() * 9 / 10) << "grid line at column " << when[i].pixel;
+  }
+}
+
+// Fifteen minutes of the program's own samples: the ticks of both charts
+// fall on round values and whole minutes (they once divided the range and
+// the history in thirds: 974.18, 974.10, 974.01, 973.92 and 02:04:13,
+// 02:04:34). Resized, the window's plots take the room they get, the ticks
+// follow, and the size comes back in the next window.
+TEST_F(ChartTest, TicksOnRoundValuesAndMinutesAndTheWindowResizes) {
+  RunDetection();
+  TWchart* chart = Chart();
+  Program().Wmain->ViewChart1Click();
+  ASSERT_TRUE(chart->isVisible());
+  EXPECT_EQ(chart->client->size(), QSize(654, 522));
+  clock.SetNow(982665895);  // 10:44:55
+  chart->Button1Click();
+  MeasureTicks(900);
+  QCoreApplication::processEvents();
+  ExpectRoundTicks(chart->pressure_plot, chart->lb_pvalue, chart->lb_ptime);
+  ExpectRoundTicks(chart->temperature_plot, chart->lb_tvalue, chart->lb_ttime);
+
+  chart->resize(1000, 760);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(chart->pressure_plot->width(), chart->client->width() - 117);
+  EXPECT_EQ(chart->temperature_plot->height(), (chart->client->height() - 40) / 2 - 64);
+  EXPECT_GT(chart->pressure_plot->TimeTicks().size(), 5u) << "more room, more ticks";
+  ExpectRoundTicks(chart->pressure_plot, chart->lb_pvalue, chart->lb_ptime);
+  ExpectRoundTicks(chart->temperature_plot, chart->lb_tvalue, chart->lb_ttime);
+  EXPECT_EQ(chart->Button1->geometry().bottom(), chart->client->height() - 2);
+
+  // Never smaller than its least size; the size is kept once it hides.
+  chart->resize(100, 100);
+  EXPECT_GE(chart->client->width(), TWchart::kLeastWidth);
+  EXPECT_GE(chart->client->height(), TWchart::kLeastHeight);
+  chart->resize(900, 700);
+  chart->Hide1Click();
+  const std::string ini = ReadFile(PathOf("barometer.ini"));
+  EXPECT_EQ(ValueOf(ini, "chart_width"), "900") << ini;
+  EXPECT_EQ(ValueOf(ini, "chart_height"), "700");
+  TWchart next;
+  EXPECT_EQ(next.size(), QSize(900, 700));
+}
+
+// The charts as a picture: a PNG with the pixels the window shows, an SVG
+// that parses and holds both curves as lines, the clipboard, and a printed
+// landscape page (a PDF read back through pdftoppm and pdftotext) with the
+// navy plots, their yellow curves and the header line.
+TEST_F(ChartTest, PictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheCurves) {
+  RunDetection();
+  TWchart* chart = Chart();
+  Program().Wmain->ViewChart1Click();
+  clock.SetNow(982665895);  // 10:44:55
+  chart->Button1Click();
+  MeasureTicks(120);
+  QCoreApplication::processEvents();
+  const QRect area = chart->Panel2->geometry().united(chart->Panel1->geometry());
+
+  dialogs.file_answers = {PathOf("chart.png").toStdString()};
+  chart->Savepicture1Click();
+  ASSERT_EQ(ErrorCount(), 0);
+  EXPECT_EQ(dialogs.calls.back().title, "Save picture");
+  EXPECT_EQ(dialogs.calls.back().extensions, "png svg");
+  QImage png(PathOf("chart.png"));
+  ASSERT_EQ(png.size(), area.size() * chart->devicePixelRatioF());
+  for (Tplot_time* plot : {chart->pressure_plot, chart->temperature_plot}) {
+    const QPoint at = plot->mapTo(chart->client, QPoint(0, 0)) - area.topLeft();
+    const QImage& shown = plot->GetBitmap();
+    for (int y = 0; y < plot->height(); y += 3)
+      for (int x = 0; x < plot->width(); x += 3)
+        ASSERT_EQ(png.pixel(at.x() + x, at.y() + y), shown.pixel(x, y)) << x << "," << y;
+  }
+  chart->Copy1Click();
+  EXPECT_EQ(QGuiApplication::clipboard()->image().size(), png.size());
+
+  dialogs.file_answers = {PathOf("chart.svg").toStdString()};
+  chart->Savepicture1Click();
+  ASSERT_EQ(ErrorCount(), 0);
+  QFile file(PathOf("chart.svg"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&file);
+  int curves = 0;
+  bool title = false;
+  QString stroke;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement) {
+      if (xml.attributes().hasAttribute("stroke"))
+        stroke = xml.attributes().value("stroke").toString();
+      curves += xml.name() == QLatin1String("polyline") &&
+                stroke.compare("#ffff00", Qt::CaseInsensitive) == 0;
+    } else if (xml.isCharacters() && xml.text().toString().contains("Chart of pressure vs time")) {
+      title = true;
+    }
+  }
+  ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_EQ(curves, 2);
+  EXPECT_TRUE(title);
+  file.seek(0);
+  EXPECT_FALSE(file.readAll().contains("<image")) << "a plot went in as pixels";
+
+  const QString pdf = PathOf("chart.pdf");
+  chart->picture.choose_printer = [&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return true;
+  };
+  chart->Print1Click();
+  EXPECT_EQ(ErrorCount(), 0);
+  ASSERT_GT(QFileInfo(pdf).size(), 0);
+  QProcess pdftoppm;
+  pdftoppm.start("pdftoppm", {"-png", "-r", "60", "-singlefile", pdf, PathOf("page")});
+  if (!pdftoppm.waitForStarted()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
+  ASSERT_TRUE(pdftoppm.waitForFinished(60000));
+  QImage page(PathOf("page.png"));
+  ASSERT_FALSE(page.isNull());
+  EXPECT_GT(page.width(), page.height());
+  int navy = 0, yellow = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) {
+      const QColor c = page.pixelColor(x, y);
+      navy += c.blue() > 100 && c.red() < 30 && c.green() < 30;
+      yellow += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+    }
+  EXPECT_GT(navy, page.width() * page.height() / 4) << "fitted to the page";
+  EXPECT_GT(yellow, 100);
+  QProcess pdftotext;
+  pdftotext.start("pdftotext", {pdf, "-"});
+  ASSERT_TRUE(pdftotext.waitForFinished(60000));
+  const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+  EXPECT_TRUE(text.contains("Data recorder, 2001-02-20 10:44:5")) << text.toStdString();
+  EXPECT_TRUE(text.contains(
+      "Present value: " +
+      FormatFixed(chart->pressure_plot->ValueAt(chart->pressure_plot->Count() - 1), 2) + " mbar"))
+      << text.toStdString();
 }
 
 TEST_F(ChartTest, TimeLabelsShowLocalTimeWithoutWeekday) {
@@ -325,8 +518,10 @@ TEST_F(ChartTest, TimeLabelsShowLocalTimeWithoutWeekday) {
   EXPECT_EQ(TWchart::FormatTimeLabel(0).toStdString(), "Jan 01 00:00:00 1970\n");
   EXPECT_EQ(TWchart::FormatTimeLabel(1e300).toStdString(), "");
   EXPECT_EQ(TWchart::FormatTimeLabel(std::nan("")).toStdString(), "");
-  // Before the first sample every time label shows calendar second 0.
-  EXPECT_EQ(Text(Chart()->lb_tx100), "Jan 01\n00:00:00 1970\n");
+  // Before the first sample there is no time to show (the labels once
+  // showed calendar second 0).
+  EXPECT_TRUE(Shown(Chart()->lb_ttime).empty());
+  EXPECT_TRUE(Shown(Chart()->lb_ptime).empty());
 }
 
 TEST_F(ChartTest, RangeDialogChecksEveryFieldAndAppliesOnOk) {
@@ -376,8 +571,8 @@ TEST_F(ChartTest, RangeDialogChecksEveryFieldAndAppliesOnOk) {
   EXPECT_EQ(chart->pressure_plot->GetRangeYHigh(), 1020.0);
   EXPECT_EQ(chart->pressure_plot->GetRangeYLow(), 1000.0);
   EXPECT_TRUE(chart->temperature_plot->AutoScaleYOn());
-  EXPECT_EQ(Text(chart->lb_ph100), "1020.00");
-  EXPECT_EQ(Text(chart->lb_ph33), "1006.67");
+  EXPECT_EQ(Shown(chart->lb_pvalue),
+            (std::vector<std::string>{"1020", "1015", "1010", "1005", "1000"}));
   EXPECT_EQ(ErrorCount(), 2);
 }
 

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "chart/Axis_ticks.h"
 #include "chart/Plot_time.h"
 
 namespace {
@@ -546,6 +549,49 @@ TEST(PlotTime, LongScrolledHistoriesDrawAsThePlainScan) {
     plot.DrawComponent();
     EXPECT_EQ(plot.GetBitmap(), PainterDrawing(plot)) << n << " samples, manual range";
   }
+}
+
+// Round places for the ticks of the chart's axes: values 1, 2 or 5 times a
+// power of ten apart, times on whole seconds, minutes and hours of the
+// local clock, at most as many as asked for.
+TEST(AxisTicks, RoundValuesAndTimesOfTheClock) {
+  using V = std::vector<double>;
+  EXPECT_EQ(Taxis_ticks::Values(973.92, 974.18, 5), (V{973.95, 974.0, 974.05, 974.1, 974.15}));
+  EXPECT_EQ(Taxis_ticks::Decimals(0.05), 2);
+  EXPECT_EQ(Taxis_ticks::Values(1000, 1012, 5), (V{1000, 1005, 1010}));
+  EXPECT_EQ(Taxis_ticks::Decimals(5), 0);
+  EXPECT_EQ(Taxis_ticks::Values(-3, 7, 5), (V{-2, 0, 2, 4, 6}));
+  EXPECT_EQ(Taxis_ticks::Values(0.3, 0.7, 3), (V{0.4, 0.6}));
+  EXPECT_EQ(Taxis_ticks::Values(5, 5, 5), (V{5}));  // a flat signal
+  EXPECT_EQ(Taxis_ticks::Values(1013.251, 1013.252, 5), (V{1013.251}));
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(Taxis_ticks::Values(std::nan(""), 1, 5).empty());
+  EXPECT_TRUE(Taxis_ticks::Values(0, inf, 5).empty());
+  EXPECT_TRUE(Taxis_ticks::Values(-1e308, 1e308, 5).empty());
+
+  const double start = 982665895;  // 2001-02-20 10:44:55 UTC
+  EXPECT_EQ(Taxis_ticks::Times(start, start + 3600, 5, 0),
+            (V{982665900, 982666800, 982667700, 982668600}));  // 10:45, 11:00, ...
+  EXPECT_EQ(Taxis_ticks::Times(start, start + 20, 5, 0),
+            (V{982665895, 982665900, 982665905, 982665910, 982665915}));
+  // Six hours at UTC+5:30: every two hours of the local clock.
+  const V local = Taxis_ticks::Times(start, start + 6 * 3600, 5, 19800);
+  ASSERT_EQ(local.size(), 3u);
+  for (double t : local) EXPECT_EQ(std::fmod(t + 19800, 7200), 0.0) << t;
+  EXPECT_TRUE(Taxis_ticks::Times(0, 1e12, 5, 0).empty());
+  EXPECT_TRUE(Taxis_ticks::Times(0, inf, 5, 0).empty());
+
+  const char* zone = std::getenv("TZ");
+  const std::string previous = zone != nullptr ? zone : "";
+  setenv("TZ", "UTC-5:30", 1);
+  tzset();
+  EXPECT_EQ(Taxis_ticks::UtcOffset(start), 19800);
+  EXPECT_EQ(Taxis_ticks::UtcOffset(1e300), 0);
+  if (zone != nullptr)
+    setenv("TZ", previous.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 // Writes a picture of a chart-sized plot for a person to look at.

@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
@@ -26,6 +28,7 @@
 
 #include "archive/Tarchive.h"
 #include "atmosphere/Tendency.h"
+#include "components/Client_area.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "support_program.h"
@@ -53,10 +56,11 @@ class BarographTest : public ProgramTest {
   }
   // The columns of the shown range summed up from the recorded samples.
   std::vector<Column> ColumnsFromSamples() const {
-    std::vector<Column> expected(Tbarograph_columns::kCount);
     const Tbarograph_columns& c = barograph->columns;
+    std::vector<Column> expected(static_cast<size_t>(c.Count()));
     for (const TarchiveSample& s : Program().archive->Samples(c.Start(), c.End())) {
-      Column& e = expected[static_cast<size_t>(c.ColumnOf(s.time))];
+      // A sample counts in its minute's column.
+      Column& e = expected[static_cast<size_t>(c.ColumnOf(s.time - s.time % 60))];
       const double p = s.sea_level_pressure, t = s.temperature;
       if (e.count == 0) e = {0, p, p, 0, t, t, 0};
       e.p_min = std::min(e.p_min, p), e.p_max = std::max(e.p_max, p);
@@ -67,7 +71,8 @@ class BarographTest : public ProgramTest {
   }
   static void ExpectSameColumns(const Tbarograph_columns& shown,
                                 const std::vector<Column>& expected) {
-    for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+    ASSERT_EQ(static_cast<size_t>(shown.Count()), expected.size());
+    for (int i = 0; i < shown.Count(); ++i) {
       const Column& a = shown[i];
       const Column& e = expected[static_cast<size_t>(i)];
       ASSERT_EQ(a.count, e.count) << "column " << i;
@@ -105,7 +110,7 @@ TEST_F(BarographTest, ADayWithAGapShowsEverySampleInItsColumnAndTheGapEmpty) {
   ASSERT_TRUE(barograph->isVisible());
   const Tbarograph_columns& columns = barograph->columns;
   EXPECT_EQ(columns.Span(), 86400);
-  EXPECT_EQ(columns.ColumnOf(clock.Now()), Tbarograph_columns::kCount - 1);
+  EXPECT_EQ(columns.ColumnOf(clock.Now()), barograph->columns.Count() - 1);
   ExpectSameColumns(columns, ColumnsFromSamples());
 
   // The gap is empty in the columns and in the picture; a column with
@@ -113,7 +118,7 @@ TEST_F(BarographTest, ADayWithAGapShowsEverySampleInItsColumnAndTheGapEmpty) {
   const QImage& image = barograph->pressure_plot->GetBitmap();
   const QRect plot = barograph->pressure_plot->PlotRect();
   int empty = 0;
-  for (int i = 0; i < Tbarograph_columns::kCount; ++i) {
+  for (int i = 0; i < barograph->columns.Count(); ++i) {
     const Column& c = columns[i];
     const std::time_t t = columns.TimeOf(i);
     if (t > gap_from + 120 && t + columns.ColumnSeconds() < gap_to) {
@@ -132,7 +137,7 @@ TEST_F(BarographTest, ADayWithAGapShowsEverySampleInItsColumnAndTheGapEmpty) {
   // Shown, it follows each new sample; what it built is what the record
   // holds.
   Run(600, 20);
-  EXPECT_EQ(columns.ColumnOf(clock.Now()), Tbarograph_columns::kCount - 1);
+  EXPECT_EQ(columns.ColumnOf(clock.Now()), barograph->columns.Count() - 1);
   ExpectSameColumns(columns, ColumnsFromSamples());
   EXPECT_NE(Text(barograph->lb_now).find(FormatFixed(Program().Wmain->p_sea, 2).toStdString()),
             std::string::npos);
@@ -152,7 +157,7 @@ TEST_F(BarographTest, ADayWithAGapShowsEverySampleInItsColumnAndTheGapEmpty) {
   ExpectSameColumns(columns, ColumnsFromSamples());
 
   // The mouse over a column reads its time and values.
-  barograph->ShowCursor(Tbarograph_columns::kCount - 1);
+  barograph->ShowCursor(barograph->columns.Count() - 1);
   EXPECT_NE(Text(barograph->lb_cursor).find(" mbar"), std::string::npos);
 
   // At ratio 2 every line of the plot area is two device pixels wide and
@@ -312,7 +317,7 @@ TEST_F(BarographTest, TheRangeEndsAtThePresentMinuteAndCutDaysKeepReadableLabels
       ASSERT_TRUE(range.endsWith("to  " + Tbarograph_plot::TimeText(minute)));
       ASSERT_TRUE(range.startsWith(Tbarograph_plot::TimeText(minute - TWbarograph::kSpans[span])));
       // The columns hold the present in their last one.
-      ASSERT_EQ(barograph->columns.ColumnOf(now), Tbarograph_columns::kCount - 1);
+      ASSERT_EQ(barograph->columns.ColumnOf(now), barograph->columns.Count() - 1);
 
       // Every weekday under the plot reads as the whole days do: where those
       // are written out, no two-letter stub at an edge.
@@ -410,13 +415,66 @@ TEST_F(BarographTest, AMinuteAtAWrongAltitudeStaysOutOfTheAutoScaleAndIsMarked) 
   EXPECT_NE(ReadFile(PathOf("barometer.ini")).find("barograph_scale\tauto"), std::string::npos);
 }
 
+// Resized, the plots take the width and height they get, one column per
+// pixel: the columns hold what the record holds and every column of a
+// recorded stretch is drawn. Wider than the 24 hours have minutes, each
+// minute spreads over the columns its time touches, with no false gap. The
+// size comes back in the next window.
+TEST_F(BarographTest, ResizedItDrawsOneColumnPerPixelOfItsWidth) {
+  Run(26 * 3600, 30);
+  Program().Wmain->ViewBarograph1Click();
+  const Tbarograph_columns& columns = barograph->columns;
+  const Tbarograph_plot* plot = barograph->pressure_plot;
+  EXPECT_EQ(columns.Count(), Tbarograph_columns::kDefaultCount);
+  auto expect_every_column_drawn = [&] {
+    const QImage& image = plot->GetBitmap();
+    const QRect area = plot->PlotRect();
+    ASSERT_EQ(image.width(), plot->width());
+    for (int i = 0; i < columns.Count(); ++i) {
+      ASSERT_GT(columns[i].count, 0) << "column " << i << " of " << columns.Count();
+      ASSERT_TRUE(IsWave(image, area.left() + i, area.top() + plot->RowOf(columns[i].p_max))) << i;
+      ASSERT_TRUE(IsWave(image, area.left() + i, area.top() + plot->RowOf(columns[i].p_min))) << i;
+    }
+  };
+
+  for (const QSize size : {QSize(1300, 800), QSize(1700, 640), QSize(100, 100)}) {
+    SCOPED_TRACE(size.width());
+    barograph->resize(size);
+    QCoreApplication::processEvents();
+    const int width = std::max(barograph->client->width(), TWbarograph::kLeastWidth);
+    EXPECT_EQ(columns.Count(), width - 16 - 8 - Tbarograph_plot::kLeft - Tbarograph_plot::kRight);
+    EXPECT_EQ(plot->PlotRect().width(), columns.Count());
+    EXPECT_EQ(columns.Span(), 86400);
+    EXPECT_EQ(columns.ColumnOf(clock.Now()), columns.Count() - 1);
+    EXPECT_EQ(barograph->Panel3->geometry().bottom(), barograph->client->height() - 7);
+    if (columns.ColumnSeconds() >= 60) ExpectSameColumns(columns, ColumnsFromSamples());
+    expect_every_column_drawn();
+  }
+  EXPECT_GE(barograph->client->width(), TWbarograph::kLeastWidth);
+  EXPECT_GE(barograph->client->height(), TWbarograph::kLeastHeight);
+
+  barograph->resize(1300, 800);
+  Run(600, 30);  // followed at the new width
+  EXPECT_EQ(columns.ColumnOf(clock.Now()), columns.Count() - 1);
+  ExpectSameColumns(columns, ColumnsFromSamples());
+  EXPECT_GT(plot->PlotRect().height(), 260);
+  barograph->Close1Click();
+  const std::string ini = ReadFile(PathOf("barometer.ini"));
+  EXPECT_EQ(ValueOf(ini, "barograph_width"), "1300") << ini;
+  TWbarograph next;
+  EXPECT_EQ(next.size(), QSize(1300, 800));
+  next.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(next.columns.Count(), columns.Count());
+}
+
 TEST_F(BarographTest, ThePictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheTrace) {
   Run(6 * 3600, 30);
   Program().Wmain->ViewBarograph1Click();
   const Tbarograph_plot* plot = barograph->pressure_plot;
   const QRect area = barograph->Panel1->geometry().united(barograph->Panel3->geometry());
   int traced = 0;
-  for (int i = 0; i < Tbarograph_columns::kCount; ++i) traced += barograph->columns[i].count > 0;
+  for (int i = 0; i < barograph->columns.Count(); ++i) traced += barograph->columns[i].count > 0;
   ASSERT_GT(traced, 100);
 
   // PNG, at the plot's pixel density, the same pixels as the window shows.
@@ -429,7 +487,7 @@ TEST_F(BarographTest, ThePictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheTrace) {
   ASSERT_FALSE(png.isNull());
   EXPECT_EQ(png.size(), area.size() * plot->PixelRatio());
   const QImage& shown = plot->GetBitmap();
-  for (int i = 0; i < Tbarograph_columns::kCount; i += 7) {
+  for (int i = 0; i < barograph->columns.Count(); i += 7) {
     const int x = plot->PlotRect().left() + i;
     for (int y = plot->PlotRect().top(); y <= plot->PlotRect().bottom(); y += 3)
       ASSERT_EQ(png.pixel(plot->pos().x() + x, plot->pos().y() + y), shown.pixel(x, y))
@@ -477,7 +535,7 @@ TEST_F(BarographTest, ThePictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheTrace) {
   // pixels with pdftoppm: a landscape page with the chart's navy plot and
   // its yellow trace on it.
   const QString pdf = PathOf("chart.pdf");
-  barograph->choose_printer = [&](QPrinter& printer) {
+  barograph->picture.choose_printer = [&](QPrinter& printer) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     return true;
