@@ -45,6 +45,17 @@ std::string Fixed(double value, int decimals) {
   return FormatFixed(value, decimals).toStdString();
 }
 
+// A plot's value as the reader reads it.
+double ShownPressure(double mbar) {
+  return PressureIn(Program().readings.units.pressure, mbar);
+}
+double ShownTemperature(double celsius) {
+  return TemperatureIn(Program().readings.units.temperature, celsius);
+}
+double AsItIs(double value) {
+  return value;
+}
+
 std::string Hex(int32_t value) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(value));
@@ -139,7 +150,9 @@ TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
 
   Panel1 = AddPanel(client, QRect(8, 248, 641, 241));
   temperature_plot = AddPlot(Panel1);
-  Label3 = AddTitle(Panel1, QString::fromUtf8("Temperature [\u00b0C]"), QRect(8, 216, 180, 17));
+  Label3 = AddTitle(
+      Panel1, "Temperature [" + TemperatureUnitText(Program().readings.units.temperature) + "]",
+      QRect(8, 216, 180, 17));
   Label2 = AddTitle(Panel1, "Temperature Chart vs time", QRect(272, 216, 185, 17));
   for (QLabel* title : {lb_press, Label3}) title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -310,13 +323,16 @@ void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& lab
 }
 
 void TWchart::UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
-                                QWidget* panel) {
+                                QWidget* panel, double (*shown)(double), int shown_decimals) {
   if (plot == nullptr) return;
   const std::vector<Tplot_time::Tick> ticks = plot->ValueTicks();
   ShowLabels(labels, ticks.size(), panel, Qt::AlignRight | Qt::AlignVCenter);
   const int decimals = TickDecimals(ticks);
   for (size_t i = 0; i < ticks.size(); ++i) {
-    labels[i]->setText(FormatFixed(ticks[i].at, decimals));
+    // The ticks stand on round mbar and deg C; in another unit each reads
+    // as that unit's value there.
+    labels[i]->setText(shown != nullptr ? FormatFixed(shown(ticks[i].at), shown_decimals)
+                                        : FormatFixed(ticks[i].at, decimals));
     // Beside its grid line, left of the plot.
     labels[i]->setGeometry(plot->x() - kValueLabelWidth - 4,
                            plot->y() + ticks[i].pixel - kValueLabelHeight / 2, kValueLabelWidth,
@@ -337,7 +353,9 @@ void TWchart::UpdateTemperatureTimeLabels() {
 }
 
 void TWchart::UpdatePressureValueLabels() {
-  UpdateValueLabels(pressure_plot, lb_pvalue, Panel2);
+  const PressureUnit unit = Program().readings.units.pressure;
+  UpdateValueLabels(pressure_plot, lb_pvalue, Panel2,
+                    MbarPer(unit) == 1.0 ? nullptr : ShownPressure, PressureDecimals(unit));
 }
 
 void TWchart::UpdateAltitudeValueLabels() {
@@ -345,7 +363,9 @@ void TWchart::UpdateAltitudeValueLabels() {
 }
 
 void TWchart::UpdateTemperatureValueLabels() {
-  UpdateValueLabels(temperature_plot, lb_tvalue, Panel1);
+  const bool fahrenheit = Program().readings.units.temperature == TemperatureUnit::Fahrenheit;
+  UpdateValueLabels(temperature_plot, lb_tvalue, Panel1, fahrenheit ? ShownTemperature : nullptr,
+                    1);
 }
 
 void TWchart::LayOut() {
@@ -377,6 +397,12 @@ void TWchart::LayOut() {
   UpdateTemperatureTimeLabels();
 }
 
+void TWchart::ShowUnits() {
+  Label3->setText("Temperature [" + TemperatureUnitText(Program().readings.units.temperature) +
+                  "]");
+  RefreshView(true);
+}
+
 void TWchart::RefreshView(bool force) {
   if (!pressure_plot || !altitude_plot || !temperature_plot) return;
   if (ShownView != View || force) {
@@ -384,7 +410,7 @@ void TWchart::RefreshView(bool force) {
       pressure_plot->show();
       altitude_plot->hide();
       lb_p->setText("Chart of pressure vs time");
-      lb_press->setText("Pressure [mbar]");
+      lb_press->setText("Pressure [" + PressureUnitText(Program().readings.units.pressure) + "]");
       UpdatePressureValueLabels();
     } else {
       pressure_plot->hide();
@@ -471,14 +497,17 @@ void TWchart::Button1Click() {
 void TWchart::Setupdisplayrange1Click() {
   ProgramState& program = Program();
   if (TWrange* range = program.Wrange; range != nullptr && program.Wrange_alive) {
-    auto fill = [](QLineEdit* high, QLineEdit* low, const Tplot_time* plot) {
+    // In the reader's units, as the value labels read.
+    auto fill = [](QLineEdit* high, QLineEdit* low, const Tplot_time* plot, double (*shown)(double),
+                   int decimals) {
       if (plot == nullptr) return;
-      high->setText(FormatFixed(plot->GetRangeYHigh(), 2));
-      low->setText(FormatFixed(plot->GetRangeYLow(), 2));
+      high->setText(FormatFixed(shown(plot->GetRangeYHigh()), decimals));
+      low->setText(FormatFixed(shown(plot->GetRangeYLow()), decimals));
     };
-    fill(range->ed_ph, range->ed_pl, pressure_plot);
-    fill(range->ed_ah, range->ed_al, altitude_plot);
-    fill(range->ed_th, range->ed_tl, temperature_plot);
+    fill(range->ed_ph, range->ed_pl, pressure_plot, ShownPressure,
+         PressureDecimals(Program().readings.units.pressure));
+    fill(range->ed_ah, range->ed_al, altitude_plot, AsItIs, 2);
+    fill(range->ed_th, range->ed_tl, temperature_plot, ShownTemperature, 2);
     range->exec();
   }
   // Whatever the dialog did, the view is applied afresh.

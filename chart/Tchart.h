@@ -54,6 +54,9 @@ class TWchart : public QMainWindow {
   // Applies the view (plot, captions, value labels) when it changed or when
   // forced, then brings the shown plots and their labels up to date.
   void RefreshView(bool force);
+  // The captions and value labels again in the reader's units (the plots
+  // hold mbar and deg C).
+  void ShowUnits();
 
   void UpdatePressureTimeLabels();
   void UpdateAltitudeTimeLabels();
@@ -161,8 +164,11 @@ class TWchart : public QMainWindow {
   static void UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
                                QWidget* panel);
   // Shows the value of each of a plot's value ticks beside it.
+  // Through `shown` (the reader's unit) with `shown_decimals` places, when
+  // given.
   static void UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
-                                QWidget* panel);
+                                QWidget* panel, double (*shown)(double) = nullptr,
+                                int shown_decimals = 2);
   // Writes the header lines of a new log; false when they could not all be
   // written (the file is then left empty).
   bool WriteHeader(std::time_t now);

@@ -14,6 +14,7 @@
 #include "atmosphere/Lib_vc.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
+#include "components/Number_text.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
@@ -65,10 +66,11 @@ TWrange::TWrange(QWidget* parent) : QDialog(parent) {
   frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   frame->setGeometry(8, 8, 353, 337);
 
-  AddGroup("Pressure range", 24, "[mbar]", &PAutoScaleBox, &ed_pl, &ed_ph);
+  AddGroup("Pressure range", 24, "[mbar]", &PAutoScaleBox, &ed_pl, &ed_ph, lb_pressure_units);
   AddGroup("Altitude range", 128, "[m]", &AAutoScaleBox, &ed_al, &ed_ah);
-  AddGroup("Temperature range", 232, QString::fromUtf8("[\u00b0C]"), &TAutoScaleBox, &ed_tl,
-           &ed_th);
+  AddGroup("Temperature range", 232, QString::fromUtf8("[\u00b0C]"), &TAutoScaleBox, &ed_tl, &ed_th,
+           lb_temperature_units);
+  ShowUnits();
 
   bt_ok = new QPushButton("OK", this);
   bt_ok->setGeometry(96, 362, 81, 25);
@@ -90,7 +92,7 @@ TWrange::TWrange(QWidget* parent) : QDialog(parent) {
 TWrange::~TWrange() = default;
 
 QGroupBox* TWrange::AddGroup(const QString& title, int top, const QString& unit, QCheckBox** box,
-                             QLineEdit** low, QLineEdit** high) {
+                             QLineEdit** low, QLineEdit** high, QLabel** units) {
   auto* group = new QGroupBox(title, this);
   group->setGeometry(24, top, 321, 97);
   *box = new QCheckBox("Y-Axis Autoscale mode", group);
@@ -99,12 +101,26 @@ QGroupBox* TWrange::AddGroup(const QString& title, int top, const QString& unit,
   (new QLabel("Low limit", group))->setGeometry(16, row + 3, 46, 16);
   *low = new QLineEdit(group);
   (*low)->setGeometry(64, row, 57, 21);
-  (new QLabel(unit, group))->setGeometry(128, row + 3, 40, 16);
+  auto* low_unit = new QLabel(unit, group);
+  low_unit->setGeometry(128, row + 3, 40, 16);
   (new QLabel("High limit", group))->setGeometry(176, row + 3, 46, 16);
   *high = new QLineEdit(group);
   (*high)->setGeometry(224, row, 57, 21);
-  (new QLabel(unit, group))->setGeometry(288, row + 3, 30, 16);
+  auto* high_unit = new QLabel(unit, group);
+  high_unit->setGeometry(288, row + 3, 33, 16);
+  if (units != nullptr) {
+    units[0] = low_unit;
+    units[1] = high_unit;
+  }
   return group;
+}
+
+void TWrange::ShowUnits() {
+  const DisplayUnits& units = Program().readings.units;
+  for (QLabel* label : lb_pressure_units)
+    if (label) label->setText("[" + PressureUnitText(units.pressure) + "]");
+  for (QLabel* label : lb_temperature_units)
+    if (label) label->setText("[" + TemperatureUnitText(units.temperature) + "]");
 }
 
 void TWrange::SetPressureAutoscale(bool on) {
@@ -188,9 +204,13 @@ void TWrange::bt_okClick() {
   ProgramState& program = Program();
   TWchart* chart = program.Wchart_alive ? program.Wchart : nullptr;
   if (chart == nullptr) return;
-  ApplyRange(chart->pressure_plot, PAutoScaleBox, p_high, p_low);
+  // The plots hold mbar and deg C.
+  const DisplayUnits& units = Program().readings.units;
+  ApplyRange(chart->pressure_plot, PAutoScaleBox, PressureFrom(units.pressure, p_high),
+             PressureFrom(units.pressure, p_low));
   ApplyRange(chart->altitude_plot, AAutoScaleBox, a_high, a_low);
-  ApplyRange(chart->temperature_plot, TAutoScaleBox, t_high, t_low);
+  ApplyRange(chart->temperature_plot, TAutoScaleBox, TemperatureFrom(units.temperature, t_high),
+             TemperatureFrom(units.temperature, t_low));
   chart->RefreshView(true);
   accept();
 }

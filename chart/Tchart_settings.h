@@ -6,6 +6,7 @@ class QCheckBox;
 class QEvent;
 class QGroupBox;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -33,6 +34,9 @@ class TWrange : public QDialog {
   void OnKeyDown(int key);
   void bt_okClick();
   void bt_cancelClick();
+  // The pressure and temperature limits are in the reader's units; their
+  // unit labels follow them.
+  void ShowUnits();
 
   QCheckBox* PAutoScaleBox = nullptr;
   QCheckBox* AAutoScaleBox = nullptr;
@@ -45,6 +49,9 @@ class TWrange : public QDialog {
   QLineEdit* ed_th = nullptr;
   QPushButton* bt_ok = nullptr;
   QPushButton* bt_cancel = nullptr;
+  // The unit labels beside the pressure and temperature limits.
+  QLabel* lb_pressure_units[2] = {};
+  QLabel* lb_temperature_units[2] = {};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,5 +59,5 @@ class TWrange : public QDialog {
 
  private:
   QGroupBox* AddGroup(const QString& title, int top, const QString& unit, QCheckBox** box,
-                      QLineEdit** low, QLineEdit** high);
+                      QLineEdit** low, QLineEdit** high, QLabel** units = nullptr);
 };

@@ -17,6 +17,7 @@
 #include "main/Tmain.h"
 #include "main/Tpublisher.h"
 #include "platform/Clock.h"
+#include "platform/DbusNotifier.h"
 #include "platform/Dialogs.h"
 #include "platform/PortIo.h"
 #include "sensor/Tintro.h"
@@ -226,6 +227,10 @@ int RunProgramLoop(int& argc, char** argv) {
     // The application has taken the user's locale; every number the program
     // writes or reads uses a point whatever it is.
     std::setlocale(LC_NUMERIC, "C");
+    // The storm warning's notifications go to the desktop, when it has a
+    // notification service.
+    DbusNotifier notifier;
+    Program().notifier = &notifier;
     try {
       CreateWindows();
       // An exception escaping a handler while the windows were being shown
@@ -246,6 +251,7 @@ int RunProgramLoop(int& argc, char** argv) {
     Program().ClearAliveFlags();
     if (escaped) ReportException(message);
     EndProgram();
+    Program().notifier = nullptr;
   }
   return 0;
 }

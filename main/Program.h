@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "main/Reading_settings.h"
 #include "main/Tbarometer_ini.h"
 
 class Tsensor;
@@ -19,6 +20,7 @@ class TWhelp;
 class Tpublisher;
 class Dialogs;
 class Clock;
+class Notifier;
 
 // The program-wide state of the entry: the one sensor object, the eight
 // windows with their alive flags, the closing flag, and the platform services
@@ -61,10 +63,15 @@ struct ProgramState {
 
   Dialogs* dialogs = nullptr;
   Clock* clock = nullptr;
+  // Desktop notifications (the storm warning's); none: not sent.
+  Notifier* notifier = nullptr;
 
   // barometer.ini in the working folder: the settings beyond setup.ini.
   // Read by BeginProgram; a feature that changes its keys saves the file.
   Tbarometer_ini ini;
+  // The units, corrections and storm warning of barometer.ini, read when
+  // the main window is made; changed by the Settings menu.
+  ReadingSettings readings;
 
   // What the program found at the port, in plain words, added to the box
   // that says no module was found; empty when there is nothing to add (the

@@ -11,7 +11,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -35,6 +34,7 @@ const QColor kMaxColor(255, 0, 0);
 const QColor kGlassColor(212, 240, 240);
 const QColor kAltitudePanelColor(0, 128, 128);
 const QColor kTrendTextColor(128, 0, 128);
+const QColor kStormColor(208, 0, 0);
 
 // Truncates toward zero into an int; values beyond the int range saturate
 // and NaN gives 0, so no out-of-range conversion can happen.
@@ -134,18 +134,6 @@ void SetTop(QWidget* widget, int top) {
 
 }  // namespace
 
-QString FormatFixed(double value, int decimals) {
-  // Large enough for the widest double in fixed notation (309 digits) plus
-  // sign, point and the decimals asked for.
-  char buffer[400];
-  if (decimals < 0) decimals = 0;
-  if (decimals > 20) decimals = 20;
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  if (result.ec != std::errc()) return QStringLiteral("?");
-  return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
-}
-
 // ---------------------------------------------------------------------------
 // TShape
 
@@ -219,6 +207,10 @@ TWmain::TWmain(QWidget* parent) : QMainWindow(parent) {
   save_on_exit = true;
   ShowAutosaveCheck();
   meteo = std::make_unique<Tmeteo>(*clock, this);
+  Program().readings = LoadReadingSettings(Program().ini);
+  storm.SetEnabled(Program().readings.storm_warning);
+  storm.SetThreshold(Program().readings.storm_threshold);
+  ShowUnitChecks();
   Program().Wmain_alive = true;
 }
 
@@ -245,6 +237,12 @@ void TWmain::BuildLayout() {
   client = new QWidget(this);
   client->setFixedSize(655, 396);
   setCentralWidget(client);
+  lb_storm = new QLabel(client);
+  lb_storm->setGeometry(8, 396, 639, 22);
+  lb_storm->setFont(ArialFont(13, true));
+  lb_storm->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  SetTextColor(lb_storm, kStormColor);
+  lb_storm->hide();
 
   BuildTopLine(client);
   BuildRightColumn(client);
@@ -276,7 +274,7 @@ void TWmain::BuildRightColumn(QWidget* parent) {
   gb_pressure = Group(parent, 504, 0, 145, 49, "Current local pressure");
   lbpressure = Value(gb_pressure, 6, 18, 95, 26, ArialFont(22, true));
   lbpressure->setText("0.00");  // what p_shown starts with
-  Text(gb_pressure, 105, 25, 36, 16, "mbar");
+  lb_pressure_unit = Text(gb_pressure, 105, 25, 36, 16, "mbar");
 
   gb_temperature = Group(parent, 504, 56, 145, 337, "Temperature");
   QWidget* g = gb_temperature;
@@ -322,7 +320,7 @@ void TWmain::BuildBarometerPage(QWidget* page) {
   QFrame* sea = Panel(page, 248, 24, 217, 145, QFrame::Raised);
   Text(sea, 10, 8, 200, 18, "Pressure at sea level :", ArialFont(13, true));
   lbpresssea = Value(sea, 8, 34, 157, 38, ArialFont(32, true));
-  Text(sea, 169, 48, 40, 18, "mbar", ArialFont(13));
+  lb_sea_unit = Text(sea, 169, 48, 40, 18, "mbar", ArialFont(13));
   QFrame* sea_minmax = Panel(sea, 8, 86, 201, 49);
   Text(sea_minmax, 8, 5, 30, 18, "min", ArialFont(13));
   lb_pmin = Value(sea_minmax, 40, 5, 153, 18, ArialFont(13, true), kMinColor);
@@ -350,7 +348,7 @@ void TWmain::BuildBarometerPage(QWidget* page) {
   }
   Text(history, 8, 104, 62, 18, "Variation :");
   lb_var = Value(history, 68, 104, 64, 18, ArialFont(11, true));
-  Text(history, 136, 104, 60, 18, "[mbar/h]");
+  lb_var_unit = Text(history, 136, 104, 70, 18, "[mbar/h]");
   // Trend arrows beside the bars; the trend is told by the text instead.
   img_unch = Picture(history, 198, 28, 33, 33, "trend_unch");
   img_quick_up = Picture(history, 206, 28, 17, 33, "trend_quick_up");
@@ -441,7 +439,7 @@ void TWmain::ShowPressure(double p) {
   if (p > 2000) p = 2000;
   if (p == p_shown) return;
   p_shown = p;
-  lbpressure->setText(FormatFixed(p, 2));
+  lbpressure->setText(PressureText(p, Program().readings.units.pressure));
 }
 
 void TWmain::ShowTemperature(double t) {
@@ -458,7 +456,7 @@ void TWmain::ShowTemperature(double t) {
 
   lbcelsius->setText(FormatFixed(t, 2) + " " + kDegree + "C");
   if (TWsmall* small = SmallWindow())
-    small->lbcelsius->setText(FormatFixed(t, 2) + " [" + kDegree + "C]");
+    small->ShowTemperature(t, Program().readings.units.temperature);
   lbfarenheit->setText(FormatFixed(t * 1.8 + 32, 2) + " " + kDegree + "F");
 
   // Bluish when cold, greenish in the middle, red when hot.
@@ -621,7 +619,9 @@ void TWmain::ShowHistoryBar(int index, double value) {
 }
 
 void TWmain::ShowTrend(TrendClass trend, double variation) {
-  lb_var->setText(FormatFixed(variation, 3));
+  variation_shown = variation;
+  const PressureUnit unit = Program().readings.units.pressure;
+  lb_var->setText(FormatFixed(PressureIn(unit, variation), VariationDecimals(unit)));
   if (trend == shown_trend) return;
   TWsmall* small = SmallWindow();
   if (!small) return;

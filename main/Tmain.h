@@ -4,13 +4,17 @@
 #include <QMainWindow>
 #include <QString>
 #include <QWidget>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "atmosphere/Storm_warning.h"
 #include "atmosphere/Tmeteo.h"
+#include "atmosphere/Units.h"
+#include "components/Number_text.h"
 
 class QAction;
 class QCloseEvent;
@@ -27,6 +31,7 @@ class TWport;
 class TWsmall;
 class Tlcd_bar;
 class Tsensor;
+struct ReadingSettings;
 struct Tsensor_wc;
 
 // Indexes of the settings reached through SetParameter and GetParameter;
@@ -49,10 +54,6 @@ enum Setting : uint8_t {
   kSmallX = 15,
   kSmallY = 16,
 };
-
-// printf's "%.<decimals>f" with a point as decimal separator whatever the
-// locale. NaN and infinities come out as "nan", "inf", "-inf".
-QString FormatFixed(double value, int decimals);
 
 // A plain drawn shape with a brush colour and no outline: the glass and the
 // mercury of the thermometer, the arrow bar of the altitude drawing, and the
@@ -140,6 +141,27 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Hands the sample just taken, when good, to the publisher (if any).
   void PublishSample();
 
+  // ---- Storm warning ----
+  // Once a minute, at a good sample: the 3-hour tendency of the record
+  // judged by the storm warning (at the first, the last hours of the record
+  // replayed, so a warning running before a restart is up at once); one
+  // desktop notification when a warning rises.
+  void CheckStormWarning();
+  // The warning line under the pages and on the small window, while a
+  // warning is up; both windows grow by the line and give it back after.
+  void ShowStormWarning();
+  // "Storm warning: \u22124.6 mbar in 3 h since 14:20", in the pressure unit.
+  QString StormWarningText() const;
+
+  // ---- Units and corrections ----
+  // Every pressure and temperature shown again in the units in force, here
+  // and in the small window, the chart, its range dialog and the barograph.
+  void ShowUnits();
+  // Puts new reading settings in force, keeps them in barometer.ini and
+  // shows what they change; a new pressure correction moves the altimeter's
+  // reference with it, so the altitude shown stays.
+  void ApplyReadingSettings(const ReadingSettings& settings);
+
   // Calibration record pass-throughs to the sensor (null record ignored).
   void GetCalibration(Tsensor_wc* record);
   void SetCalibration(const Tsensor_wc* record);
@@ -204,6 +226,11 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void Minimize1Click();
   void Settings1Click();
   void MaboutClick();
+  // Settings > Units: one pressure unit, one temperature unit.
+  void PressureUnit1Click(PressureUnit unit);
+  void TemperatureUnit1Click(TemperatureUnit unit);
+  // Settings > Corrections...: the corrections and the storm warning.
+  void Corrections1Click();
   // The help window, at its top.
   void Helpcontents1Click();
 
@@ -265,6 +292,12 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   bool archive_notice_asked = false;
   // The boxes waiting for the event loop (ShowLater).
   std::vector<std::function<void()>> later_boxes;
+  // The storm warning, and whether its replay of the record is still to
+  // come (once, at the first good sample).
+  Tstorm_warning storm;
+  bool storm_replay_pending = true;
+  // The hourly variation last shown [mbar/h]; NaN before the first.
+  double variation_shown = NAN;
 
   // The last names chosen in the open and save dialogs ("setup.ini" at
   // first); the save name is also the file written on quitting.
@@ -293,11 +326,18 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QAction* ClearMinMax1 = nullptr;
   QAction* Minimize1 = nullptr;
   QAction* Settings1 = nullptr;
+  QMenu* Units1 = nullptr;
+  QAction* PressureUnits1[kPressureUnitCount] = {};
+  QAction* Celsius1 = nullptr;
+  QAction* Fahrenheit1 = nullptr;
+  QAction* Corrections1 = nullptr;
   QAction* Helpcontents1 = nullptr;
   QAction* Mabout = nullptr;
 
   // ---- Controls ----
   QWidget* client = nullptr;  // the fixed 655 x 396 client area
+  // The storm warning's line under it, while a warning is up.
+  QLabel* lb_storm = nullptr;
   // Top line.
   QLabel* lb_alti = nullptr;
   QLabel* lb_altifeet = nullptr;
@@ -306,6 +346,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Right column.
   QGroupBox* gb_pressure = nullptr;
   QLabel* lbpressure = nullptr;
+  QLabel* lb_pressure_unit = nullptr;
   QGroupBox* gb_temperature = nullptr;
   TShape* verre1 = nullptr;
   TShape* verre2 = nullptr;
@@ -332,6 +373,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   QLabel* Panel5 = nullptr;
   QLabel* pl_trend = nullptr;
   QLabel* lbpresssea = nullptr;
+  QLabel* lb_sea_unit = nullptr;
   QLabel* lb_pmin = nullptr;
   QLabel* lb_pmax = nullptr;
   Tlcd_bar* pb16 = nullptr;
@@ -341,6 +383,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   Tlcd_bar* pb1 = nullptr;
   Tlcd_bar* pb0 = nullptr;
   QLabel* lb_var = nullptr;
+  QLabel* lb_var_unit = nullptr;
   // Trend arrows of the history panel: part of the layout, never shown.
   QLabel* img_quick_up = nullptr;
   QLabel* img_slow_up = nullptr;
@@ -374,6 +417,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void BuildBarometerPage(QWidget* page);
   void BuildAltimeterPage(QWidget* page);
   void BuildMenu();
+  void ShowUnitChecks();
   Tlcd_bar* HistoryBar(int index) const;
   // The sensor and the small and chart windows when they exist and are
   // alive; null otherwise.

@@ -117,8 +117,12 @@ void TWmain::TakeSample() {
   if (!sensor) return;
   last_sample_good = IsGoodSample(*sensor);
   if (!last_sample_good) return;
-  p_local = sensor->Pressure;
-  t_local = sensor->Temperature;
+  // The station's corrections come first: everything from here on (shown,
+  // reduced, judged, logged, recorded, charted, published) is corrected;
+  // D1 and D2 stay as the module gave them.
+  const ReadingSettings& readings = Program().readings;
+  p_local = sensor->Pressure + readings.pressure_correction;
+  t_local = sensor->Temperature + readings.temperature_correction;
   // An altitude applied before any good sample had no pressure to take as
   // its reference: the first good sample is it.
   if (!has_good_sample && altitude_applied) p_ref = p_local;
@@ -138,6 +142,7 @@ void TWmain::UpdateMeasurement() {
   lb_d1->setText(QString::number(sensor->GetD1()));
   lb_d2->setText(QString::number(sensor->GetD2()));
   ArchiveSample();
+  CheckStormWarning();
   PublishSample();
   // The chart gets the local pressure, not the sea-level pressure; a failed
   // sample is no data for it (nor for its log).
@@ -193,10 +198,10 @@ void TWmain::UpdateSeaLevelPressure() {
   sea_offset = kStandardSeaLevelPressure - p_std;
   if (!last_sample_good) return;
   p_sea = sea_offset + p_local;
-  lbpresssea->setText(FormatFixed(p_sea, 2));
+  const PressureUnit unit = Program().readings.units.pressure;
+  lbpresssea->setText(PressureText(p_sea, unit));
   // The small window shows the local pressure.
-  if (TWsmall* small = SmallWindow())
-    small->lbpresssea->setText(FormatFixed(p_local, 2) + " [mbar]");
+  if (TWsmall* small = SmallWindow()) small->ShowPressure(p_local, unit);
 }
 
 void TWmain::UpdateAltitude() {
@@ -234,8 +239,10 @@ void TWmain::UpdateMinMax() {
   Track(t_min, t_max, t);
 
   const QString celsius = QString(" [") + QChar(0xB0) + "C]";
-  lb_pmax->setText(FormatFixed(p_sea_max, 2) + " [mbar]");
-  lb_pmin->setText(FormatFixed(p_sea_min, 2) + " [mbar]");
+  const PressureUnit unit = Program().readings.units.pressure;
+  const QString unit_text = " [" + PressureUnitText(unit) + "]";
+  lb_pmax->setText(PressureText(p_sea_max, unit) + unit_text);
+  lb_pmin->setText(PressureText(p_sea_min, unit) + unit_text);
   lb_amax->setText(FormatFixed(alt_max, 2) + " [m]");
   lb_amin->setText(FormatFixed(alt_min, 2) + " [m]");
   lb_tmax->setText(FormatFixed(t_max, 2) + celsius);

@@ -2,6 +2,7 @@
 // quit path that every close request goes through.
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QKeySequence>
 #include <QMenu>
@@ -79,6 +80,36 @@ void TWmain::BuildMenu() {
   Minimize1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
   Settings1 = add(Settings2, "Settings", &TWmain::Settings1Click);
   Settings1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+  // The reader's units; what is kept in files stays in mbar and deg C.
+  Units1 = Settings2->addMenu("Units");
+  auto* pressure_units = new QActionGroup(this);
+  for (int i = 0; i < kPressureUnitCount; ++i) {
+    const PressureUnit unit = kPressureUnits[i];
+    PressureUnits1[i] = Units1->addAction(PressureUnitName(unit));
+    PressureUnits1[i]->setCheckable(true);
+    pressure_units->addAction(PressureUnits1[i]);
+    connect(PressureUnits1[i], &QAction::triggered, this,
+            [this, unit] { PressureUnit1Click(unit); });
+  }
+  Units1->addSeparator();
+  auto* temperature_units = new QActionGroup(this);
+  Celsius1 = Units1->addAction(QString::fromUtf8("\u00b0C"));
+  Fahrenheit1 = Units1->addAction(QString::fromUtf8("\u00b0F"));
+  for (QAction* action : {Celsius1, Fahrenheit1}) {
+    action->setCheckable(true);
+    temperature_units->addAction(action);
+  }
+  connect(Celsius1, &QAction::triggered, this,
+          [this] { TemperatureUnit1Click(TemperatureUnit::Celsius); });
+  connect(Fahrenheit1, &QAction::triggered, this,
+          [this] { TemperatureUnit1Click(TemperatureUnit::Fahrenheit); });
+  Units1->addSeparator();
+  Units1
+      ->addAction(
+          QString::fromUtf8("Files stay in mbar and \u00b0C: the data log, setup.ini, the record"))
+      ->setEnabled(false);
+  Units1->addAction("and the weather limits of the settings")->setEnabled(false);
+  Corrections1 = add(Settings2, "Corrections...", &TWmain::Corrections1Click);
 
   Help1 = MainMenu1->addMenu("Help");
   Helpcontents1 = add(Help1, "Help", &TWmain::Helpcontents1Click);

@@ -118,5 +118,6 @@ void TWmain::PublishSample() {
   state.altitude = alt_shown;
   state.weather = Panel5->text().toStdString();
   state.trend = pl_trend->text().toStdString();
+  state.storm_warning = storm.Active();
   publisher->OfferSample(std::move(state), Program().archive);
 }

@@ -19,7 +19,7 @@ struct TmqttState {
   int tendency_code = -1;  // 0..8; anything else: none
   std::string weather;     // the texts the main window shows
   std::string trend;
-  // Absent until there is a storm warning to tell.
+  // Whether the storm warning is up; absent when not told.
   std::optional<bool> storm_warning;
 };
 

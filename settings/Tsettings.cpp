@@ -19,6 +19,7 @@
 
 #include "atmosphere/Altitude.h"
 #include "atmosphere/Lib_vc.h"
+#include "components/Number_text.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"

@@ -23,7 +23,7 @@ const QColor kCursorColor(255, 112, 112);
 const QColor kNoRecordColor(170, 170, 210);
 
 // Steps of the value scale, from the finest.
-constexpr double kSteps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500};
+constexpr double kSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500};
 // Rows between two value lines, at least.
 constexpr int kRowsPerStep = 20;
 
@@ -127,7 +127,16 @@ int Tbarograph_plot::ColumnAtX(int x) const {
   return column >= 0 && column < columns_.Count() ? column : -1;
 }
 
-int Tbarograph_plot::RowOf(double v) const {
+void Tbarograph_plot::SetUnit(double scale, double offset) {
+  if (!(scale > 0) || !std::isfinite(scale) || !std::isfinite(offset)) return;
+  if (scale == unit_scale_ && offset == unit_offset_) return;
+  unit_scale_ = scale;
+  unit_offset_ = offset;
+  scaled_ = false;
+  Paint();
+}
+
+int Tbarograph_plot::RowOfShown(double v) const {
   const double rows = plot_height_ - 1;
   const double r = (scale_high_ - v) / (scale_high_ - scale_low_) * rows;
   // Off the scale (or not a number) lands just outside the plot area.
@@ -245,7 +254,7 @@ void Tbarograph_plot::DrawOffScaleMarks(QPainter& painter) {
       bool beyond = false;
       if (i < count && columns_[i].count > 0) {
         const double v = above ? columns_[i].*quantity_.greatest : columns_[i].*quantity_.least;
-        beyond = above ? v > scale_high_ : v < scale_low_;
+        beyond = above ? Shown(v) > scale_high_ : Shown(v) < scale_low_;
       }
       if (beyond && run_start < 0) run_start = i;
       if (beyond || run_start < 0) continue;
@@ -287,14 +296,15 @@ void Tbarograph_plot::UpdateScale() {
   if (fixed_) {
     // The span as chosen, its lines on round steps within it.
     const int most = std::max(plot_height_ / kRowsPerStep, 2);
+    const double shown_low = Shown(fixed_low_), shown_high = Shown(fixed_high_);
     double step = kSteps[0];
     for (double s : kSteps) {
       step = s;
-      if ((fixed_high_ - fixed_low_) / s <= most) break;
+      if ((shown_high - shown_low) / s <= most) break;
     }
     scale_step_ = step;
-    scale_low_ = fixed_low_;
-    scale_high_ = fixed_high_;
+    scale_low_ = shown_low;
+    scale_high_ = shown_high;
     scaled_ = true;
     return;
   }
@@ -324,6 +334,9 @@ void Tbarograph_plot::UpdateScale() {
     low = middle - quantity_.min_span / 2;
     high = middle + quantity_.min_span / 2;
   }
+  // Round steps of the scale's unit.
+  low = Shown(low);
+  high = Shown(high);
   const int most = std::max(plot_height_ / kRowsPerStep, 2);
   double step = kSteps[0];
   for (double s : kSteps) {
@@ -397,7 +410,7 @@ void Tbarograph_plot::UpdateTimeGrid() {
 
 void Tbarograph_plot::DrawGrid(QPainter& painter) {
   const QRect plot = PlotRect();
-  const int decimals = scale_step_ < 1 ? 1 : 0;
+  const int decimals = scale_step_ < 0.1 - 1e-9 ? 2 : scale_step_ < 1 ? 1 : 0;
   painter.setPen(palette().color(QPalette::WindowText));
   // At most a thousand lines, whatever the values; on whole steps (a fixed
   // scale's ends need not lie on one).
@@ -406,7 +419,7 @@ void Tbarograph_plot::DrawGrid(QPainter& painter) {
   const int lines = steps < 1000 ? static_cast<int>(std::floor(steps)) : 1000;
   for (int k = 0; k <= lines; ++k) {
     const double v = first + k * scale_step_;
-    const int row = RowOf(v);
+    const int row = RowOfShown(v);
     if (row > 0 && row < plot_height_ - 1)
       painter.fillRect(QRect(plot.left(), plot.top() + row, plot.width(), 1), kValueGridColor);
     painter.drawText(QRect(0, plot.top() + row - 7, kLeft - 6, 14),

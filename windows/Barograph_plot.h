@@ -76,12 +76,19 @@ class Tbarograph_plot : public QWidget {
   // Gives back the picture and the time grid; the next paint draws anew.
   void Release();
 
-  // The value scale: automatic (the default), or fixed from low to high
+  // The value scale (ends in the scale's unit): automatic (the default), or
+  // fixed from low to high (in the columns' unit)
   // like a drum barograph's paper. A fixed scale needs low < high, both
   // finite; anything else leaves the scale as it was. Each redraws.
   void SetAutoScale();
   void SetFixedScale(double low, double high);
   bool IsFixedScale() const { return fixed_; }
+  // The reader's unit of the scale: a value v of the columns reads as
+  // v * scale + offset (scale > 0). The scale's lines fall on round
+  // numbers of that unit. Redraws.
+  void SetUnit(double scale, double offset);
+  // A value of the columns in the scale's unit.
+  double Shown(double v) const { return v * unit_scale_ + unit_offset_; }
   double ScaleLow() const { return scale_low_; }
   double ScaleHigh() const { return scale_high_; }
   // The texts under the plot as last laid out: hours, weekdays, dates and
@@ -114,9 +121,10 @@ class Tbarograph_plot : public QWidget {
   int ColumnAtX(int x) const;
   // The plot area inside the widget.
   QRect PlotRect() const { return QRect(kLeft, kTop, columns_.Count(), plot_height_); }
-  // The pixel row of a value on the scale as last drawn (plot-area row, 0 at
-  // the top).
-  int RowOf(double v) const;
+  // The pixel row of a value of the columns on the scale as last drawn
+  // (plot-area row, 0 at the top); of a value in the scale's unit.
+  int RowOf(double v) const { return RowOfShown(Shown(v)); }
+  int RowOfShown(double v) const;
 
   // Calendar second t in local time, as the barograph's texts show it:
   // "Tue 8 Dec 2026 14:32", or "14:32" without the date; empty when t has
@@ -175,7 +183,9 @@ class Tbarograph_plot : public QWidget {
   int cursor_column_ = -1;
   QImage image_;
 
+  // In the scale's unit.
   double scale_low_ = 0, scale_high_ = 1, scale_step_ = 1;
+  double unit_scale_ = 1, unit_offset_ = 0;
   // The time grid of the range it was made for.
   std::time_t grid_start_ = -1, grid_end_ = -1;
   int grid_count_ = 0;

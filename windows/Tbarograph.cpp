@@ -26,6 +26,7 @@
 #include "atmosphere/Lib_vc.h"
 #include "atmosphere/Tendency.h"
 #include "components/Client_area.h"
+#include "components/Number_text.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
@@ -63,10 +64,16 @@ QPushButton* AddButton(QWidget* parent, const QString& caption, const QRect& geo
   return button;
 }
 
-// A change of pressure with its sign and one decimal: "+1.2", "-0.4", "0.0".
-QString SignedTenths(double change) {
-  const QString text = FormatFixed(change, 1);
-  return change > 0 && text != "0.0" ? "+" + text : text.startsWith("-0.0") ? "0.0" : text;
+const DisplayUnits& Units() {
+  return Program().readings.units;
+}
+
+QString PressureUnitName() {
+  return PressureUnitText(Units().pressure);
+}
+
+QString TemperatureUnitName() {
+  return TemperatureUnitText(Units().temperature);
 }
 
 }  // namespace
@@ -135,6 +142,7 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   connect(cb_scale, &QComboBox::activated, this, [this](int index) { cb_scaleChange(index); });
   SetUpPicture();
 
+  ShowUnits();
   columns.SetRange(Now() + 1, kSpans[span_index]);
   LayOut();
   client->on_resize = [this] { LayOut(); };
@@ -343,9 +351,10 @@ void TWbarograph::ShowPresentValue() {
     sample_pressure_ = last->sea_level_pressure;
     sample_temperature_ = last->temperature;
   }
-  lb_now->setText("Present value: " + FormatFixed(sample_pressure_, 2) + " mbar, " +
-                  FormatFixed(sample_temperature_, 1) + QString::fromUtf8(" \u00b0C  at ") +
-                  Tbarograph_plot::TimeText(sample_time_));
+  lb_now->setText("Present value: " + PressureText(sample_pressure_, Units().pressure) + " " +
+                  PressureUnitName() + ", " +
+                  TemperatureText(sample_temperature_, Units().temperature, 1) + " " +
+                  TemperatureUnitName() + "  at " + Tbarograph_plot::TimeText(sample_time_));
 }
 
 void TWbarograph::UpdateTendency() {
@@ -371,7 +380,9 @@ void TWbarograph::UpdateTendency() {
     case TendencyGap::None:
       break;
   }
-  QString text = title + SignedTenths(t.change) + " mbar in 3 hours";
+  const PressureUnit unit = Units().pressure;
+  QString text = title + PressureChangeText(t.change, unit, TendencyDecimals(unit)) + " " +
+                 PressureUnitName() + " in 3 hours";
   if (t.gap == TendencyGap::NoMiddle)
     text += ", no characteristic: no record around " + Tbarograph_plot::TimeText(t.at, false);
   else
@@ -397,13 +408,17 @@ void TWbarograph::ShowCursor(int column) {
     return;
   }
   // The mean, and the least and greatest value where they read apart.
-  auto values = [](double mean, double least, double greatest, int decimals) {
-    const QString low = FormatFixed(least, decimals), high = FormatFixed(greatest, decimals);
-    return FormatFixed(mean, decimals) + (low != high ? " (" + low + " to " + high + ")" : "");
+  auto values = [](double mean, double least, double greatest, auto text) {
+    const QString low = text(least), high = text(greatest);
+    return text(mean) + (low != high ? " (" + low + " to " + high + ")" : "");
   };
-  lb_cursor->setText(text + ":  " + values(c.PressureMean(), c.p_min, c.p_max, 2) + " mbar,  " +
-                     values(c.TemperatureMean(), c.t_min, c.t_max, 1) +
-                     QString::fromUtf8(" \u00b0C"));
+  const DisplayUnits& units = Units();
+  auto pressure = [&units](double v) { return PressureText(v, units.pressure); };
+  auto temperature = [&units](double v) { return TemperatureText(v, units.temperature, 1); };
+  lb_cursor->setText(text + ":  " + values(c.PressureMean(), c.p_min, c.p_max, pressure) + " " +
+                     PressureUnitName() + ",  " +
+                     values(c.TemperatureMean(), c.t_min, c.t_max, temperature) + " " +
+                     TemperatureUnitName());
 }
 
 // ---------------------------------------------------------------------------
@@ -417,8 +432,14 @@ const char kScaleHighKey[] = "barograph_scale_high";
 // What a sea-level pressure can be here: the module's range, reduced.
 constexpr double kScaleLeast = 300, kScaleMost = 1200;
 
+// A fixed span [mbar] in the reader's unit: whole mbar and hPa as they
+// are, other units with their places.
 QString SpanText(double low, double high) {
-  return QString::number(low, 'g', 6) + " to " + QString::number(high, 'g', 6) + " mbar";
+  const PressureUnit unit = Units().pressure;
+  auto text = [unit](double v) {
+    return MbarPer(unit) == 1.0 ? QString::number(v, 'g', 6) : PressureText(v, unit);
+  };
+  return text(low) + " to " + text(high) + " " + PressureUnitName();
 }
 
 }  // namespace
@@ -451,6 +472,23 @@ void TWbarograph::LoadScaleChoice() {
     pressure_plot->SetFixedScale(low, high);
   else
     pressure_plot->SetAutoScale();
+}
+
+void TWbarograph::ShowUnits() {
+  const DisplayUnits& units = Units();
+  Label1->setText("Sea-level pressure [" + PressureUnitName() + "]");
+  Label2->setText("Temperature [" + TemperatureUnitName() + "]");
+  pressure_plot->SetUnit(1.0 / MbarPer(units.pressure), 0);
+  const bool fahrenheit = units.temperature == TemperatureUnit::Fahrenheit;
+  temperature_plot->SetUnit(fahrenheit ? 1.8 : 1.0, fahrenheit ? 32.0 : 0.0);
+  for (size_t i = 0; i < scale_spans_.size(); ++i)
+    cb_scale->setItemText(static_cast<int>(i) + 1,
+                          SpanText(scale_spans_[i].first, scale_spans_[i].second));
+  // Hidden, it shows them when it is shown next.
+  if (!isVisible()) return;
+  ShowPresentValue();
+  UpdateTendency();
+  ShowCursor(pressure_plot->CursorColumn());
 }
 
 void TWbarograph::cb_scaleChange(int index) {
@@ -619,21 +657,35 @@ bool TWbarograph::WriteExport(const Tarchive& archive, const std::string& name) 
   // Binary mode: lines end with a line feed alone.
   std::FILE* file = std::fopen(name.c_str(), "wb");
   if (file == nullptr) return false;
-  bool ok = std::fputs(
-                "time,sea_level_pressure_mean,sea_level_pressure_min,sea_level_pressure_max,"
-                "temperature_mean,temperature_min,temperature_max\n",
-                file) >= 0;
+  // In the reader's units. The column names carry the unit where it is not
+  // mbar or deg C, so a file in those reads as it always did.
+  const DisplayUnits units = Units();
+  const std::string p_unit = units.pressure == PressureUnit::Mbar
+                                 ? ""
+                                 : std::string("_") + PressureUnitName(units.pressure);
+  const std::string t_unit = units.temperature == TemperatureUnit::Celsius
+                                 ? ""
+                                 : std::string("_") + TemperatureUnitKey(units.temperature);
+  std::string header = "time";
+  for (const char* what : {"mean", "min", "max"})
+    header += std::string(",sea_level_pressure_") + what + p_unit;
+  for (const char* what : {"mean", "min", "max"})
+    header += std::string(",temperature_") + what + t_unit;
+  header += '\n';
+  bool ok = std::fputs(header.c_str(), file) >= 0;
+  auto pressure = [&units](double v) { return PressureText(v, units.pressure).toStdString(); };
+  auto temperature = [&units](double v) {
+    return TemperatureText(v, units.temperature, 2).toStdString();
+  };
   // A record that cannot be read to the end gives no export that looks whole.
   const bool read =
       archive.ForEachMinute(columns.Start(), columns.End(), [&](const TarchiveMinute& m) {
         if (!ok) return;
-        const std::string row = IsoLocalTime(m.time) + ',' +
-                                FormatFixed(m.sea_level_pressure_mean, 2).toStdString() + ',' +
-                                FormatFixed(m.sea_level_pressure_min, 2).toStdString() + ',' +
-                                FormatFixed(m.sea_level_pressure_max, 2).toStdString() + ',' +
-                                FormatFixed(m.temperature_mean, 2).toStdString() + ',' +
-                                FormatFixed(m.temperature_min, 2).toStdString() + ',' +
-                                FormatFixed(m.temperature_max, 2).toStdString() + '\n';
+        const std::string row =
+            IsoLocalTime(m.time) + ',' + pressure(m.sea_level_pressure_mean) + ',' +
+            pressure(m.sea_level_pressure_min) + ',' + pressure(m.sea_level_pressure_max) + ',' +
+            temperature(m.temperature_mean) + ',' + temperature(m.temperature_min) + ',' +
+            temperature(m.temperature_max) + '\n';
         ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
       });
   return std::fclose(file) == 0 && ok && read;

@@ -66,6 +66,9 @@ class TWbarograph : public QMainWindow {
   void Reload();
   // The 3-hour tendency of the pressure record, as the window shows it.
   void UpdateTendency();
+  // Captions, scales, read-outs and the tendency in the reader's units (the
+  // columns hold mbar and deg C); the export writes in them too.
+  void ShowUnits();
   // The time and values of column `column` in lb_cursor, and the cursor
   // line on both plots; -1 clears them.
   void ShowCursor(int column);

@@ -5,9 +5,11 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPalette>
 #include <cmath>
 #include <cstdint>
 
+#include "components/Number_text.h"
 #include "components/Picture.h"
 #include "components/UiStyle.h"
 #include "components/Value_label.h"
@@ -30,6 +32,10 @@ int TruncateToPixel(double v) {
   return static_cast<int>(v);
 }
 
+// The window's height, and what the storm warning's line adds to it.
+constexpr int kHeight = 80;
+constexpr int kStormHeight = 32;
+
 QFrame* AddPanel(QWidget* parent, const QRect& geometry) {
   auto* panel = new QFrame(parent);
   SetPanelFrame(panel, false);
@@ -51,7 +57,7 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
   setWindowTitle("Barometer");
-  setFixedSize(211, 80);
+  setFixedSize(211, kHeight);
   place_ = new Twindow_place(this);
   place_->MoveTo(QPoint(709, 282));
 
@@ -89,6 +95,16 @@ TWsmall::TWsmall(QWidget* parent) : QWidget(parent) {
   lbpresssea->setAlignment(Qt::AlignRight | Qt::AlignTop);
   lbpresssea->setWordWrap(true);
 
+  lb_storm = new QLabel(this);
+  lb_storm->setGeometry(8, kHeight, 201, kStormHeight - 2);
+  lb_storm->setFont(ArialFont(11, true));
+  lb_storm->setWordWrap(true);
+  lb_storm->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette storm_palette = lb_storm->palette();
+  storm_palette.setColor(QPalette::WindowText, QColor(208, 0, 0));
+  lb_storm->setPalette(storm_palette);
+  lb_storm->hide();
+
   Program().Wsmall_alive = true;
 }
 
@@ -118,6 +134,21 @@ double TWsmall::GetX() const {
 
 double TWsmall::GetY() const {
   return place_->Position().y();
+}
+
+void TWsmall::ShowTemperature(double celsius, TemperatureUnit unit) {
+  lbcelsius->setText(TemperatureText(celsius, unit, 2) + " [" + TemperatureUnitText(unit) + "]");
+}
+
+void TWsmall::ShowPressure(double mbar, PressureUnit unit) {
+  lbpresssea->setText(PressureText(mbar, unit) + " [" + PressureUnitText(unit) + "]");
+}
+
+void TWsmall::ShowStormWarning(const QString& text) {
+  if (text == lb_storm->text() && lb_storm->isHidden() == text.isEmpty()) return;
+  lb_storm->setText(text);
+  lb_storm->setVisible(!text.isEmpty());
+  setFixedSize(211, text.isEmpty() ? kHeight : kHeight + kStormHeight);
 }
 
 void TWsmall::Panel1Click() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+
+#include "atmosphere/Units.h"
 
 class QCloseEvent;
 class QFrame;
@@ -28,6 +31,13 @@ class TWsmall : public QWidget {
   // Close request (close box, Alt+F4): asks the main window whether to quit.
   void OnClose();
 
+  // The temperature [deg C] and the local pressure [mbar], in the units.
+  void ShowTemperature(double celsius, TemperatureUnit unit);
+  void ShowPressure(double mbar, PressureUnit unit);
+  // The storm warning's line under the panels (the window grows by it);
+  // an empty text takes it away.
+  void ShowStormWarning(const QString& text);
+
   // Weather pictures, stacked at the same place; at most one is visible.
   QLabel* img_rainsnow = nullptr;
   QLabel* img_snow = nullptr;
@@ -44,6 +54,7 @@ class TWsmall : public QWidget {
 
   QLabel* lbcelsius = nullptr;
   QLabel* lbpresssea = nullptr;
+  QLabel* lb_storm = nullptr;
 
   QFrame* weather_panel = nullptr;
   QFrame* trend_panel = nullptr;

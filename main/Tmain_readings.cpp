@@ -1,0 +1,156 @@
+// The main window's side of the reader's units, the station's corrections
+// and the storm warning.
+
+#include <QAction>
+#include <QLabel>
+#include <QString>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "archive/Tarchive_tendency.h"
+#include "atmosphere/Tendency.h"
+#include "chart/Tchart.h"
+#include "chart/Tchart_settings.h"
+#include "components/Number_text.h"
+#include "main/Program.h"
+#include "main/Reading_settings.h"
+#include "main/Tmain.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Notifier.h"
+#include "settings/Tcorrections.h"
+#include "windows/Tbarograph.h"
+#include "windows/Tsmall.h"
+
+namespace {
+
+// The client area, and with the storm warning's line under it.
+constexpr int kClientWidth = 655;
+constexpr int kClientHeight = 396;
+constexpr int kStormLineHeight = 22;
+
+// "14:20": the local hour and minute of calendar second t.
+QString HourMinute(std::time_t t) {
+  std::tm local{};
+  if (localtime_r(&t, &local) == nullptr) return QStringLiteral("--:--");
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d:%02d", local.tm_hour % 100, local.tm_min % 100);
+  return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Storm warning
+
+void TWmain::CheckStormWarning() {
+  Clock* clock = Program().clock;
+  if (!last_sample_good || clock == nullptr) return;
+  const std::time_t now = clock->Now();
+  // The tendency is made of minutes: once a minute is enough.
+  if (storm.LastMinute() == TendencyMinuteOf(now)) return;
+  const TendencyRecord record = TendencyRecordOf(Program().archive);
+  if (storm_replay_pending) {
+    // A warning that was up before the program started is up again now,
+    // with the time it was reached, and is not notified a second time.
+    storm_replay_pending = false;
+    storm.Replay(record, now - Tstorm_warning::kReplaySeconds, now - 60);
+  }
+  const Tstorm_warning::Event event = storm.Update(TendencyOf(record, now));
+  if (event == Tstorm_warning::Event::Raised && Program().notifier != nullptr) {
+    const QString text = StormWarningText();
+    const QString prefix = QStringLiteral("Storm warning: ");
+    Program().notifier->Notify("Storm warning", text.mid(prefix.size()).toStdString());
+  }
+  ShowStormWarning();
+}
+
+QString TWmain::StormWarningText() const {
+  const PressureUnit unit = Program().readings.units.pressure;
+  // The change, with a true minus sign before a fall.
+  QString change = PressureChangeText(-storm.Fall(), unit, TendencyDecimals(unit));
+  if (change.startsWith('-')) change[0] = QChar(0x2212);
+  return "Storm warning: " + change + " " + PressureUnitText(unit) + " in 3 h since " +
+         HourMinute(storm.Since());
+}
+
+void TWmain::ShowStormWarning() {
+  const bool up = storm.Active();
+  const QString text = up ? StormWarningText() : QString();
+  lb_storm->setText(text);
+  if (lb_storm->isHidden() == up) {
+    // The line takes room of its own under the pages: nothing else moves.
+    lb_storm->setVisible(up);
+    client->setFixedSize(kClientWidth, up ? kClientHeight + kStormLineHeight : kClientHeight);
+  }
+  if (TWsmall* small = SmallWindow()) small->ShowStormWarning(text);
+}
+
+// ---------------------------------------------------------------------------
+// Units and corrections
+
+void TWmain::ShowUnitChecks() {
+  const DisplayUnits& units = Program().readings.units;
+  for (int i = 0; i < kPressureUnitCount; ++i)
+    if (PressureUnits1[i]) PressureUnits1[i]->setChecked(kPressureUnits[i] == units.pressure);
+  if (Celsius1) Celsius1->setChecked(units.temperature == TemperatureUnit::Celsius);
+  if (Fahrenheit1) Fahrenheit1->setChecked(units.temperature == TemperatureUnit::Fahrenheit);
+}
+
+void TWmain::ShowUnits() {
+  const DisplayUnits units = Program().readings.units;
+  const QString unit = PressureUnitText(units.pressure);
+  lb_pressure_unit->setText(unit);
+  lb_sea_unit->setText(unit);
+  lb_var_unit->setText("[" + unit + "/h]");
+  ShowUnitChecks();
+  if (has_good_sample && last_sample_good) {
+    lbpressure->setText(PressureText(p_shown, units.pressure));
+    UpdateSeaLevelPressure();
+    UpdateMinMax();
+    if (TWsmall* small = SmallWindow()) small->ShowTemperature(t_local, units.temperature);
+  }
+  if (!std::isnan(variation_shown))
+    lb_var->setText(FormatFixed(PressureIn(units.pressure, variation_shown),
+                                VariationDecimals(units.pressure)));
+  ShowStormWarning();
+  ProgramState& program = Program();
+  if (TWchart* chart = ChartWindow()) chart->ShowUnits();
+  if (program.Wrange != nullptr && program.Wrange_alive) program.Wrange->ShowUnits();
+  if (program.Wbarograph != nullptr && program.Wbarograph_alive) program.Wbarograph->ShowUnits();
+}
+
+void TWmain::ApplyReadingSettings(const ReadingSettings& settings) {
+  ProgramState& program = Program();
+  ReadingSettings& readings = program.readings;
+  // The altimeter's reference was taken with the former correction; moved
+  // with it, the altitude shown does not jump.
+  if (altitude_applied) p_ref += settings.pressure_correction - readings.pressure_correction;
+  readings = settings;
+  StoreReadingSettings(program.ini, readings);
+  if (!program.ini.Save() && program.dialogs)
+    program.dialogs->Error("Error : Unable to save " + program.ini.Path() + ": " +
+                           program.ini.LastError());
+  storm.SetThreshold(readings.storm_threshold);
+  storm.SetEnabled(readings.storm_warning);
+  ShowUnits();
+}
+
+void TWmain::PressureUnit1Click(PressureUnit unit) {
+  ReadingSettings settings = Program().readings;
+  settings.units.pressure = unit;
+  ApplyReadingSettings(settings);
+}
+
+void TWmain::TemperatureUnit1Click(TemperatureUnit unit) {
+  ReadingSettings settings = Program().readings;
+  settings.units.temperature = unit;
+  ApplyReadingSettings(settings);
+}
+
+void TWmain::Corrections1Click() {
+  TWcorrections dialog(this);
+  dialog.OnShow();
+  dialog.exec();
+}
