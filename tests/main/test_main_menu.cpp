@@ -61,7 +61,17 @@ TEST_F(MenuTest, MenuBarHoldsEveryItemInOrder) {
                                 "Publish to MQTT...", "-", "Exit"}));
   EXPECT_EQ(Captions(wmain->Plots1), (std::vector<std::string>{"View Chart", "View Barograph"}));
   EXPECT_EQ(Captions(wmain->Settings2),
-            (std::vector<std::string>{"Clear min/max values", "Minimize", "Settings"}));
+            (std::vector<std::string>{"Clear min/max values", "Minimize", "Settings", "Units",
+                                      "Corrections..."}));
+  // One mark among the pressure units and one among the temperature units,
+  // then a word on the files, which keep mbar and deg C.
+  const std::vector<std::string> units = Captions(wmain->Units1);
+  ASSERT_EQ(units.size(), 11u);
+  EXPECT_EQ(
+      std::vector<std::string>(units.begin(), units.begin() + 8),
+      (std::vector<std::string>{"mbar", "hPa", "inHg", "mmHg", "kPa", "-", "\u00b0C", "\u00b0F"}));
+  EXPECT_TRUE(wmain->PressureUnits1[0]->isChecked());
+  EXPECT_TRUE(wmain->Celsius1->isChecked());
   EXPECT_EQ(Captions(wmain->Help1), (std::vector<std::string>{"Help", "-", "About"}));
   EXPECT_EQ(wmain->Loadsettings1->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_TRUE(wmain->Autosavesettingsonexit1->isCheckable());

@@ -123,7 +123,8 @@ TEST_F(PublishProgramTest, PublishesStateAtItsIntervalWithDiscoveryAndAvailabili
     EXPECT_TRUE(state["tendency_3h"].isNull());
     EXPECT_EQ(state["tendency_reason"].toString(), "less than 3 hours of record");
     EXPECT_TRUE(state["tendency_code"].isNull());
-    EXPECT_FALSE(state.contains("storm_warning"));
+    ASSERT_TRUE(state["storm_warning"].isBool());
+    EXPECT_FALSE(state["storm_warning"].toBool());
     EXPECT_EQ(state["time"].toString(), QString::fromStdString(IsoLocalTime(clock.Now())));
   }
   EXPECT_GE(expected, 3u);

@@ -33,7 +33,7 @@ void ProgramTest::InstallDefaultSetup() {
 }
 
 void ProgramTest::StartProgram() {
-  BeginProgram(port, clock, dialogs);
+  BeginProgram(program_port != nullptr ? *program_port : port, clock, dialogs);
   CreateWindows();
   running_ = true;
 }

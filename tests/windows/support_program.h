@@ -48,6 +48,8 @@ class ProgramTest : public ::testing::Test {
   SimulatedModule module{clock, 7};
   SimulatedModulePort port{module};
   ScriptedDialogs dialogs;
+  // The port StartProgram hands the program; `port` when null.
+  PortIo* program_port = nullptr;
 
  private:
   QTemporaryDir dir_;

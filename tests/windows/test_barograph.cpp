@@ -29,6 +29,7 @@
 #include "archive/Tarchive.h"
 #include "atmosphere/Tendency.h"
 #include "components/Client_area.h"
+#include "components/Number_text.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "support_program.h"
