@@ -116,9 +116,10 @@ TEST_F(UnitsProgramTest, EachUnitReadsItsExactFactorOnEveryWindowAndInTheExport)
     const std::vector<Tplot_time::Tick> ticks = chart->pressure_plot->ValueTicks();
     ASSERT_FALSE(ticks.empty());
     ASSERT_GE(chart->lb_pvalue.size(), ticks.size());
-    if (name != "mbar" && name != "hPa")
+    if (name != "mbar" && name != "hPa") {
       for (size_t t = 0; t < ticks.size(); ++t)
         EXPECT_EQ(Text(chart->lb_pvalue[t]), in(ticks[t].at));
+    }
     EXPECT_EQ(Text(range->lb_pressure_units[0]), "[" + name + "]");
     range->SetPressureAutoscale(false);
     range->ed_ph->setText(QString::fromStdString(in(1010)));
