@@ -409,7 +409,12 @@ std::vector<Tplot_time::Tick> Tplot_time::TimeTicksAt(const QSize& size) const {
       const double before = ring_.Time(lo - 1), after = ring_.Time(lo);
       if (after > before && t > before) position = lo - 1 + (t - before) / (after - before);
     }
-    ticks.push_back({t, column(position)});
+    // Samples are spread evenly whatever their stamps, so the ticks of a
+    // gap in time all fall on its edge: one of them is drawn there, and no
+    // tick comes closer to the one before than most ticks lie apart.
+    const int at = column(position);
+    if (!ticks.empty() && at - ticks.back().pixel < kColumnsPerTick * 3 / 4) continue;
+    ticks.push_back({t, at});
   }
   return ticks;
 }
