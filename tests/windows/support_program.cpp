@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QProcess>
 #include <QTimer>
 #include <fstream>
 #include <sstream>
@@ -102,4 +104,24 @@ std::string ValueOf(const std::string& file_text, const std::string& key) {
     if (line.compare(0, key.size() + 1, key + "\t") == 0) return line.substr(key.size() + 1);
   }
   return "";
+}
+
+PrintedPage RenderPrintedPage(const QString& pdf, const QString& png_base) {
+  PrintedPage page;
+  QProcess pdftoppm;
+  pdftoppm.start("pdftoppm", {"-png", "-r", "60", "-singlefile", pdf, png_base});
+  if (!pdftoppm.waitForStarted()) return page;
+  page.rendered = true;
+  EXPECT_TRUE(pdftoppm.waitForFinished(60000));
+  const QImage image(png_base + ".png");
+  EXPECT_FALSE(image.isNull()) << "pdftoppm made no page of " << pdf.toStdString();
+  page.width = image.width();
+  page.height = image.height();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      page.navy += c.blue() > 100 && c.red() < 30 && c.green() < 30;
+      page.yellow += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+    }
+  return page;
 }

@@ -65,3 +65,14 @@ std::string ReadFile(const QString& path);
 void WriteFile(const QString& path, const std::string& text);
 // Value of a key as a settings file holds it ("" when absent).
 std::string ValueOf(const std::string& file_text, const std::string& key);
+
+// A printed chart's first page, turned back into pixels by pdftoppm (60 dpi):
+// its size and how many of its pixels are the plot's navy and the trace's
+// yellow. `rendered` is false when pdftoppm is not installed; a failure of
+// the conversion itself fails the calling test.
+struct PrintedPage {
+  bool rendered = false;
+  int width = 0, height = 0;
+  int navy = 0, yellow = 0;
+};
+PrintedPage RenderPrintedPage(const QString& pdf, const QString& png_base);
