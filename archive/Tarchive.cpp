@@ -15,10 +15,12 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "archive/Trecord_locks.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -313,7 +315,11 @@ TarchiveMinute MinuteFromRow(sqlite3_stmt* s) {
 
 }  // namespace
 
-Tarchive::Tarchive(Clock& clock, Dialogs* dialogs) : clock_(clock), dialogs_(dialogs) {}
+Tarchive::Tarchive(Clock& clock, Dialogs* dialogs) : clock_(clock), dialogs_(dialogs) {
+  // Done before main() already; named here so that no program records
+  // without it (see Trecord_locks.h).
+  Trecord_locks::Install();
+}
 
 Tarchive::~Tarchive() {
   Close();
@@ -994,4 +1000,37 @@ std::optional<std::time_t> Tarchive::FirstMinuteTime() const {
   const std::optional<TarchiveMinute> current = CurrentMinute();
   if (current && (!first || current->time < *first)) first = current->time;
   return first;
+}
+
+namespace {
+
+// name made absolute, its folder without links or "..": how two names of a
+// file that does not exist yet are compared.
+std::string AbsoluteName(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : name.substr(0, slash);
+  if (folder.empty()) folder = "/";
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved) == nullptr) return name;
+  return std::string(resolved) + (resolved[1] == '\0' ? "" : "/") + base;
+}
+
+}  // namespace
+
+bool Tarchive::IsOwnFile(const std::string& name) const {
+  if (path_.empty() || name.empty()) return false;
+  struct stat chosen;
+  const bool exists = ::stat(name.c_str(), &chosen) == 0;
+  const std::string absolute = AbsoluteName(name);
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const std::string own = path_ + suffix;
+    struct stat info;
+    if (exists && ::stat(own.c_str(), &info) == 0) {
+      if (info.st_dev == chosen.st_dev && info.st_ino == chosen.st_ino) return true;
+    } else if (absolute == AbsoluteName(own)) {
+      return true;
+    }
+  }
+  return false;
 }

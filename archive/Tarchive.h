@@ -94,6 +94,10 @@ class Tarchive {
   // or before Open.
   const std::string& FailureText() const { return failure_; }
   const std::string& Path() const { return path_; }
+  // Whether name is the record's file or one of SQLite's files beside it
+  // (-wal, -shm, -journal), under whatever name (a link, another way to the
+  // folder): writing there would destroy the record. False before Open.
+  bool IsOwnFile(const std::string& name) const;
 
   // Records one good sample at the clock's present time.
   void Record(int32_t d1, int32_t d2, double pressure, double temperature,

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "archive/Tarchive.h"
@@ -14,6 +15,7 @@
 #include "chart/Tchart_settings.h"
 #include "main/Port_choice.h"
 #include "main/Program.h"
+#include "main/Record_guard.h"
 #include "main/Tmain.h"
 #include "main/Tpublisher.h"
 #include "platform/Clock.h"
@@ -69,7 +71,11 @@ void BeginProgramState(Clock& clock, Dialogs& dialogs) {
   program.closing = false;
   program.ClearAliveFlags();
   program.terminate_requests = 0;
-  program.dialogs = &dialogs;
+  // Every window chooses its files through the guard, which refuses the
+  // record's own files as a name to write.
+  static std::unique_ptr<Record_guard> guard;
+  guard = std::make_unique<Record_guard>(dialogs, [] { return Program().archive; });
+  program.dialogs = guard.get();
   program.clock = &clock;
   program.ini.Load(Tbarometer_ini::kFileName);
   // The port chosen, for the port dialog; where the program does not open
