@@ -93,6 +93,10 @@ void Tchart_picture::PrintCommand(QWidget* parent, Dialogs* dialogs) const {
     return dialog.exec() == QDialog::Accepted;
   }();
   if (!chosen) return;
+  // Printing to a file writes it: never over the pressure record.
+  if (printer.outputFormat() == QPrinter::PdfFormat && dialogs != nullptr &&
+      dialogs->RefusesToWrite(printer.outputFileName().toStdString()))
+    return;
   if (!PrintTo(printer) && dialogs != nullptr)
     dialogs->Error("Error : Unable to print the " + title.toLower().toStdString());
 }

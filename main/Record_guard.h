@@ -27,6 +27,8 @@ class Record_guard : public Dialogs {
   }
   bool SaveFileName(std::string& file_name, const std::string& default_ext,
                     const std::string& title = std::string()) override;
+  // The record's own files, refused with the error box.
+  bool RefusesToWrite(const std::string& file_name) override;
 
   Dialogs& Guarded() const { return dialogs_; }
 

@@ -22,4 +22,8 @@ class Dialogs {
                             const std::string& title = std::string()) = 0;
   virtual bool SaveFileName(std::string& file_name, const std::string& default_ext,
                             const std::string& title = std::string()) = 0;
+  // True, after saying why in an error box, when a name chosen somewhere
+  // other than SaveFileName (a print dialog's output file) must not be
+  // written; nothing is refused unless a wrapper knows better.
+  virtual bool RefusesToWrite(const std::string& /*file_name*/) { return false; }
 };

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -90,6 +91,16 @@ TEST_F(RecordDialogsTest, TheRecordsOwnFilesAreRefusedAsANameToWrite) {
     }
   }
   EXPECT_EQ(refused, 5 * 5);
+  // The print dialog's "print to file" names a file too.
+  dialogs.calls.clear();
+  Program().Wchart->picture.choose_printer = [&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(Db()));
+    return true;
+  };
+  Program().Wchart->Print1Click();
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_NE(dialogs.calls[0].text.find("is the pressure record"), std::string::npos);
   // No log was begun, and the record went on as it was.
   EXPECT_LT(Program().Wchart->LogFile, 0);
   MeasureTicks(10);
