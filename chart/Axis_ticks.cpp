@@ -6,9 +6,6 @@
 
 namespace {
 
-// The least value step: the values charted are written with two decimals.
-constexpr double kLeastValueStep = 0.01;
-
 // Time steps in seconds, from the finest: whole seconds, minutes, hours
 // and days of the clock.
 constexpr long long kTimeSteps[] = {
@@ -31,25 +28,26 @@ double Multiple(double k, double mantissa, int exponent) {
 
 }  // namespace
 
-double Taxis_ticks::ValueStep(double low, double high, int most) {
+double Taxis_ticks::ValueStep(double low, double high, int most, double least) {
   most = std::max(most, 1);
+  if (!(least > 0) || !std::isfinite(least)) least = kLeastValueStep;
   const double span = high - low;
   if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(span) || !(span > 0))
     return 0.0;
-  int exponent = static_cast<int>(std::floor(std::log10(std::max(span / most, kLeastValueStep))));
+  int exponent = static_cast<int>(std::floor(std::log10(std::max(span / most, least))));
   for (;; ++exponent) {
     for (double mantissa : {1.0, 2.0, 5.0}) {
       const double step = Multiple(1, mantissa, exponent);
-      if (step >= kLeastValueStep && TickCount(low, high, step) <= most) return step;
+      if (step >= least * (1 - 1e-9) && TickCount(low, high, step) <= most) return step;
     }
   }
 }
 
-std::vector<double> Taxis_ticks::Values(double low, double high, int most) {
+std::vector<double> Taxis_ticks::Values(double low, double high, int most, double least) {
   if (!std::isfinite(low) || !std::isfinite(high)) return {};
   if (low == high) return {low};
   if (low > high) std::swap(low, high);
-  const double step = ValueStep(low, high, most);
+  const double step = ValueStep(low, high, most, least);
   if (!(step > 0)) return {};
   // The step as mantissa and power of ten, for exact decimals.
   const int exponent = static_cast<int>(std::floor(std::log10(step) + 1e-9));

@@ -12,13 +12,17 @@
 // number of ticks asked for.
 class Taxis_ticks {
  public:
-  // The finest value step, never below 0.01, that puts at most `most` ticks
-  // (at least 1) into [low, high]; 0 when the range is no finite span.
-  static double ValueStep(double low, double high, int most);
+  static constexpr double kLeastValueStep = 0.01;
+  // The finest value step, never below `least` (0.01, the last place of a
+  // value in mbar or deg C; a unit with more places, such as inHg, may ask
+  // for less), that puts at most `most` ticks (at least 1) into [low, high];
+  // 0 when the range is no finite span.
+  static double ValueStep(double low, double high, int most, double least = kLeastValueStep);
   // The ticks themselves, from low to high; a range of no span (a flat
   // signal) or one too narrow for any round value has its low end as its
   // one tick, and a range that is not finite has none.
-  static std::vector<double> Values(double low, double high, int most);
+  static std::vector<double> Values(double low, double high, int most,
+                                    double least = kLeastValueStep);
   // Decimals that write every multiple of `step` exactly (0 for whole
   // steps); 2 for a step of 0.
   static int Decimals(double step);

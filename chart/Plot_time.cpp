@@ -354,6 +354,16 @@ void Tplot_time::SetRoundGrid(bool on) {
   Paint();
 }
 
+void Tplot_time::SetTickUnit(double scale, double offset, double least) {
+  if (!(scale > 0) || !std::isfinite(scale) || !std::isfinite(offset) || !(least > 0)) return;
+  if (scale == tick_scale_ && offset == tick_offset_ && least == tick_least_) return;
+  tick_scale_ = scale;
+  tick_offset_ = offset;
+  tick_least_ = least;
+  needs_redraw_ = true;
+  Paint();
+}
+
 std::vector<Tplot_time::Tick> Tplot_time::ValueTicks() const {
   return ValueTicksAt(size());
 }
@@ -367,11 +377,14 @@ std::vector<Tplot_time::Tick> Tplot_time::ValueTicksAt(const QSize& size) const 
   double y_scale = 0, y_offset = 0, x_scale = 0;
   Scaling(size, y_scale, y_offset, x_scale);
   std::vector<Tick> ticks;
-  const std::vector<double> values =
-      Taxis_ticks::Values(display_y_low_, display_y_high_, std::max(h / kRowsPerTick, 2));
-  for (auto v = values.rbegin(); v != values.rend(); ++v) {
-    const int row = ToPixel(y_offset + y_scale * *v);
-    if (row >= 0 && row < h) ticks.push_back({*v, row});
+  // Round in the reader's unit, each taken back to the plot's own.
+  const std::vector<double> values = Taxis_ticks::Values(
+      display_y_low_ * tick_scale_ + tick_offset_, display_y_high_ * tick_scale_ + tick_offset_,
+      std::max(h / kRowsPerTick, 2), tick_least_);
+  for (auto shown = values.rbegin(); shown != values.rend(); ++shown) {
+    const double v = (*shown - tick_offset_) / tick_scale_;
+    const int row = ToPixel(y_offset + y_scale * v);
+    if (row >= 0 && row < h) ticks.push_back({v, row});
   }
   return ticks;
 }

@@ -71,6 +71,11 @@ class Tplot_time : public QWidget {
   // (off, the default).
   void SetRoundGrid(bool on);
   bool RoundGrid() const { return round_grid_; }
+  // The reader's unit of the value ticks: a value v reads as v * scale +
+  // offset (scale > 0), and the round grid's values are round in that unit,
+  // down to steps of `least` of it. Ticks keep their values in the plot's
+  // own unit. The default (1, 0, 0.01) is the plot's own unit.
+  void SetTickUnit(double scale, double offset, double least);
 
   // A place on an axis: a value with its pixel row, or a time with its
   // pixel column.
@@ -193,6 +198,7 @@ class Tplot_time : public QWidget {
   int grid_y_divisions_ = 0;
   bool needs_redraw_ = false;
   bool round_grid_ = false;
+  double tick_scale_ = 1.0, tick_offset_ = 0.0, tick_least_ = 0.01;
   Tsample_ring ring_;
 
   QRect last_geometry_;

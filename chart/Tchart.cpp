@@ -128,6 +128,12 @@ int TickDecimals(const std::vector<Tplot_time::Tick>& ticks) {
   return ticks.size() < 2 ? 2 : Taxis_ticks::Decimals(ticks[0].at - ticks[1].at);
 }
 
+// The finest tick step of a unit written with `decimals` places: its last
+// place where that is finer than the 0.01 of mbar and deg C.
+double TickLeastStep(int decimals) {
+  return std::min(Taxis_ticks::kLeastValueStep, std::pow(10.0, -decimals));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -327,11 +333,17 @@ void TWchart::UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& la
   if (plot == nullptr) return;
   const std::vector<Tplot_time::Tick> ticks = plot->ValueTicks();
   ShowLabels(labels, ticks.size(), panel, Qt::AlignRight | Qt::AlignVCenter);
-  const int decimals = TickDecimals(ticks);
+  int decimals = TickDecimals(ticks);
+  if (shown != nullptr) {
+    // In another unit the ticks are round in that unit: each reads with
+    // the unit's places, or more where the step between them needs them.
+    decimals = shown_decimals;
+    if (ticks.size() >= 2)
+      decimals = std::max(
+          decimals, Taxis_ticks::Decimals(std::fabs(shown(ticks[0].at) - shown(ticks[1].at))));
+  }
   for (size_t i = 0; i < ticks.size(); ++i) {
-    // The ticks stand on round mbar and deg C; in another unit each reads
-    // as that unit's value there.
-    labels[i]->setText(shown != nullptr ? FormatFixed(shown(ticks[i].at), shown_decimals)
+    labels[i]->setText(shown != nullptr ? FormatFixed(shown(ticks[i].at), decimals)
                                         : FormatFixed(ticks[i].at, decimals));
     // Beside its grid line, left of the plot.
     labels[i]->setGeometry(plot->x() - kValueLabelWidth - 4,
@@ -354,6 +366,8 @@ void TWchart::UpdateTemperatureTimeLabels() {
 
 void TWchart::UpdatePressureValueLabels() {
   const PressureUnit unit = Program().readings.units.pressure;
+  if (pressure_plot != nullptr)
+    pressure_plot->SetTickUnit(1.0 / MbarPer(unit), 0.0, TickLeastStep(PressureDecimals(unit)));
   UpdateValueLabels(pressure_plot, lb_pvalue, Panel2,
                     MbarPer(unit) == 1.0 ? nullptr : ShownPressure, PressureDecimals(unit));
 }
@@ -364,6 +378,9 @@ void TWchart::UpdateAltitudeValueLabels() {
 
 void TWchart::UpdateTemperatureValueLabels() {
   const bool fahrenheit = Program().readings.units.temperature == TemperatureUnit::Fahrenheit;
+  if (temperature_plot != nullptr)
+    temperature_plot->SetTickUnit(fahrenheit ? 1.8 : 1.0, fahrenheit ? 32.0 : 0.0,
+                                  Taxis_ticks::kLeastValueStep);
   UpdateValueLabels(temperature_plot, lb_tvalue, Panel1, fahrenheit ? ShownTemperature : nullptr,
                     1);
 }

@@ -22,8 +22,10 @@ const QColor kDayGridColor(150, 150, 150);
 const QColor kCursorColor(255, 112, 112);
 const QColor kNoRecordColor(170, 170, 210);
 
-// Steps of the value scale, from the finest.
-constexpr double kSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500};
+// Steps of the value scale, from the finest; those below 0.01 only for a
+// unit written with more than two places (inHg, kPa).
+constexpr double kSteps[] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5,
+                             1,     2,     5,     10,   20,   50,   100, 200, 500};
 // Rows between two value lines, at least.
 constexpr int kRowsPerStep = 20;
 
@@ -127,13 +129,19 @@ int Tbarograph_plot::ColumnAtX(int x) const {
   return column >= 0 && column < columns_.Count() ? column : -1;
 }
 
-void Tbarograph_plot::SetUnit(double scale, double offset) {
+void Tbarograph_plot::SetUnit(double scale, double offset, int decimals) {
   if (!(scale > 0) || !std::isfinite(scale) || !std::isfinite(offset)) return;
-  if (scale == unit_scale_ && offset == unit_offset_) return;
+  decimals = std::clamp(decimals, 0, 3);
+  if (scale == unit_scale_ && offset == unit_offset_ && decimals == unit_decimals_) return;
   unit_scale_ = scale;
   unit_offset_ = offset;
+  unit_decimals_ = decimals;
   scaled_ = false;
   Paint();
+}
+
+double Tbarograph_plot::LeastStep() const {
+  return unit_decimals_ > 2 ? 0.001 : 0.01;
 }
 
 int Tbarograph_plot::RowOfShown(double v) const {
@@ -297,8 +305,9 @@ void Tbarograph_plot::UpdateScale() {
     // The span as chosen, its lines on round steps within it.
     const int most = std::max(plot_height_ / kRowsPerStep, 2);
     const double shown_low = Shown(fixed_low_), shown_high = Shown(fixed_high_);
-    double step = kSteps[0];
+    double step = LeastStep();
     for (double s : kSteps) {
+      if (s < step) continue;
       step = s;
       if ((shown_high - shown_low) / s <= most) break;
     }
@@ -338,8 +347,9 @@ void Tbarograph_plot::UpdateScale() {
   low = Shown(low);
   high = Shown(high);
   const int most = std::max(plot_height_ / kRowsPerStep, 2);
-  double step = kSteps[0];
+  double step = LeastStep();
   for (double s : kSteps) {
+    if (s < step) continue;
     step = s;
     if (std::ceil(high / s) - std::floor(low / s) <= most) break;
   }
@@ -408,22 +418,36 @@ void Tbarograph_plot::UpdateTimeGrid() {
   if (time_labels_) LayOutTimeLabels(days);
 }
 
-void Tbarograph_plot::DrawGrid(QPainter& painter) {
-  const QRect plot = PlotRect();
-  const int decimals = scale_step_ < 0.1 - 1e-9 ? 2 : scale_step_ < 1 ? 1 : 0;
-  painter.setPen(palette().color(QPalette::WindowText));
+std::vector<Tbarograph_plot::ScaleLine> Tbarograph_plot::ScaleLines() const {
+  // As many places as the step has; in another unit than the columns' own
+  // at least the unit's.
+  int decimals = scale_step_ < 0.01 - 1e-9  ? 3
+                 : scale_step_ < 0.1 - 1e-9 ? 2
+                 : scale_step_ < 1          ? 1
+                                            : 0;
+  if (unit_scale_ != 1 || unit_offset_ != 0) decimals = std::max(decimals, unit_decimals_);
   // At most a thousand lines, whatever the values; on whole steps (a fixed
   // scale's ends need not lie on one).
+  std::vector<ScaleLine> lines;
   const double first = std::ceil(scale_low_ / scale_step_ - 1e-9) * scale_step_;
   const double steps = (scale_high_ - first) / scale_step_ + 1e-9;
-  const int lines = steps < 1000 ? static_cast<int>(std::floor(steps)) : 1000;
-  for (int k = 0; k <= lines; ++k) {
+  const int count = steps < 1000 ? static_cast<int>(std::floor(steps)) : 1000;
+  for (int k = 0; k <= count; ++k) {
     const double v = first + k * scale_step_;
-    const int row = RowOfShown(v);
+    lines.push_back({v, QString::number(v, 'f', decimals)});
+  }
+  return lines;
+}
+
+void Tbarograph_plot::DrawGrid(QPainter& painter) {
+  const QRect plot = PlotRect();
+  painter.setPen(palette().color(QPalette::WindowText));
+  for (const ScaleLine& line : ScaleLines()) {
+    const int row = RowOfShown(line.value);
     if (row > 0 && row < plot_height_ - 1)
       painter.fillRect(QRect(plot.left(), plot.top() + row, plot.width(), 1), kValueGridColor);
     painter.drawText(QRect(0, plot.top() + row - 7, kLeft - 6, 14),
-                     Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'f', decimals));
+                     Qt::AlignRight | Qt::AlignVCenter, line.text);
   }
   for (const Mark& mark : marks_) {
     if (mark.x <= 0) continue;  // the border is the line there

@@ -84,9 +84,11 @@ class Tbarograph_plot : public QWidget {
   void SetFixedScale(double low, double high);
   bool IsFixedScale() const { return fixed_; }
   // The reader's unit of the scale: a value v of the columns reads as
-  // v * scale + offset (scale > 0). The scale's lines fall on round
-  // numbers of that unit. Redraws.
-  void SetUnit(double scale, double offset);
+  // v * scale + offset (scale > 0), written with `decimals` places. The
+  // scale's lines fall on round numbers of that unit, down to its last
+  // place where that is finer than 0.01, and read with its places (more
+  // where the step needs them). Redraws.
+  void SetUnit(double scale, double offset, int decimals = 2);
   // A value of the columns in the scale's unit.
   double Shown(double v) const { return v * unit_scale_ + unit_offset_; }
   double ScaleLow() const { return scale_low_; }
@@ -125,6 +127,15 @@ class Tbarograph_plot : public QWidget {
   // (plot-area row, 0 at the top); of a value in the scale's unit.
   int RowOf(double v) const { return RowOfShown(Shown(v)); }
   int RowOfShown(double v) const;
+  // The finest step of the scale's lines, in the scale's unit.
+  double LeastStep() const;
+  // The scale's lines as last laid out, from the lowest: each value in the
+  // scale's unit and its label.
+  struct ScaleLine {
+    double value;
+    QString text;
+  };
+  std::vector<ScaleLine> ScaleLines() const;
 
   // Calendar second t in local time, as the barograph's texts show it:
   // "Tue 8 Dec 2026 14:32", or "14:32" without the date; empty when t has
@@ -186,6 +197,7 @@ class Tbarograph_plot : public QWidget {
   // In the scale's unit.
   double scale_low_ = 0, scale_high_ = 1, scale_step_ = 1;
   double unit_scale_ = 1, unit_offset_ = 0;
+  int unit_decimals_ = 2;
   // The time grid of the range it was made for.
   std::time_t grid_start_ = -1, grid_end_ = -1;
   int grid_count_ = 0;

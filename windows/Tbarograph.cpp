@@ -478,9 +478,9 @@ void TWbarograph::ShowUnits() {
   const DisplayUnits& units = Units();
   Label1->setText("Sea-level pressure [" + PressureUnitName() + "]");
   Label2->setText("Temperature [" + TemperatureUnitName() + "]");
-  pressure_plot->SetUnit(1.0 / MbarPer(units.pressure), 0);
+  pressure_plot->SetUnit(1.0 / MbarPer(units.pressure), 0, PressureDecimals(units.pressure));
   const bool fahrenheit = units.temperature == TemperatureUnit::Fahrenheit;
-  temperature_plot->SetUnit(fahrenheit ? 1.8 : 1.0, fahrenheit ? 32.0 : 0.0);
+  temperature_plot->SetUnit(fahrenheit ? 1.8 : 1.0, fahrenheit ? 32.0 : 0.0, 1);
   for (size_t i = 0; i < scale_spans_.size(); ++i)
     cb_scale->setItemText(static_cast<int>(i) + 1,
                           SpanText(scale_spans_[i].first, scale_spans_[i].second));
