@@ -23,6 +23,7 @@
 #include "sensor/Tsensor.h"
 #include "settings/Tcorrections.h"
 #include "support_program.h"
+#include "windows/Barograph_plot.h"
 #include "windows/Tbarograph.h"
 #include "windows/Tsmall.h"
 
@@ -286,4 +287,105 @@ TEST_F(UnitsProgramTest, ACorrectionShiftsWhatIsShownLoggedAndRecordedWhileTheRa
   EXPECT_EQ(ValueOf(ini, "temperature_correction"), "-0.5");
   EXPECT_EQ(ValueOf(ini, "storm_threshold"), "5");
   EXPECT_EQ(w->storm.Threshold(), 5);
+}
+
+namespace {
+
+// The value a tick label reads, and its places after the point.
+double LabelValue(const std::string& text, int& decimals) {
+  const size_t point = text.find('.');
+  decimals = point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
+  return std::stod(text);
+}
+
+// True when `step` is 1, 2 or 5 times a power of ten.
+bool RoundStep(double step) {
+  if (!(step > 0)) return false;
+  const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+  const double mantissa = step / power;
+  for (double m : {1.0, 2.0, 5.0})
+    if (std::fabs(mantissa - m) < 1e-6) return true;
+  return false;
+}
+
+// Labels that read whole multiples of one round step, with at least
+// `least_decimals` places; the step in return.
+double ExpectRoundLabels(const std::vector<std::string>& labels, int least_decimals) {
+  EXPECT_GE(labels.size(), 2u);
+  if (labels.size() < 2) return 0;
+  std::vector<double> values;
+  for (const std::string& text : labels) {
+    int decimals = 0;
+    values.push_back(LabelValue(text, decimals));
+    EXPECT_GE(decimals, least_decimals) << text;
+  }
+  const double step = std::fabs(values[1] - values[0]);
+  EXPECT_TRUE(RoundStep(step)) << labels[0] << " " << labels[1];
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double k = values[i] / step;
+    EXPECT_NEAR(k, std::round(k), 1e-6) << labels[i];
+    if (i > 0) {
+      EXPECT_NEAR(std::fabs(values[i] - values[i - 1]), step, step * 1e-6) << labels[i];
+    }
+  }
+  return step;
+}
+
+std::vector<std::string> Texts(const std::vector<QLabel*>& labels, size_t n) {
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < n && i < labels.size(); ++i) texts.push_back(Text(labels[i]));
+  return texts;
+}
+
+std::vector<std::string> Texts(const Tbarograph_plot* plot) {
+  std::vector<std::string> texts;
+  for (const Tbarograph_plot::ScaleLine& line : plot->ScaleLines())
+    texts.push_back(line.text.toStdString());
+  return texts;
+}
+
+}  // namespace
+
+TEST_F(UnitsProgramTest, InInchesAndFahrenheitTheTicksOfChartAndBarographAreRoundInTheUnit) {
+  module.SetFixedConditions(1000, 15);
+  StartMeasuringProgram();
+  TWmain* w = Program().Wmain;
+  TWchart* chart = Program().Wchart;
+  TWbarograph* barograph = Program().Wbarograph;
+  // Two hours of a rise of 6 mbar and 5 deg C: spans that no round mbar or
+  // deg C step maps to a round inHg or deg F one.
+  for (int m = 1; m <= 120; ++m) {
+    module.SetFixedConditions(1000 + m * 0.05, 15 + m / 24.0);
+    Minutes(1);
+  }
+  w->ViewChart1Click();
+  w->ViewBarograph1Click();
+  const std::vector<std::string> mbar_chart =
+      Texts(chart->lb_pvalue, chart->pressure_plot->ValueTicks().size());
+  const std::vector<std::string> mbar_barograph = Texts(barograph->pressure_plot);
+
+  w->PressureUnits1[2]->trigger();  // inHg
+  w->Fahrenheit1->trigger();
+  Minutes(1);
+  // The chart: each label a round inHg (or deg F) at its grid line, with
+  // the unit's places.
+  const std::vector<Tplot_time::Tick> p_ticks = chart->pressure_plot->ValueTicks();
+  const std::vector<std::string> p_labels = Texts(chart->lb_pvalue, p_ticks.size());
+  ExpectRoundLabels(p_labels, 3);
+  for (size_t i = 0; i < p_ticks.size(); ++i)
+    EXPECT_NEAR(p_ticks[i].at / 33.8638866667, std::stod(p_labels[i]), 1e-9);
+  const std::vector<Tplot_time::Tick> t_ticks = chart->temperature_plot->ValueTicks();
+  const std::vector<std::string> t_labels = Texts(chart->lb_tvalue, t_ticks.size());
+  ExpectRoundLabels(t_labels, 1);
+  for (size_t i = 0; i < t_ticks.size(); ++i)
+    EXPECT_NEAR(t_ticks[i].at * 1.8 + 32, std::stod(t_labels[i]), 1e-9);
+  // The barograph's scales likewise.
+  ExpectRoundLabels(Texts(barograph->pressure_plot), 3);
+  ExpectRoundLabels(Texts(barograph->temperature_plot), 1);
+
+  // Back in mbar and deg C, the ticks are those of before.
+  w->PressureUnits1[0]->trigger();
+  w->Celsius1->trigger();
+  EXPECT_EQ(Texts(barograph->pressure_plot), mbar_barograph);
+  ExpectRoundLabels(mbar_chart, 0);
 }
