@@ -401,7 +401,8 @@ void TWchart::LayOut() {
   for (QLabel* title : {lb_press, Label3})
     title->setGeometry(8, title_top, std::min(180, title_left - 16), 17);
   lb_rec->setGeometry(8, h - 26, 49, 18);
-  Button1->setGeometry(w / 2 - 23, h - 26, 105, 25);
+  // In the middle of the strip under the panels, clear of the window's edge.
+  Button1->setGeometry(w / 2 - 23, h - 29, 105, 25);
   // The ticks of the new size.
   if (View == 0) {
     UpdatePressureValueLabels();

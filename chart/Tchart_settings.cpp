@@ -58,13 +58,14 @@ void ApplyRange(Tplot_time* plot, const QCheckBox* box, double high, double low)
 }  // namespace
 
 TWrange::TWrange(QWidget* parent) : QDialog(parent) {
-  SetFixedDialogFrame(this, "Chart settings", 369, 402);
+  // Wide enough for the longest unit, "[mmHg]", after the high limit.
+  SetFixedDialogFrame(this, "Chart settings", 385, 402);
   (new Twindow_place(this))->CentreWhenShown();
   setFont(ArialFont(11));
 
   auto* frame = new QFrame(this);
   frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-  frame->setGeometry(8, 8, 353, 337);
+  frame->setGeometry(8, 8, 369, 337);
 
   AddGroup("Pressure range", 24, "[mbar]", &PAutoScaleBox, &ed_pl, &ed_ph, lb_pressure_units);
   AddGroup("Altitude range", 128, "[m]", &AAutoScaleBox, &ed_al, &ed_ah);
@@ -73,10 +74,10 @@ TWrange::TWrange(QWidget* parent) : QDialog(parent) {
   ShowUnits();
 
   bt_ok = new QPushButton("OK", this);
-  bt_ok->setGeometry(96, 362, 81, 25);
+  bt_ok->setGeometry(104, 362, 81, 25);
   bt_ok->setAutoDefault(false);
   bt_cancel = new QPushButton("Cancel", this);
-  bt_cancel->setGeometry(192, 362, 81, 25);
+  bt_cancel->setGeometry(200, 362, 81, 25);
   bt_cancel->setAutoDefault(false);
   connect(bt_ok, &QPushButton::clicked, this, [this] { bt_okClick(); });
   connect(bt_cancel, &QPushButton::clicked, this, [this] { bt_cancelClick(); });
@@ -94,7 +95,7 @@ TWrange::~TWrange() = default;
 QGroupBox* TWrange::AddGroup(const QString& title, int top, const QString& unit, QCheckBox** box,
                              QLineEdit** low, QLineEdit** high, QLabel** units) {
   auto* group = new QGroupBox(title, this);
-  group->setGeometry(24, top, 321, 97);
+  group->setGeometry(24, top, 337, 97);
   *box = new QCheckBox("Y-Axis Autoscale mode", group);
   (*box)->setGeometry(16, 24, 161, 17);
   const int row = 56;
@@ -107,7 +108,7 @@ QGroupBox* TWrange::AddGroup(const QString& title, int top, const QString& unit,
   *high = new QLineEdit(group);
   (*high)->setGeometry(224, row, 57, 21);
   auto* high_unit = new QLabel(unit, group);
-  high_unit->setGeometry(288, row + 3, 33, 16);
+  high_unit->setGeometry(288, row + 3, 45, 16);
   if (units != nullptr) {
     units[0] = low_unit;
     units[1] = high_unit;

@@ -103,12 +103,6 @@ void TWmain::BuildMenu() {
           [this] { TemperatureUnit1Click(TemperatureUnit::Celsius); });
   connect(Fahrenheit1, &QAction::triggered, this,
           [this] { TemperatureUnit1Click(TemperatureUnit::Fahrenheit); });
-  Units1->addSeparator();
-  Units1
-      ->addAction(
-          QString::fromUtf8("Files stay in mbar and \u00b0C: the data log, setup.ini, the record"))
-      ->setEnabled(false);
-  Units1->addAction("and the weather limits of the settings")->setEnabled(false);
   Corrections1 = add(Settings2, "Corrections...", &TWmain::Corrections1Click);
 
   Help1 = MainMenu1->addMenu("Help");
@@ -119,6 +113,14 @@ void TWmain::BuildMenu() {
   Mabout = add(Help1, "About", &TWmain::MaboutClick);
 
   AssignMnemonics(MainMenu1);
+  // A note at the end of the units, no command: added after the mnemonics,
+  // so that none is underlined in it.
+  Units1->addSeparator();
+  Units1
+      ->addAction(
+          QString::fromUtf8("Files stay in mbar and \u00b0C: the data log, setup.ini, the record"))
+      ->setEnabled(false);
+  Units1->addAction("and the weather limits of the settings")->setEnabled(false);
 }
 
 void TWmain::ApplyMinimized() {

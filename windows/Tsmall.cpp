@@ -144,7 +144,12 @@ void TWsmall::ShowPressure(double mbar, PressureUnit unit) {
   lbpresssea->setText(PressureText(mbar, unit) + " [" + PressureUnitText(unit) + "]");
 }
 
-void TWsmall::ShowStormWarning(const QString& text) {
+void TWsmall::ShowStormWarning(const QString& warning) {
+  // Too long for one line of this window: it breaks before the time, so
+  // that the time does not stand alone on the second line.
+  QString text = warning;
+  const qsizetype since = text.lastIndexOf(QStringLiteral(" since "));
+  if (since > 0) text[since] = '\n';
   if (text == lb_storm->text() && lb_storm->isHidden() == text.isEmpty()) return;
   lb_storm->setText(text);
   lb_storm->setVisible(!text.isEmpty());

@@ -406,7 +406,7 @@ TEST_F(ChartTest, TicksOnRoundValuesAndMinutesAndTheWindowResizes) {
   EXPECT_GT(chart->pressure_plot->TimeTicks().size(), 5u) << "more room, more ticks";
   ExpectRoundTicks(chart->pressure_plot, chart->lb_pvalue, chart->lb_ptime);
   ExpectRoundTicks(chart->temperature_plot, chart->lb_tvalue, chart->lb_ttime);
-  EXPECT_EQ(chart->Button1->geometry().bottom(), chart->client->height() - 2);
+  EXPECT_EQ(chart->Button1->geometry().bottom(), chart->client->height() - 5);
 
   // Never smaller than its least size; the size is kept once it hides.
   chart->resize(100, 100);

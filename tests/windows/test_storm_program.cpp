@@ -62,7 +62,8 @@ class StormProgramTest : public ProgramTest {
     was_up_ = up;
     TWsmall* small = Program().Wsmall;
     EXPECT_EQ(small->lb_storm->isHidden(), !up);
-    EXPECT_EQ(small->lb_storm->text(), w->lb_storm->text());
+    // The same words, the small window's broken before "since".
+    EXPECT_EQ(small->lb_storm->text().replace('\n', ' '), w->lb_storm->text());
     // The line takes room of its own: the client and the small window grow.
     EXPECT_EQ(w->client->height(), up ? 418 : 396);
     EXPECT_EQ(small->height(), up ? 112 : 80);
@@ -198,7 +199,7 @@ TEST_F(StormProgramTest, ARestartDuringAStormShowsTheWarningAgainAtOnce) {
   EXPECT_TRUE(Up());
   EXPECT_EQ(Line().substr(Line().find(" since")), line.substr(line.find(" since")));
   EXPECT_EQ(Line().rfind("Storm warning: \u2212", 0), 0u) << Line();
-  EXPECT_EQ(Program().Wsmall->lb_storm->text(), w->lb_storm->text());
+  EXPECT_EQ(Program().Wsmall->lb_storm->text().replace('\n', ' '), w->lb_storm->text());
   Trace(-1, 30);
   EXPECT_TRUE(Up());
   EXPECT_TRUE(notifier.sent.empty());
