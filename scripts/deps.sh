@@ -22,6 +22,8 @@ BAROMETER_PACKAGES=(
   libqt6printsupport6 poppler-utils
   # screenshots for the README
   imagemagick
+  # the desktop notification's test: a session bus of its own
+  dbus-daemon
 )
 
 barometer_install_deps() {
