@@ -16,6 +16,7 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Record_guard.h"
+#include "main/Signal_close.h"
 #include "main/Tmain.h"
 #include "main/Tpublisher.h"
 #include "platform/Clock.h"
@@ -237,6 +238,9 @@ int RunProgramLoop(int& argc, char** argv) {
     // notification service.
     DbusNotifier notifier;
     Program().notifier = &notifier;
+    // From here on SIGTERM, SIGHUP, SIGINT and a logout close the program
+    // as a confirmed close does.
+    InstallSignalClose();
     try {
       CreateWindows();
       // An exception escaping a handler while the windows were being shown
@@ -255,7 +259,10 @@ int RunProgramLoop(int& argc, char** argv) {
     }
 
     Program().ClearAliveFlags();
+    // The box of an escaped exception still ends on a request from outside;
+    // one that comes after it finds the close under way and is not read.
     if (escaped) ReportException(message);
+    RemoveSignalClose();
     EndProgram();
     Program().notifier = nullptr;
   }

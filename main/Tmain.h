@@ -208,6 +208,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Asks "Close application ?"; 2 when the program is to quit (settings
   // saved first when autosave is on, unless settings_file_kept), 0 otherwise.
   int ConfirmClose();
+  // The close asked for from outside (a signal, the session manager): as
+  // confirmed, without the question; nothing when closing already.
+  void CloseWithoutQuestion();
   // Close request of this window: the window itself never closes.
   void OnClose();
 
@@ -280,6 +283,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // kind of file): the autosave leaves it as it is until the user saves
   // settings or changes one.
   bool settings_file_kept = false;
+  // Whether the measurement started, with the settings file read (or the
+  // settings kept over a new detection) in the window.
+  bool settings_taken_ = false;
   // What KeepSettings kept: n, ts and the local altitude.
   double kept_settings[3] = {1, 1, 0};
   // Whether the minima and maxima hold a value; the first update starts them
@@ -418,6 +424,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void BuildAltimeterPage(QWidget* page);
   void BuildMenu();
   void ShowUnitChecks();
+  // The close from here on: the settings saved first when `save` and
+  // autosave is on (unless settings_file_kept), the timer stopped for good.
+  void BeginClose(bool save);
   Tlcd_bar* HistoryBar(int index) const;
   // The sensor and the small and chart windows when they exist and are
   // alive; null otherwise.

@@ -93,6 +93,7 @@ void TWmain::StartMeasuring(bool load_file) {
   }
   starting_ = false;
   sample_after_loading = false;
+  settings_taken_ = true;
   if (Tsensor* sensor = Sensor()) {
     sensor->Measure(true);
     TakeSample();

@@ -144,19 +144,27 @@ void TWmain::UncheckViewChart() {
 }
 
 int TWmain::ConfirmClose() {
-  int result = 0;
   Dialogs* dialogs = Program().dialogs;
-  if (dialogs && dialogs->Confirm("Close application ?")) {
-    if (save_on_exit && !settings_file_kept)
-      SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
-    result = 2;
-  }
-  if (result == 2) {
-    // From now on the timer stays off: OnTimer no longer restarts it.
-    Program().closing = true;
-    Timer1->stop();
-  }
-  return result;
+  if (!dialogs || !dialogs->Confirm("Close application ?")) return 0;
+  // A request from outside may have closed while the question was open.
+  if (!Program().closing) BeginClose(true);
+  return 2;
+}
+
+void TWmain::BeginClose(bool save) {
+  if (save && save_on_exit && !settings_file_kept)
+    SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
+  // From now on the timer stays off: OnTimer no longer restarts it.
+  Program().closing = true;
+  Timer1->stop();
+}
+
+void TWmain::CloseWithoutQuestion() {
+  if (Program().closing) return;
+  // Before the measurement started the window holds only the defaults, and
+  // the settings file has not been read: saving them would overwrite it.
+  BeginClose(settings_taken_);
+  TerminateApplication();
 }
 
 void TWmain::OnClose() {

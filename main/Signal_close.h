@@ -1,0 +1,26 @@
+#pragma once
+
+// A clean end when the program is told to stop from outside: SIGTERM (a
+// logout, a service stop, kill), SIGHUP (the terminal went), SIGINT (Ctrl-C)
+// and the session manager's request to commit data before a logout. Each is
+// the confirmed close without the question: the settings saved when
+// autosave is on, the event loop ended, and then the normal shut-down of the
+// entry commits the record and closes the data log. The exit status is 0.
+//
+// A signal handler may do almost nothing safely, so it only writes one byte
+// to a pipe; a socket notifier on the pipe's other end runs the close in the
+// event loop. A signal that comes while the close runs only writes to the
+// pipe again: nothing reads it any more, and the close goes on to its end.
+
+// Installs the handlers and the notifier for the running application; call
+// it once the application object exists. The handlers stay for the rest of
+// the process. False when the pipe could not be made (the signals then end
+// the program as before).
+bool InstallSignalClose();
+// Removes the notifier and the session manager's connection; before the
+// application object goes.
+void RemoveSignalClose();
+
+// What a signal or the commit-data request leads to: the close without the
+// question. Nothing when the program is closing already.
+void CloseOnRequest();
