@@ -1,0 +1,169 @@
+// A clean end when the program is told to stop from outside: each of the
+// stop signals to a real simulated program, and in-process the same close
+// with a data log open and the session manager's request.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <ctime>
+#include <sstream>
+#include <vector>
+
+#include "archive/Tarchive.h"
+#include "chart/Tchart.h"
+#include "main/Program.h"
+#include "main/Signal_close.h"
+#include "main/Tmain.h"
+#include "support_program.h"
+#include "tests/support/sqlite_query.h"
+
+namespace {
+
+class SignalCloseTest : public ProgramTest {
+ protected:
+  std::string Db() const { return PathOf("barometer.db").toStdString(); }
+  long long Samples() const { return QueryNumber(Db(), "SELECT count(*) FROM sample"); }
+
+  // setup.ini as shipped, with the altitude written as the program never
+  // writes it: a saved file reads "250.000000".
+  void InstallSetupToBeSaved() {
+    InstallDefaultSetup();
+    std::string text = ReadFile(PathOf("setup.ini"));
+    const std::string key = "set_altitude\t250.000000";
+    text.replace(text.find(key), key.size(), "set_altitude\t250");
+    WriteFile(PathOf("setup.ini"), text);
+  }
+
+  // A simulated program in the working folder, measuring and recording,
+  // told to stop by `stops` (one after the other) a few seconds after a
+  // batch went in, so that the record has samples still to commit.
+  void RemoveFiles() {
+    for (const char* name :
+         {"barometer.db", "barometer.db-wal", "barometer.db-shm", "setup.ini", "log.dat"})
+      QFile::remove(PathOf(name));
+  }
+
+  void RunAndSignal(const std::vector<int>& stops) {
+    RemoveFiles();
+    InstallSetupToBeSaved();
+    QProcess child;
+    child.setWorkingDirectory(PathOf(""));
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(BAROMETER_SIM, {});
+    ASSERT_TRUE(child.waitForStarted());
+    for (int i = 0; i < 1200 && Samples() < 8; ++i) QThread::msleep(100);
+    ASSERT_GE(Samples(), 8);
+    const long long before = Samples();
+    for (int i = 0; i < 600 && Samples() == before; ++i) QThread::msleep(50);
+    QThread::msleep(2500);
+    const long long committed = Samples();
+    const std::time_t signalled = std::time(nullptr);
+    for (int signal_number : stops) ::kill(static_cast<pid_t>(child.processId()), signal_number);
+    ASSERT_TRUE(child.waitForFinished(120000));
+
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(QueryText(Db(), "PRAGMA integrity_check"), "ok");
+    // The samples taken after the last batch are in too, up to the signal
+    // (a second more for a busy machine), and every one is in its minute.
+    EXPECT_GT(Samples(), committed);
+    EXPECT_GE(QueryNumber(Db(), "SELECT max(time) FROM sample"), signalled - 2);
+    EXPECT_EQ(QueryNumber(Db(), "SELECT sum(count) FROM minute"), Samples());
+    EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "250.000000");
+  }
+};
+
+// Each stop signal; the last run's further signals come while it closes and
+// do not cut the close short.
+TEST_F(SignalCloseTest, EachStopSignalEndsTheProgramCleanly) {
+  for (const std::vector<int>& stops :
+       {std::vector<int>{SIGTERM}, {SIGHUP}, {SIGINT, SIGTERM, SIGHUP, SIGINT}}) {
+    SCOPED_TRACE(stops.front());
+    RunAndSignal(stops);
+  }
+}
+
+// The rows of a data log: its lines that are not comments or empty.
+std::vector<std::string> LogRows(const std::string& text) {
+  std::vector<std::string> rows;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line))
+    if (!line.empty() && line[0] != '#') rows.push_back(line);
+  return rows;
+}
+
+// In-process, on virtual time: the request is read from the event loop and
+// closes as a confirmed close does, without the question; what follows it
+// changes nothing.
+TEST_F(SignalCloseTest, ARequestClosesWithTheLogWholeAndTheSettingsSaved) {
+  struct sigaction previous[3];
+  const int stops[3] = {SIGTERM, SIGHUP, SIGINT};
+  for (int i = 0; i < 3; ++i) sigaction(stops[i], nullptr, &previous[i]);
+  ASSERT_TRUE(InstallSignalClose());
+
+  for (bool by_signal : {true, false}) {
+    SCOPED_TRACE(by_signal);
+    RemoveFiles();
+    InstallSetupToBeSaved();
+    StartProgram();
+    RunDetection();
+    dialogs.file_answers.push_back(PathOf("log.dat").toStdString());
+    Program().Wchart->Storesamplestofile1Click();
+    ASSERT_TRUE(Program().Wchart->IsLogging());
+    MeasureTicks(7);
+    const long long recorded = static_cast<long long>(Program().archive->Revision());
+
+    if (by_signal) {
+      raise(SIGTERM);
+      for (int i = 0; i < 100 && Program().terminate_requests == 0; ++i)
+        QCoreApplication::processEvents();
+    } else {
+      // What the session manager's commit-data request calls.
+      CloseOnRequest();
+    }
+    EXPECT_EQ(Program().terminate_requests, 1);
+    EXPECT_TRUE(Program().closing);
+    EXPECT_FALSE(Program().Wmain->Timer1->isActive());
+    EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Confirm), 0);
+    // A second request while the close runs is no second close.
+    raise(SIGINT);
+    QCoreApplication::processEvents();
+    CloseOnRequest();
+    EXPECT_EQ(Program().terminate_requests, 1);
+    EndProgramNow();
+
+    EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "250.000000");
+    EXPECT_EQ(Samples(), recorded);
+    const std::string log = ReadFile(PathOf("log.dat"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), '\n');
+    const std::vector<std::string> rows = LogRows(log);
+    ASSERT_GE(rows.size(), 7u);
+    for (const std::string& row : rows)
+      EXPECT_EQ(std::count(row.begin(), row.end(), ';'),
+                std::count(rows.front().begin(), rows.front().end(), ';'))
+          << row;
+  }
+  RemoveSignalClose();
+  for (int i = 0; i < 3; ++i) sigaction(stops[i], &previous[i], nullptr);
+}
+
+// Before the module is found the settings file is not read yet: a request
+// then ends the program without writing the defaults over it.
+TEST_F(SignalCloseTest, ARequestBeforeTheMeasurementLeavesTheSettingsFile) {
+  InstallSetupToBeSaved();
+  const std::string before = ReadFile(PathOf("setup.ini"));
+  StartProgram();
+  CloseOnRequest();
+  EXPECT_EQ(Program().terminate_requests, 1);
+  EndProgramNow();
+  EXPECT_EQ(ReadFile(PathOf("setup.ini")), before);
+}
+
+}  // namespace
