@@ -31,10 +31,11 @@ int64_t FloorDiv1000(int64_t ms) {
 }  // namespace
 
 std::time_t VirtualClock::Now() {
-  return static_cast<std::time_t>(FloorDiv1000(ms_));
+  return static_cast<std::time_t>(FloorDiv1000(ms_ + wall_offset_ms_));
 }
 
 void VirtualClock::SetNow(std::time_t t) {
-  const int64_t ms_part = ms_ - FloorDiv1000(ms_) * 1000;
-  ms_ = static_cast<int64_t>(t) * 1000 + ms_part;
+  const int64_t calendar = ms_ + wall_offset_ms_;
+  const int64_t ms_part = calendar - FloorDiv1000(calendar) * 1000;
+  ms_ = static_cast<int64_t>(t) * 1000 + ms_part - wall_offset_ms_;
 }

@@ -36,6 +36,10 @@ class VirtualClock : public Clock {
   void AdvanceSeconds(int64_t s) { ms_ += s * 1000; }
   // Moves calendar time to t (also backwards), keeping the millisecond part.
   void SetNow(std::time_t t);
+  // The wall clock set by `seconds` (back when negative), as by hand, by a
+  // time service or after a sleep: calendar time jumps, the monotonic scale
+  // of NowMs goes on as it was.
+  void SetWallClockBy(int64_t seconds) { wall_offset_ms_ += seconds * 1000; }
 
   int SleepCount() const { return sleep_count_; }
   int64_t SleptMs() const { return slept_ms_; }
@@ -45,7 +49,8 @@ class VirtualClock : public Clock {
   }
 
  private:
-  int64_t ms_;  // calendar milliseconds
+  int64_t ms_;                  // monotonic milliseconds; calendar ones until the wall clock is set
+  int64_t wall_offset_ms_ = 0;  // calendar minus monotonic milliseconds
   int sleep_count_ = 0;
   int64_t slept_ms_ = 0;
 };

@@ -43,3 +43,16 @@ TEST(ScriptedDialogs, AnswersFromQueuesAndRecords) {
   EXPECT_EQ(d.calls[2].text, "setup.ini");
   EXPECT_EQ(d.CountOf(ScriptedDialogs::Kind::Confirm), 2);
 }
+
+TEST(VirtualClock, TheWallClockSetMovesCalendarTimeOnly) {
+  VirtualClock clock(5000);
+  clock.AdvanceMs(250);
+  clock.SetWallClockBy(-3600);
+  EXPECT_EQ(clock.Now(), 1400);
+  EXPECT_EQ(clock.NowMs(), 5000250);
+  clock.SleepMs(1000);
+  EXPECT_EQ(clock.Now(), 1401);
+  clock.SetNow(9000);  // calendar time, keeping its millisecond part
+  EXPECT_EQ(clock.Now(), 9000);
+  EXPECT_EQ(clock.NowMs(), 12600250);
+}
