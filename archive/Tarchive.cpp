@@ -790,6 +790,13 @@ void Tarchive::Record(int32_t d1, int32_t d2, double pressure, double temperatur
 
 void Tarchive::Append(const TarchiveSample& sample) {
   if (!IsRecording()) return;
+  // A sample never takes another's place (the samples have no key), and the
+  // minute it falls into goes on from what it holds (BeginMinute): a clock
+  // set back loses nothing. The doubled time is kept for the readers that
+  // must not take a mixed minute for one time.
+  const std::optional<TarchiveSample> previous = last_ ? last_ : LastSample();
+  if (previous && sample.time < previous->time - kSetBackSeconds)
+    set_backs_.push_back({previous->time, sample.time});
   if (minute_ == nullptr || MinuteOf(sample.time) != minute_->time) {
     if (minute_ != nullptr) pending_minutes_.push_back(minute_->Summary());
     BeginMinute(MinuteOf(sample.time));
@@ -983,6 +990,15 @@ std::optional<TarchiveSample> Tarchive::LastSample() const {
     ReadFailed(rc);
   sqlite3_finalize(s);
   return last;
+}
+
+std::optional<std::time_t> Tarchive::SetBackWithin(std::time_t from, std::time_t to) const {
+  for (auto set_back = set_backs_.rbegin(); set_back != set_backs_.rend(); ++set_back) {
+    // The doubled minutes: from the one set back to up to the last one
+    // before the set-back, both whole.
+    if (MinuteOf(set_back->to) < to && MinuteOf(set_back->from) + 60 > from) return set_back->to;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::time_t> Tarchive::FirstMinuteTime() const {

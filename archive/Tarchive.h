@@ -37,6 +37,13 @@ struct TarchiveAltitudeChange {
   double old_altitude = 0, new_altitude = 0;  // [m]
 };
 
+// The clock set back while recording: a sample came at `to` after one at
+// `from`. The record then holds the time between them twice, the samples of
+// both stretches in the same minutes.
+struct TarchiveSetBack {
+  std::time_t from = 0, to = 0;
+};
+
 // The pressure record: every good sample in an SQLite file (`barometer.db`
 // in the working folder), with a summary per minute kept for ever and the
 // samples for at least kSampleRetentionDays.
@@ -64,6 +71,10 @@ class Tarchive {
   static constexpr int kSampleRetentionDays = 7;
   // The version of the schema this program writes.
   static constexpr int kSchemaVersion = 1;
+  // A clock set back by this many seconds or less is no set-back: the few
+  // seconds a time service takes back put no two times into one minute that
+  // a reader could tell apart.
+  static constexpr int kSetBackSeconds = 60;
 
   // clock gives the time of Record, of the batching and of the retention;
   // dialogs (may be null) receives the one box, when ShowNotice shows it.
@@ -134,6 +145,13 @@ class Tarchive {
   // first minute on record.
   std::optional<TarchiveSample> LastSample() const;
   std::optional<std::time_t> FirstMinuteTime() const;
+  // The set-backs of the clock seen since Open (against the last sample on
+  // record too), in the order they came; a sample never replaces another,
+  // so nothing is lost by them, but the minutes they doubled mix two times.
+  const std::vector<TarchiveSetBack>& SetBacks() const { return set_backs_; }
+  // Where the clock was set back to, for the latest set-back whose doubled
+  // time meets [from, to); nothing when none does.
+  std::optional<std::time_t> SetBackWithin(std::time_t from, std::time_t to) const;
   // Grows by one with every sample recorded, so a reader can tell cheaply
   // whether anything is new.
   uint64_t Revision() const { return revision_; }
@@ -197,6 +215,7 @@ class Tarchive {
   std::vector<TarchiveMinute> pending_minutes_;
   std::vector<TarchiveAltitudeChange> pending_altitude_changes_;
   std::optional<TarchiveSample> last_;
+  std::vector<TarchiveSetBack> set_backs_;
   bool recording_ = false;
   bool read_only_ = false;
   // The file was opened as it stands, without its log (see OpenReadOnly),

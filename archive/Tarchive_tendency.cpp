@@ -11,6 +11,9 @@ TendencyRecord TendencyRecordOf(const Tarchive* archive) {
     return TendencyMeans{m->time, m->sea_level_pressure_mean, m->pressure_mean};
   };
   record.first_minute = [archive] { return archive->FirstMinuteTime(); };
+  record.set_back = [archive](std::time_t from, std::time_t to) {
+    return archive->SetBackWithin(from, to);
+  };
   return record;
 }
 

@@ -76,6 +76,19 @@ ThreeHourTendency TendencyOf(const TendencyRecord& record, std::time_t now) {
     result.gap = TendencyGap::NothingRecent;
     return result;
   }
+  // A minute that holds samples of two times (the clock went back over it)
+  // is no pressure at any one time: no change is made of it. Each time is
+  // read from a minute within kTendencyWithin of it.
+  if (record.set_back) {
+    for (std::time_t at : {minute, minute - kTendencyHalf, minute - kTendencySpan}) {
+      if (const std::optional<std::time_t> to =
+              record.set_back(at - kTendencyWithin, at + kTendencyWithin + 60)) {
+        result.gap = TendencyGap::ClockSetBack;
+        result.at = *to;
+        return result;
+      }
+    }
+  }
   const std::optional<TendencyMeans> p_180 =
       record.nearest_minute(minute - kTendencySpan, kTendencyWithin);
   if (!p_180) {

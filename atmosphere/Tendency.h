@@ -73,6 +73,10 @@ struct TendencyRecord {
   std::function<std::optional<TendencyMeans>(std::time_t t, int within)> nearest_minute;
   // The start of the first minute on record.
   std::function<std::optional<std::time_t>()> first_minute;
+  // Where the clock was set back to, when a set-back made the record hold
+  // some of [from, to] twice (samples of two stretches of time on the same
+  // minutes); nothing otherwise, and nothing when not given.
+  std::function<std::optional<std::time_t>(std::time_t from, std::time_t to)> set_back;
 };
 
 // Why the tendency reads "--" (or, for NoMiddle, has no characteristic).
@@ -83,6 +87,7 @@ enum class TendencyGap {
   ShortRecord,    // the record begins less than 3 hours ago
   NoStart,        // the record has a gap around now - 3 h
   NoMiddle,       // the change is known, but there is a gap around now - 90 min
+  ClockSetBack,   // the clock was set back: a minute it reads holds two times
 };
 
 struct ThreeHourTendency {
@@ -96,6 +101,7 @@ struct ThreeHourTendency {
   int code = -1;
   // ShortRecord: where the record begins (the minute itself when it is
   // empty). NoStart / NoMiddle: the time the missing minute stands for.
+  // ClockSetBack: the time the clock was set back to.
   std::time_t at = 0;
 
   bool HasChange() const { return gap == TendencyGap::None || gap == TendencyGap::NoMiddle; }

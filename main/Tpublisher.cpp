@@ -25,6 +25,8 @@ const char* GapReason(TendencyGap gap) {
       return "less than 3 hours of record";
     case TendencyGap::NoStart:
       return "no record around 3 hours ago";
+    case TendencyGap::ClockSetBack:
+      return "the clock was set back: the record holds some minutes twice";
     case TendencyGap::NoMiddle:
     case TendencyGap::None:
       break;

@@ -376,6 +376,10 @@ void TWbarograph::UpdateTendency() {
       lb_tendency->setText(title + "--  (no record around " +
                            Tbarograph_plot::TimeText(t.at, false) + ", 3 hours ago)");
       return;
+    case TendencyGap::ClockSetBack:
+      lb_tendency->setText(title + "--  (the clock was set back to " +
+                           Tbarograph_plot::TimeText(t.at) + ": the record holds that time twice)");
+      return;
     case TendencyGap::NoMiddle:
     case TendencyGap::None:
       break;

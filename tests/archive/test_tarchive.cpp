@@ -304,3 +304,30 @@ TEST_F(TarchiveTest, SchemaVersionsAndReadsThatFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// A clock set back loses no sample, and the time recorded twice is known,
+// also against the record of an earlier run; a set-back of a minute or less
+// is the clock's own correction.
+TEST_F(TarchiveTest, AClockSetBackIsKnownAndLosesNothing) {
+  MakeRecord(30);  // to kStart + 580; the clock now a day on
+  ASSERT_TRUE(archive.Open(path));
+  RecordAt(kStart + 400, 1);
+  RecordAt(kStart + 340, 2);  // back 60 s: no set-back
+  ASSERT_EQ(archive.SetBacks().size(), 1u);
+  EXPECT_EQ(archive.SetBacks()[0].from, kStart + 580);
+  EXPECT_EQ(archive.SetBacks()[0].to, kStart + 400);
+  // The minutes of kStart + 360 .. kStart + 580 are doubled.
+  EXPECT_EQ(archive.SetBackWithin(kStart + 600, kStart + 900), std::nullopt);
+  EXPECT_EQ(archive.SetBackWithin(kStart + 500, kStart + 560), kStart + 400);
+  EXPECT_EQ(archive.SetBackWithin(kStart, kStart + 360), std::nullopt);
+  archive.Close();
+  EXPECT_EQ(FileCount("sample"), 32);
+  EXPECT_EQ(QueryNumber(path, "SELECT sum(count) FROM minute"), 32);
+  EXPECT_EQ(
+      QueryNumber(path, "SELECT count FROM minute WHERE time = " + std::to_string(kStart + 360)),
+      4);
+}
+
+}  // namespace
