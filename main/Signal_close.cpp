@@ -88,7 +88,12 @@ void RemoveSignalClose() {
 
 void CloseOnRequest() {
   ProgramState& program = Program();
-  if (program.closing) return;
+  if (program.closing) {
+    // The close runs already; if it waits in a box (a settings file that
+    // could not be written), that box ends and the close goes on.
+    TerminateApplication();
+    return;
+  }
   if (program.Wmain != nullptr && program.Wmain_alive) {
     program.Wmain->CloseWithoutQuestion();
     return;

@@ -9,8 +9,9 @@
 //
 // A signal handler may do almost nothing safely, so it only writes one byte
 // to a pipe; a socket notifier on the pipe's other end runs the close in the
-// event loop. A signal that comes while the close runs only writes to the
-// pipe again: nothing reads it any more, and the close goes on to its end.
+// event loop. A signal that comes while the close runs never begins it
+// again: after the event loop nothing reads the pipe any more, and the close
+// goes on to its end.
 
 // Installs the handlers and the notifier for the running application; call
 // it once the application object exists. The handlers stay for the rest of
@@ -22,5 +23,6 @@ bool InstallSignalClose();
 void RemoveSignalClose();
 
 // What a signal or the commit-data request leads to: the close without the
-// question. Nothing when the program is closing already.
+// question. When the program is closing already, only the event loops end
+// again, so that a box the close waits for cannot hold it up.
 void CloseOnRequest();

@@ -209,7 +209,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // saved first when autosave is on, unless settings_file_kept), 0 otherwise.
   int ConfirmClose();
   // The close asked for from outside (a signal, the session manager): as
-  // confirmed, without the question; nothing when closing already.
+  // confirmed, without the question, the record committed before the
+  // settings are saved; nothing when closing already.
   void CloseWithoutQuestion();
   // Close request of this window: the window itself never closes.
   void OnClose();
@@ -424,8 +425,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void BuildAltimeterPage(QWidget* page);
   void BuildMenu();
   void ShowUnitChecks();
-  // The close from here on: the settings saved first when `save` and
-  // autosave is on (unless settings_file_kept), the timer stopped for good.
+  // The close from here on: the closing flag set and the timer stopped for
+  // good, then the settings saved when `save` and autosave is on (unless
+  // settings_file_kept).
   void BeginClose(bool save);
   Tlcd_bar* HistoryBar(int index) const;
   // The sensor and the small and chart windows when they exist and are

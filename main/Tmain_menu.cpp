@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include "archive/Tarchive.h"
 #include "chart/Tchart.h"
 #include "components/UiStyle.h"
 #include "main/Program.h"
@@ -152,15 +153,21 @@ int TWmain::ConfirmClose() {
 }
 
 void TWmain::BeginClose(bool save) {
-  if (save && save_on_exit && !settings_file_kept)
-    SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
-  // From now on the timer stays off: OnTimer no longer restarts it.
+  // Closing from the start: the timer stays off (OnTimer no longer restarts
+  // it), and a request from outside while a box of the save is open does
+  // not begin the close again.
   Program().closing = true;
   Timer1->stop();
+  if (save && save_on_exit && !settings_file_kept)
+    SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
 }
 
 void TWmain::CloseWithoutQuestion() {
   if (Program().closing) return;
+  // The record first: a box of the save below may wait for an answer that
+  // never comes (a logout), and whatever ends the program then finds the
+  // samples in the file.
+  if (Program().archive != nullptr) Program().archive->Flush();
   // Before the measurement started the window holds only the defaults, and
   // the settings file has not been read: saving them would overwrite it.
   BeginClose(settings_taken_);

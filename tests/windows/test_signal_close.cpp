@@ -131,14 +131,17 @@ TEST_F(SignalCloseTest, ARequestClosesWithTheLogWholeAndTheSettingsSaved) {
     EXPECT_TRUE(Program().closing);
     EXPECT_FALSE(Program().Wmain->Timer1->isActive());
     EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Confirm), 0);
-    // A second request while the close runs is no second close.
+    EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "250.000000");
+    // A second request while the close runs is no second close: nothing is
+    // saved again.
+    QFile::remove(PathOf("setup.ini"));
     raise(SIGINT);
     QCoreApplication::processEvents();
     CloseOnRequest();
-    EXPECT_EQ(Program().terminate_requests, 1);
+    EXPECT_FALSE(Exists(PathOf("setup.ini")));
+    EXPECT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Confirm), 0);
     EndProgramNow();
 
-    EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "250.000000");
     EXPECT_EQ(Samples(), recorded);
     const std::string log = ReadFile(PathOf("log.dat"));
     ASSERT_FALSE(log.empty());
@@ -152,6 +155,33 @@ TEST_F(SignalCloseTest, ARequestClosesWithTheLogWholeAndTheSettingsSaved) {
   }
   RemoveSignalClose();
   for (int i = 0; i < 3; ++i) sigaction(stops[i], &previous[i], nullptr);
+}
+
+// A settings file that cannot be written is said in a box; the record is in
+// the file while the box is open, and a second signal ends the box rather
+// than beginning the close again.
+TEST_F(SignalCloseTest, ABoxOfTheCloseHoldsNothingUp) {
+  struct sigaction previous;
+  sigaction(SIGTERM, nullptr, &previous);
+  ASSERT_TRUE(InstallSignalClose());
+  StartMeasuringProgram();
+  Program().Wmain->save_file_name = PathOf("no folder/setup.ini").toStdString();
+  MeasureTicks(3);
+  long long in_file_at_box = -1;
+  dialogs.on_call = [&](const ScriptedDialogs::Call& call) {
+    if (call.kind != ScriptedDialogs::Kind::Error) return;
+    in_file_at_box = Samples();
+    raise(SIGTERM);
+    QCoreApplication::processEvents();
+  };
+  CloseOnRequest();
+  dialogs.on_call = nullptr;
+  EXPECT_EQ(ErrorCount(), 1);
+  EXPECT_EQ(in_file_at_box, static_cast<long long>(Program().archive->Revision()));
+  EXPECT_GE(Program().terminate_requests, 2);
+  EndProgramNow();
+  RemoveSignalClose();
+  sigaction(SIGTERM, &previous, nullptr);
 }
 
 // Before the module is found the settings file is not read yet: a request
