@@ -92,7 +92,8 @@ can and a second reading did not confirm it). Such readings are left out of
 the history, the minima and maxima, the charts, the record and the data
 log; the next good reading shows as usual. In the barograph, "--" beside
 the tendency says why it cannot be worked out yet, for example while the
-record is shorter than three hours.</p>
+record is shorter than three hours, or after the computer's clock was set
+back, while the record holds some of its minutes twice.</p>
 
 <h3><a name="record"></a>The pressure record</h3>
 <p>Every good reading is kept in <b>barometer.db</b>, an SQLite database in
