@@ -161,8 +161,9 @@ TEST_F(SignalCloseTest, ARequestClosesWithTheLogWholeAndTheSettingsSaved) {
 // the file while the box is open, and a second signal ends the box rather
 // than beginning the close again.
 TEST_F(SignalCloseTest, ABoxOfTheCloseHoldsNothingUp) {
-  struct sigaction previous;
-  sigaction(SIGTERM, nullptr, &previous);
+  struct sigaction previous[3];
+  const int stops[3] = {SIGTERM, SIGHUP, SIGINT};
+  for (int i = 0; i < 3; ++i) sigaction(stops[i], nullptr, &previous[i]);
   ASSERT_TRUE(InstallSignalClose());
   StartMeasuringProgram();
   Program().Wmain->save_file_name = PathOf("no folder/setup.ini").toStdString();
@@ -181,7 +182,7 @@ TEST_F(SignalCloseTest, ABoxOfTheCloseHoldsNothingUp) {
   EXPECT_GE(Program().terminate_requests, 2);
   EndProgramNow();
   RemoveSignalClose();
-  sigaction(SIGTERM, &previous, nullptr);
+  for (int i = 0; i < 3; ++i) sigaction(stops[i], &previous[i], nullptr);
 }
 
 // Before the module is found the settings file is not read yet: a request
