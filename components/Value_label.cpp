@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QStyle>
+#include <QTextDocument>
 
 Tvalue_label::Tvalue_label(QWidget* parent) : QLabel(parent) {}
 
@@ -14,6 +16,7 @@ void Tvalue_label::DropBackdrop() {
   has_backdrop_ = false;
   backdrop_ = QPixmap();
   backdrop_colour_ = QColor();
+  face_ = QPixmap();
   // Transparent again: the next repaint draws what lies beneath first.
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   update();
@@ -28,6 +31,8 @@ bool Tvalue_label::event(QEvent* event) {
 }
 
 void Tvalue_label::changeEvent(QEvent* event) {
+  // A new font, direction or locale draws the text otherwise.
+  face_ = QPixmap();
   switch (event->type()) {
     case QEvent::PaletteChange:
     case QEvent::StyleChange:
@@ -59,6 +64,16 @@ void Tvalue_label::paintEvent(QPaintEvent* event) {
   if (has_backdrop_) {
     const bool fits = mapTo(window(), QPoint(0, 0)) == backdrop_at_ &&
                       (backdrop_.isNull() || backdrop_.devicePixelRatio() == devicePixelRatioF());
+    if (fits && DrawsOwnText()) {
+      const qreal ratio = devicePixelRatioF();
+      if (face_.isNull() || face_text_ != text() || face_alignment_ != alignment() ||
+          face_wraps_ != wordWrap() || face_.devicePixelRatio() != ratio ||
+          face_.size() != size() * ratio)
+        MakeFace();
+      QPainter painter(this);
+      painter.drawPixmap(0, 0, face_);
+      return;
+    }
     if (fits) {
       QPainter painter(this);
       if (backdrop_.isNull())
@@ -73,6 +88,7 @@ void Tvalue_label::paintEvent(QPaintEvent* event) {
       if (QWidget* parent = parentWidget()) parent->update(geometry());
     }
   }
+  if (!text().isEmpty()) ++text_layouts_;
   QLabel::paintEvent(event);
   if (!has_backdrop_ && !capture_pending_) {
     // Not from inside a paint: the picture is taken once the event loop
@@ -86,6 +102,63 @@ void Tvalue_label::paintEvent(QPaintEvent* event) {
         },
         Qt::QueuedConnection);
   }
+}
+
+bool Tvalue_label::DrawsOwnText() const {
+  // What QLabel draws for these is more than its frame and aligned text.
+  if (margin() != 0 || indent() > 0 || buddy() != nullptr || !pixmap().isNull()) return false;
+  if (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard))
+    return false;
+  switch (textFormat()) {
+    case Qt::PlainText:
+      return true;
+    case Qt::AutoText:
+      return !Qt::mightBeRichText(text());
+    default:
+      return false;
+  }
+}
+
+void Tvalue_label::MakeFace() {
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = size() * ratio;
+  if (face_.size() != pixels) face_ = QPixmap(pixels);
+  face_.setDevicePixelRatio(ratio);
+  face_text_ = text();
+  face_alignment_ = alignment();
+  face_wraps_ = wordWrap();
+  QPainter painter(&face_);
+  painter.setFont(font());
+  painter.setLayoutDirection(layoutDirection());
+  if (backdrop_.isNull())
+    painter.fillRect(rect(), backdrop_colour_);
+  else
+    painter.drawPixmap(0, 0, backdrop_);
+  drawFrame(&painter);
+  if (face_text_.isEmpty()) return;
+  ++text_layouts_;
+  // As QLabel draws plain text: aligned in the contents, in the text's own
+  // direction, tabs expanded, wrapped at words if asked.
+  const Qt::LayoutDirection direction =
+      face_text_.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+  const Qt::Alignment align =
+      QStyle::visualAlignment(direction, face_alignment_ | Qt::AlignmentFlag(Qt::TextExpandTabs) |
+                                             Qt::AlignmentFlag(wordWrap() ? Qt::TextWordWrap : 0));
+  // Within a frame the text keeps half an x's width from the edges it is
+  // aligned to.
+  QRect contents = contentsRect();
+  const int inset = frameWidth() != 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+  if (inset > 0) {
+    if (align & Qt::AlignLeft) contents.setLeft(contents.left() + inset);
+    if (align & Qt::AlignRight) contents.setRight(contents.right() - inset);
+    if (align & Qt::AlignTop) contents.setTop(contents.top() + inset);
+    if (align & Qt::AlignBottom) contents.setBottom(contents.bottom() - inset);
+  }
+  const int flags =
+      static_cast<int>(align) |
+      (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+  style()->drawItemText(&painter, contents, flags, palette(), isEnabled(), face_text_,
+                        foregroundRole());
 }
 
 void Tvalue_label::CaptureBackdrop() {

@@ -164,3 +164,69 @@ TEST_F(LabelRepaintTest, LabelsOverTheirBackdropsPaintWhatPlainLabelsPaint) {
   MeasureTicks(3);
   ExpectSamePixelsAsPlainLabels(Program().Wsmall, "small window");
 }
+
+// Over a run of the program a label lays its text out once per new text, a
+// repaint that brings no new text only copies the label's picture, and the
+// labels of a window that is not shown draw nothing while it stays hidden.
+TEST_F(LabelRepaintTest, ATextIsLaidOutOncePerChangeAndNotWhileHidden) {
+  TWmain* w = Program().Wmain;
+  TWsmall* small = Program().Wsmall;
+  ASSERT_TRUE(w->isVisible());
+  ASSERT_FALSE(small->isVisible());
+  MeasureTicks(3);
+  Settle();
+  const auto labels = w->findChildren<Tvalue_label*>();
+  const auto small_labels = small->findChildren<Tvalue_label*>();
+  // Painted over their backdrops, the labels have their pictures.
+  for (int round = 0; round < 2; ++round) {
+    for (Tvalue_label* label : labels) label->repaint();
+    Settle();
+  }
+  ASSERT_FALSE(small_labels.empty());
+  std::map<Tvalue_label*, long> layouts;
+  std::map<Tvalue_label*, int> changes;
+  for (Tvalue_label* label : labels) layouts[label] = label->TextLayouts();
+  for (Tvalue_label* label : small_labels) layouts[label] = label->TextLayouts();
+  int changed = 0;
+  for (int tick = 0; tick < 30; ++tick) {
+    std::map<Tvalue_label*, QString> before;
+    for (Tvalue_label* label : labels) before[label] = label->text();
+    MeasureTicks(1);
+    Settle();
+    for (Tvalue_label* label : labels)
+      if (label->isVisible() && label->text() != before[label]) ++changes[label], ++changed;
+  }
+  // Every label drawn again, with nothing new in it.
+  for (Tvalue_label* label : labels) label->repaint();
+  Settle();
+  EXPECT_GT(changed, 30) << "the run changed too few texts to tell";
+  int shown = 0;
+  for (Tvalue_label* label : labels) {
+    if (!label->isVisible()) continue;
+    ++shown;
+    EXPECT_TRUE(label->HasBackdrop()) << label->text().toStdString();
+    EXPECT_LE(label->TextLayouts() - layouts[label], changes[label])
+        << label->text().toStdString() << ": laid out again without a new text";
+  }
+  EXPECT_GT(shown, 10);
+  for (Tvalue_label* label : small_labels)
+    EXPECT_EQ(label->TextLayouts(), layouts[label]) << "a hidden window's label was drawn";
+
+  // Shown, the small window draws its labels once, then as they change.
+  w->Minimize1Click();
+  ASSERT_TRUE(small->isVisible());
+  Settle();
+  MeasureTicks(1);
+  Settle();
+  for (int round = 0; round < 2; ++round) {
+    for (Tvalue_label* label : small_labels) label->repaint();
+    Settle();
+  }
+  for (Tvalue_label* label : small_labels) layouts[label] = label->TextLayouts();
+  for (Tvalue_label* label : small_labels) label->repaint();
+  Settle();
+  for (Tvalue_label* label : small_labels) {
+    EXPECT_TRUE(label->HasBackdrop()) << label->text().toStdString();
+    EXPECT_EQ(label->TextLayouts(), layouts[label]) << label->text().toStdString();
+  }
+}
