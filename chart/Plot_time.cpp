@@ -519,6 +519,40 @@ void Tplot_time::paintEvent(QPaintEvent*) {
   painter.drawImage(QPointF(0, 0), image_);
 }
 
+void Tplot_time::DrawFrameAndGrid(QPainter& p, int w, int h) const {
+  p.fillRect(0, 0, w, h, back_color_);
+  // Border and grid are one-pixel lines along rows and columns; filled as
+  // one-pixel rectangles they take the same pixels at a fraction of the
+  // cost of stroking them. A frame around a single pixel is an empty
+  // rectangle, which the painter does not draw.
+  if (w > 1 || h > 1) {
+    p.fillRect(0, 0, w, 1, border_color_);
+    p.fillRect(0, h - 1, w, 1, border_color_);
+    p.fillRect(0, 0, 1, h, border_color_);
+    p.fillRect(w - 1, 0, 1, h, border_color_);
+  }
+  if (round_grid_) {
+    const QSize size(w, h);
+    for (const Tick& tick : ValueTicksAt(size)) p.fillRect(0, tick.pixel, w, 1, grid_color_);
+    for (const Tick& tick : TimeTicksAt(size)) p.fillRect(tick.pixel, 0, 1, h, grid_color_);
+    return;
+  }
+  // Grid lines include both edges; one at the far edge lies outside the
+  // picture. With more divisions than pixels every line falls on the first.
+  if (grid_x_divisions_ > 0) {
+    const long long step = w / (static_cast<long long>(grid_x_divisions_) + 1);
+    const long long lines = step > 0 ? grid_x_divisions_ + 1LL : 0;
+    for (long long k = 0; k <= lines; ++k)
+      p.fillRect(static_cast<int>(k * step), 0, 1, h, grid_color_);
+  }
+  if (grid_y_divisions_ > 0) {
+    const long long step = h / (static_cast<long long>(grid_y_divisions_) + 1);
+    const long long lines = step > 0 ? grid_y_divisions_ + 1LL : 0;
+    for (long long k = 0; k <= lines; ++k)
+      p.fillRect(0, static_cast<int>(k * step), w, 1, grid_color_);
+  }
+}
+
 void Tplot_time::DrawVector(QPainter& p) {
   if (!VisibleFlag()) return;
   UpdateDrawScaling();
@@ -527,24 +561,7 @@ void Tplot_time::DrawVector(QPainter& p) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setClipRect(0, 0, w, h);
-  p.fillRect(0, 0, w, h, back_color_);
-  p.fillRect(0, 0, w, 1, border_color_);
-  p.fillRect(0, h - 1, w, 1, border_color_);
-  p.fillRect(0, 0, 1, h, border_color_);
-  p.fillRect(w - 1, 0, 1, h, border_color_);
-  if (round_grid_) {
-    for (const Tick& tick : ValueTicksAt(last_geometry_.size()))
-      p.fillRect(0, tick.pixel, w, 1, grid_color_);
-    for (const Tick& tick : TimeTicksAt(last_geometry_.size()))
-      p.fillRect(tick.pixel, 0, 1, h, grid_color_);
-  } else {
-    const long long x_step = w / (static_cast<long long>(grid_x_divisions_) + 1);
-    for (long long k = 0; grid_x_divisions_ > 0 && x_step > 0 && k <= grid_x_divisions_ + 1LL; ++k)
-      p.fillRect(static_cast<int>(k * x_step), 0, 1, h, grid_color_);
-    const long long y_step = h / (static_cast<long long>(grid_y_divisions_) + 1);
-    for (long long k = 0; grid_y_divisions_ > 0 && y_step > 0 && k <= grid_y_divisions_ + 1LL; ++k)
-      p.fillRect(0, static_cast<int>(k * y_step), w, 1, grid_color_);
-  }
+  DrawFrameAndGrid(p, w, h);
   // The curve as one polyline: the samples, or each column's entry, span
   // and exit.
   const int count = ring_.Count();
@@ -637,38 +654,7 @@ void Tplot_time::DrawComponent() {
 
   QPainter p(&image_);
   p.setRenderHint(QPainter::Antialiasing, false);
-  p.fillRect(0, 0, w, h, back_color_);
-  // Border and grid are one-pixel lines along rows and columns; filled as
-  // one-pixel rectangles they take the same pixels at a fraction of the
-  // cost of stroking them. A frame around a single pixel is an empty
-  // rectangle, which the painter does not draw.
-  if (w > 1 || h > 1) {
-    p.fillRect(0, 0, w, 1, border_color_);
-    p.fillRect(0, h - 1, w, 1, border_color_);
-    p.fillRect(0, 0, 1, h, border_color_);
-    p.fillRect(w - 1, 0, 1, h, border_color_);
-  }
-
-  if (round_grid_) {
-    for (const Tick& tick : ValueTicksAt(last_geometry_.size()))
-      p.fillRect(0, tick.pixel, w, 1, grid_color_);
-    for (const Tick& tick : TimeTicksAt(last_geometry_.size()))
-      p.fillRect(tick.pixel, 0, 1, h, grid_color_);
-  }
-  // Grid lines include both edges; one at the far edge lies outside the
-  // image. With more divisions than pixels every line falls on the first.
-  if (!round_grid_ && grid_x_divisions_ > 0) {
-    const long long step = w / (static_cast<long long>(grid_x_divisions_) + 1);
-    const long long lines = step > 0 ? grid_x_divisions_ + 1LL : 0;
-    for (long long k = 0; k <= lines; ++k)
-      p.fillRect(static_cast<int>(k * step), 0, 1, h, grid_color_);
-  }
-  if (!round_grid_ && grid_y_divisions_ > 0) {
-    const long long step = h / (static_cast<long long>(grid_y_divisions_) + 1);
-    const long long lines = step > 0 ? grid_y_divisions_ + 1LL : 0;
-    for (long long k = 0; k <= lines; ++k)
-      p.fillRect(0, static_cast<int>(k * step), w, 1, grid_color_);
-  }
+  DrawFrameAndGrid(p, w, h);
 
   const int count = ring_.Count();
   if (count <= 1) return;

@@ -168,6 +168,8 @@ class Tplot_time : public QWidget {
   // The whole picture onto a vector device (SVG, PDF, a printer): the same
   // pieces as lines and rectangles.
   void DrawVector(QPainter& painter);
+  // Background, border and grid at a size, the same on every device.
+  void DrawFrameAndGrid(QPainter& painter, int w, int h) const;
   // Pixel row of a value under the current scaling.
   int RowOf(double v) const;
   // The value-to-row and sample-to-column factors for the range in use at

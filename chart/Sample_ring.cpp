@@ -20,6 +20,10 @@ void Tsample_ring::Release() {
   std::vector<double>().swap(times_);
   std::vector<std::vector<double>>().swap(lows_);
   std::vector<std::vector<double>>().swap(highs_);
+  std::vector<double>().swap(to_lows_);
+  std::vector<double>().swap(to_highs_);
+  std::vector<double>().swap(from_lows_);
+  std::vector<double>().swap(from_highs_);
 }
 
 void Tsample_ring::Reset(int n) {
@@ -37,6 +41,13 @@ void Tsample_ring::Reset(int n) {
       const size_t blocks = (slots + BlockSize(k) - 1) / BlockSize(k);
       lows_.emplace_back(blocks, 0.0);
       highs_.emplace_back(blocks, 0.0);
+    }
+    if (lows_.size() > 1) {
+      const size_t blocks = lows_[1].size();
+      to_lows_.assign(blocks, 0.0);
+      to_highs_.assign(blocks, 0.0);
+      from_lows_.assign(blocks, 0.0);
+      from_highs_.assign(blocks, 0.0);
     }
   } catch (...) {
     Release();
@@ -69,6 +80,33 @@ void Tsample_ring::Write(size_t slot, double value, double time) {
   values_[slot] = value;
   times_[slot] = time;
   for (size_t k = 1; k < lows_.size(); ++k) Summarise(k, slot >> (2 * k));
+  if (!to_lows_.empty()) SummariseGroup(slot >> 2);
+}
+
+void Tsample_ring::SummariseGroup(size_t j) {
+  const std::vector<double>& lows = lows_[1];
+  const std::vector<double>& highs = highs_[1];
+  const size_t first = j & ~size_t{15};
+  const size_t end = std::min(first + 16, lows.size());
+  // Both folds keep the first of equal values, as the plain scan does:
+  // forwards the running span stays unless beaten, backwards the earlier
+  // block stays unless beaten.
+  double lo = HUGE_VAL;
+  double hi = -HUGE_VAL;
+  for (size_t i = first; i < end; ++i) {
+    lo = std::min(lo, lows[i]);
+    hi = std::max(hi, highs[i]);
+    to_lows_[i] = lo;
+    to_highs_[i] = hi;
+  }
+  lo = HUGE_VAL;
+  hi = -HUGE_VAL;
+  for (size_t i = end; i-- > first;) {
+    lo = std::min(lows[i], lo);
+    hi = std::max(highs[i], hi);
+    from_lows_[i] = lo;
+    from_highs_[i] = hi;
+  }
 }
 
 void Tsample_ring::Summarise(size_t k, size_t j) {
@@ -129,16 +167,55 @@ void Tsample_ring::Fold(size_t a, size_t b, double& lo, double& hi) const {
   }
 }
 
+void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const {
+  // The whole blocks of 4 in the run: ja .. jb - 1.
+  const size_t ja = (a + 3) >> 2;
+  const size_t jb = b >> 2;
+  if (to_lows_.empty() || ja >= jb) {
+    Fold(a, b, lo, hi);
+    return;
+  }
+  const size_t ga = ja >> 4;
+  const size_t gb = (jb - 1) >> 4;
+  const bool starts_group = (ja & 15) == 0;
+  const bool ends_group = (jb & 15) == 0 || jb == to_lows_.size();
+  if (ga == gb && !starts_group && !ends_group) {
+    // Inside one group, touching neither of its ends: the blocks serve.
+    Fold(a, b, lo, hi);
+    return;
+  }
+  auto slot = [&](size_t i) {
+    lo = std::min(lo, values_[i]);
+    hi = std::max(hi, values_[i]);
+  };
+  for (size_t i = a; i < 4 * ja; ++i) slot(i);
+  if (ga == gb) {
+    const size_t j = starts_group ? jb - 1 : ja;
+    const std::vector<double>& lows = starts_group ? to_lows_ : from_lows_;
+    const std::vector<double>& highs = starts_group ? to_highs_ : from_highs_;
+    lo = std::min(lo, lows[j]);
+    hi = std::max(hi, highs[j]);
+  } else {
+    lo = std::min(lo, from_lows_[ja]);
+    hi = std::max(hi, from_highs_[ja]);
+    // Whole groups between, from the blocks above them.
+    if (gb > ga + 1) Fold(64 * (ga + 1), 64 * gb, lo, hi);
+    lo = std::min(lo, to_lows_[jb - 1]);
+    hi = std::max(hi, to_highs_[jb - 1]);
+  }
+  for (size_t i = 4 * jb; i < b; ++i) slot(i);
+}
+
 void Tsample_ring::Span(int first, int last, double& lo, double& hi) const {
   if (first > last || first < 0 || last >= count_) return;
   const size_t start = Slot(first);
   const size_t end = start + static_cast<size_t>(last - first) + 1;
   const size_t capacity = static_cast<size_t>(capacity_);
   if (end <= capacity) {
-    Fold(start, end, lo, hi);
+    FoldAcross(start, end, lo, hi);
     return;
   }
   // The run wraps: its older part ends the storage, its newer part starts it.
-  Fold(start, capacity, lo, hi);
-  Fold(0, end - capacity, lo, hi);
+  FoldAcross(start, capacity, lo, hi);
+  FoldAcross(0, end - capacity, lo, hi);
 }

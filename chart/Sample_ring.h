@@ -13,6 +13,13 @@
 // taken in the order of the samples, so the result is exactly that of a
 // plain scan with std::min and std::max (a NaN never replaces an end, and of
 // equal values the first one stays).
+//
+// The blocks of 4 are also grouped sixteen at a time (64 slots), with the
+// span from each block to the start and to the end of its group kept as
+// well. A run that crosses from one group into the next, as the runs of a
+// column do once a column holds more than a group's worth of samples, is
+// then answered from those two spans and a few slots at its ends, in a time
+// that no longer grows with its length.
 class Tsample_ring {
  public:
   // Makes n slots, all holding 0.0, and no sample. Throws std::bad_alloc
@@ -54,6 +61,10 @@ class Tsample_ring {
   void Summarise(size_t k, size_t j);
   // Folds the slots [a, b) of storage order into lo and hi.
   void Fold(size_t a, size_t b, double& lo, double& hi) const;
+  // The same through the group spans where the run allows it.
+  void FoldAcross(size_t a, size_t b, double& lo, double& hi) const;
+  // Recomputes the group spans of the group holding block j of 4 slots.
+  void SummariseGroup(size_t j);
 
   int capacity_ = 0;
   int count_ = 0;
@@ -64,4 +75,10 @@ class Tsample_ring {
   // entries for k = 0 stay empty, the slots themselves serve).
   std::vector<std::vector<double>> lows_;
   std::vector<std::vector<double>> highs_;
+  // For block j of 4 slots: the span of the blocks from the first of its
+  // group up to j (to_*) and from j to the last of its group (from_*).
+  std::vector<double> to_lows_;
+  std::vector<double> to_highs_;
+  std::vector<double> from_lows_;
+  std::vector<double> from_highs_;
 };
