@@ -113,7 +113,6 @@ TWsmall::~TWsmall() = default;
 QLabel* TWsmall::AddPicture(QWidget* panel, const QString& asset, const QRect& geometry) {
   auto* picture = new Tpicture(asset, panel);
   picture->setGeometry(geometry);
-  picture->Render();
   picture->setAttribute(Qt::WA_TranslucentBackground);
   picture->installEventFilter(this);
   picture->hide();

@@ -125,6 +125,7 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   EXPECT_TRUE(program.Wbarograph->pressure_plot->GetBitmap().isNull());
   // The splash window's logo went with the splash window.
   EXPECT_EQ(PicturesHeld(program.Wintro), 0);
+  EXPECT_EQ(PicturesHeld(program.Wsmall), 0);
 
   // Shown: drawn at the plot's size, with the samples taken while hidden.
   program.Wmain->ViewChart1Click();
@@ -148,6 +149,16 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   EXPECT_EQ(PicturesHeld(program.Wabout), 1);
   program.Wabout->hide();
   EXPECT_EQ(PicturesHeld(program.Wabout), 0);
+
+  // The small window makes the weather and trend pictures it shows, no
+  // others of their stacks, and gives them back with the main window.
+  program.Wmain->Minimize1Click();
+  QApplication::processEvents();
+  ASSERT_TRUE(program.Wsmall->isVisible());
+  EXPECT_EQ(PicturesHeld(program.Wsmall), 2);
+  program.Wsmall->Panel1Click();
+  QApplication::processEvents();
+  EXPECT_EQ(PicturesHeld(program.Wsmall), 0);
 
   TWbarograph* barograph = program.Wbarograph;
   barograph->show();
