@@ -20,10 +20,7 @@ void Tsample_ring::Release() {
   std::vector<double>().swap(times_);
   std::vector<std::vector<double>>().swap(lows_);
   std::vector<std::vector<double>>().swap(highs_);
-  std::vector<double>().swap(to_lows_);
-  std::vector<double>().swap(to_highs_);
-  std::vector<double>().swap(from_lows_);
-  std::vector<double>().swap(from_highs_);
+  std::vector<GroupSpans>().swap(group_spans_);
 }
 
 void Tsample_ring::Reset(int n) {
@@ -43,11 +40,7 @@ void Tsample_ring::Reset(int n) {
       highs_.emplace_back(blocks, 0.0);
     }
     if (lows_.size() > 1) {
-      const size_t blocks = lows_[1].size();
-      to_lows_.assign(blocks, 0.0);
-      to_highs_.assign(blocks, 0.0);
-      from_lows_.assign(blocks, 0.0);
-      from_highs_.assign(blocks, 0.0);
+      group_spans_.assign(lows_[1].size(), GroupSpans{0.0, 0.0, 0.0, 0.0});
     }
   } catch (...) {
     Release();
@@ -80,7 +73,7 @@ void Tsample_ring::Write(size_t slot, double value, double time) {
   values_[slot] = value;
   times_[slot] = time;
   for (size_t k = 1; k < lows_.size(); ++k) Summarise(k, slot >> (2 * k));
-  if (!to_lows_.empty()) SummariseGroup(slot >> 2);
+  if (!group_spans_.empty()) SummariseGroup(slot >> 2);
 }
 
 void Tsample_ring::SummariseGroup(size_t j) {
@@ -96,16 +89,16 @@ void Tsample_ring::SummariseGroup(size_t j) {
   for (size_t i = first; i < end; ++i) {
     lo = std::min(lo, lows[i]);
     hi = std::max(hi, highs[i]);
-    to_lows_[i] = lo;
-    to_highs_[i] = hi;
+    group_spans_[i].to_low = lo;
+    group_spans_[i].to_high = hi;
   }
   lo = HUGE_VAL;
   hi = -HUGE_VAL;
   for (size_t i = end; i-- > first;) {
     lo = std::min(lows[i], lo);
     hi = std::max(highs[i], hi);
-    from_lows_[i] = lo;
-    from_highs_[i] = hi;
+    group_spans_[i].from_low = lo;
+    group_spans_[i].from_high = hi;
   }
 }
 
@@ -171,14 +164,14 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const 
   // The whole blocks of 4 in the run: ja .. jb - 1.
   const size_t ja = (a + 3) >> 2;
   const size_t jb = b >> 2;
-  if (to_lows_.empty() || ja >= jb) {
+  if (group_spans_.empty() || ja >= jb) {
     Fold(a, b, lo, hi);
     return;
   }
   const size_t ga = ja >> 4;
   const size_t gb = (jb - 1) >> 4;
   const bool starts_group = (ja & 15) == 0;
-  const bool ends_group = (jb & 15) == 0 || jb == to_lows_.size();
+  const bool ends_group = (jb & 15) == 0 || jb == group_spans_.size();
   if (ga == gb && !starts_group && !ends_group) {
     // Inside one group, touching neither of its ends: the blocks serve.
     Fold(a, b, lo, hi);
@@ -189,19 +182,21 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const 
     hi = std::max(hi, values_[i]);
   };
   for (size_t i = a; i < 4 * ja; ++i) slot(i);
-  if (ga == gb) {
-    const size_t j = starts_group ? jb - 1 : ja;
-    const std::vector<double>& lows = starts_group ? to_lows_ : from_lows_;
-    const std::vector<double>& highs = starts_group ? to_highs_ : from_highs_;
-    lo = std::min(lo, lows[j]);
-    hi = std::max(hi, highs[j]);
+  const GroupSpans& first = group_spans_[ja];
+  const GroupSpans& last = group_spans_[jb - 1];
+  if (ga == gb && starts_group) {
+    lo = std::min(lo, last.to_low);
+    hi = std::max(hi, last.to_high);
+  } else if (ga == gb) {
+    lo = std::min(lo, first.from_low);
+    hi = std::max(hi, first.from_high);
   } else {
-    lo = std::min(lo, from_lows_[ja]);
-    hi = std::max(hi, from_highs_[ja]);
+    lo = std::min(lo, first.from_low);
+    hi = std::max(hi, first.from_high);
     // Whole groups between, from the blocks above them.
     if (gb > ga + 1) Fold(64 * (ga + 1), 64 * gb, lo, hi);
-    lo = std::min(lo, to_lows_[jb - 1]);
-    hi = std::max(hi, to_highs_[jb - 1]);
+    lo = std::min(lo, last.to_low);
+    hi = std::max(hi, last.to_high);
   }
   for (size_t i = 4 * jb; i < b; ++i) slot(i);
 }

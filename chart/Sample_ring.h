@@ -76,9 +76,13 @@ class Tsample_ring {
   std::vector<std::vector<double>> lows_;
   std::vector<std::vector<double>> highs_;
   // For block j of 4 slots: the span of the blocks from the first of its
-  // group up to j (to_*) and from j to the last of its group (from_*).
-  std::vector<double> to_lows_;
-  std::vector<double> to_highs_;
-  std::vector<double> from_lows_;
-  std::vector<double> from_highs_;
+  // group up to j (to_*) and from j to the last of its group (from_*), side
+  // by side, so that a column's look-up reads one cache line at each end.
+  struct GroupSpans {
+    double to_low;
+    double to_high;
+    double from_low;
+    double from_high;
+  };
+  std::vector<GroupSpans> group_spans_;
 };

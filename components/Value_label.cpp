@@ -1,6 +1,7 @@
 #include "components/Value_label.h"
 
 #include <QEvent>
+#include <QHideEvent>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -56,6 +57,13 @@ void Tvalue_label::moveEvent(QMoveEvent* event) {
 void Tvalue_label::resizeEvent(QResizeEvent* event) {
   DropBackdrop();
   QLabel::resizeEvent(event);
+}
+
+void Tvalue_label::hideEvent(QHideEvent* event) {
+  // Hidden, or hidden with its window (not minimised): a window that is not
+  // shown keeps no pictures; the label takes them again when it shows.
+  if (!event->spontaneous()) DropBackdrop();
+  QLabel::hideEvent(event);
 }
 
 void Tvalue_label::paintEvent(QPaintEvent* event) {

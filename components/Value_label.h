@@ -6,6 +6,7 @@
 #include <QPoint>
 
 class QEvent;
+class QHideEvent;
 class QMoveEvent;
 class QPaintEvent;
 class QResizeEvent;
@@ -52,6 +53,7 @@ class Tvalue_label : public QLabel {
   void changeEvent(QEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

@@ -212,9 +212,11 @@ TEST_F(LabelRepaintTest, ATextIsLaidOutOncePerChangeAndNotWhileHidden) {
   for (Tvalue_label* label : small_labels)
     EXPECT_EQ(label->TextLayouts(), layouts[label]) << "a hidden window's label was drawn";
 
-  // Shown, the small window draws its labels once, then as they change.
+  // Shown, the small window draws its labels once, then as they change;
+  // the hidden main window keeps no pictures of its labels.
   w->Minimize1Click();
   ASSERT_TRUE(small->isVisible());
+  for (Tvalue_label* label : labels) EXPECT_FALSE(label->HasBackdrop());
   Settle();
   MeasureTicks(1);
   Settle();
