@@ -48,33 +48,46 @@ class SignalCloseTest : public ProgramTest {
       QFile::remove(PathOf(name));
   }
 
-  void RunAndSignal(const std::vector<int>& stops) {
+  // False when the run could not tell: no sample was taken between the last
+  // batch and the signal (a loaded machine can hold the child up that long),
+  // so there was nothing left for the close to commit.
+  bool RunAndSignal(const std::vector<int>& stops) {
     RemoveFiles();
     InstallSetupToBeSaved();
     QProcess child;
     child.setWorkingDirectory(PathOf(""));
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(BAROMETER_SIM, {});
-    ASSERT_TRUE(child.waitForStarted());
+    EXPECT_TRUE(child.waitForStarted());
     for (int i = 0; i < 1200 && Samples() < 8; ++i) QThread::msleep(100);
-    ASSERT_GE(Samples(), 8);
+    EXPECT_GE(Samples(), 8);
     const long long before = Samples();
     for (int i = 0; i < 600 && Samples() == before; ++i) QThread::msleep(50);
     QThread::msleep(2500);
     const long long committed = Samples();
     const std::time_t signalled = std::time(nullptr);
     for (int signal_number : stops) ::kill(static_cast<pid_t>(child.processId()), signal_number);
-    ASSERT_TRUE(child.waitForFinished(120000));
+    EXPECT_TRUE(child.waitForFinished(120000));
 
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_EQ(QueryText(Db(), "PRAGMA integrity_check"), "ok");
-    // The samples taken after the last batch are in too, up to the signal
-    // (a second more for a busy machine), and every one is in its minute.
-    EXPECT_GT(Samples(), committed);
+    // Up to the signal (a second more for a busy machine), and every sample
+    // in its minute.
     EXPECT_GE(QueryNumber(Db(), "SELECT max(time) FROM sample"), signalled - 2);
     EXPECT_EQ(QueryNumber(Db(), "SELECT sum(count) FROM minute"), Samples());
     EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "250.000000");
+    // The samples taken after the last batch are in too.
+    return Samples() > committed;
+  }
+
+  // A run that could not tell is run again; a close that loses the samples
+  // of its last batch loses them every time.
+  void RunAndSignalUntilTold(const std::vector<int>& stops) {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      if (RunAndSignal(stops) || HasFailure()) return;
+    }
+    ADD_FAILURE() << "three runs, and no sample after the last batch was committed by the close";
   }
 };
 
@@ -84,7 +97,7 @@ TEST_F(SignalCloseTest, EachStopSignalEndsTheProgramCleanly) {
   for (const std::vector<int>& stops :
        {std::vector<int>{SIGTERM}, {SIGHUP}, {SIGINT, SIGTERM, SIGHUP, SIGINT}}) {
     SCOPED_TRACE(stops.front());
-    RunAndSignal(stops);
+    RunAndSignalUntilTold(stops);
   }
 }
 
