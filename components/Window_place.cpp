@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdint>
 
@@ -56,8 +57,17 @@ QPoint Twindow_place::OntoNearestArea(const QRect& frame, const QList<QRect>& ar
                 Fit(frame.y(), frame.height(), best->y(), best->height()));
 }
 
+QRect Twindow_place::Frame() const {
+  // QWidget's own idea of the frame is brought up to date by a move of the
+  // window; shown again, a window the manager frames in place gets none,
+  // and it would go on reading the frame as absent. The window's handle
+  // asks the window system.
+  if (const QWindow* handle = window_->windowHandle()) return handle->frameGeometry();
+  return window_->frameGeometry();
+}
+
 QPoint Twindow_place::Position() const {
-  return window_->isVisible() ? window_->frameGeometry().topLeft() : place_;
+  return window_->isVisible() ? Frame().topLeft() : place_;
 }
 
 void Twindow_place::MoveTo(const QPoint& place) {
@@ -74,14 +84,14 @@ void Twindow_place::CentreWhenShown() {
 }
 
 QMargins Twindow_place::FrameMargins() const {
-  const QRect frame = window_->frameGeometry();
+  const QRect frame = Frame();
   const QRect client = window_->geometry();
   return QMargins(client.left() - frame.left(), client.top() - frame.top(),
                   frame.right() - client.right(), frame.bottom() - client.bottom());
 }
 
 QSize Twindow_place::FrameSize() const {
-  return window_->frameGeometry().size();
+  return Frame().size();
 }
 
 void Twindow_place::Apply(bool always) {
@@ -91,7 +101,7 @@ void Twindow_place::Apply(bool always) {
   // While the window is about to show, the move is made even to where it
   // seems to stand already: only a window moved by the program asks the
   // window manager for its place, the others are placed anew, in a corner.
-  if (always || window_->frameGeometry().topLeft() != place_) window_->move(place_);
+  if (always || Frame().topLeft() != place_) window_->move(place_);
 }
 
 void Twindow_place::Centre() {
@@ -106,7 +116,8 @@ void Twindow_place::Shown() {
   if (centre_ && !user_moved_) {
     QWidget* opener = QApplication::activeWindow();
     if (opener != nullptr && opener != window_ && opener->isVisible())
-      over_ = opener->frameGeometry();
+      over_ = opener->windowHandle() ? opener->windowHandle()->frameGeometry()
+                                     : opener->frameGeometry();
     else if (QScreen* screen = window_->screen())
       over_ = screen->availableGeometry();
     Centre();
@@ -125,7 +136,7 @@ bool Twindow_place::eventFilter(QObject* watched, QEvent* event) {
     // Hidden: where it stood, wherever the user or the window manager put
     // it, is where it comes back (a dialog centres itself again instead).
     if (shown_ && (!centre_ || user_moved_)) {
-      place_ = window_->frameGeometry().topLeft();
+      place_ = Frame().topLeft();
       placed_ = true;
     }
     shown_ = false;
@@ -135,12 +146,12 @@ bool Twindow_place::eventFilter(QObject* watched, QEvent* event) {
     if (FrameMargins() != margins_) {
       // Framed (again): the frame goes back to its place; a window never
       // placed stays where the window manager put it.
-      if (!placed_) place_ = window_->frameGeometry().topLeft();
+      if (!placed_) place_ = Frame().topLeft();
       if (centre_ && !user_moved_) Centre();  // with the frame's true size
       Apply();
-    } else if (event->type() == QEvent::Move && window_->frameGeometry().topLeft() != place_) {
+    } else if (event->type() == QEvent::Move && Frame().topLeft() != place_) {
       // Moved as a whole, by the user: that is its place now.
-      place_ = window_->frameGeometry().topLeft();
+      place_ = Frame().topLeft();
       placed_ = true;
       user_moved_ = true;
     }

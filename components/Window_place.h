@@ -41,6 +41,8 @@ class Twindow_place : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The frame (title bar and border) as the window system has it now.
+  QRect Frame() const;
   QMargins FrameMargins() const;
   QSize FrameSize() const;
   // Moves the frame's top-left corner to place_ (made to fit a screen);
