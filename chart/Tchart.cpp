@@ -258,6 +258,23 @@ void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double tem
   if (temperature_plot) temperature_plot->AddSample(temperature, stamp);
   if (altitude_plot) altitude_plot->AddSample(altitude, stamp);
 
+  // A hidden window's labels wait: showing it brings them all up to date
+  // from the plots as they are then (a minimised one is still visible).
+  if (isVisible()) UpdateLabelsOfSample();
+
+  if (LogFile < 0) return;
+  lb_rec->hide();
+  if (!timer_rec->isActive()) timer_rec->start();
+  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) {
+    StopLogging("Error : Unable to write output file " + log_path_);
+  } else if (!LogStillAtItsName()) {
+    // Rows written to a file that no name leads to any more are lost.
+    StopLogging("Error : The output file " + log_path_ +
+                " was moved or deleted; data logging stopped.");
+  }
+}
+
+void TWchart::UpdateLabelsOfSample() {
   UpdateTemperatureTimeLabels();
   if (View == 0)
     UpdatePressureTimeLabels();
@@ -273,17 +290,6 @@ void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double tem
   }
   if (temperature_plot && temperature_plot->YScaleChangedSinceLastCheck())
     UpdateTemperatureValueLabels();
-
-  if (LogFile < 0) return;
-  lb_rec->hide();
-  if (!timer_rec->isActive()) timer_rec->start();
-  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) {
-    StopLogging("Error : Unable to write output file " + log_path_);
-  } else if (!LogStillAtItsName()) {
-    // Rows written to a file that no name leads to any more are lost.
-    StopLogging("Error : The output file " + log_path_ +
-                " was moved or deleted; data logging stopped.");
-  }
 }
 
 QString TWchart::FormatTimeLabel(double t) {

@@ -31,8 +31,9 @@ class Tplot_time;
 // it and four value labels beside it. It also writes the data log and opens
 // the display-range dialog.
 //
-// While the window is hidden its plots record but do not draw; showing it
-// draws each shown plot from its samples as they are then.
+// While the window is hidden its plots record but do not draw, and its
+// labels are left as they are; showing it draws each shown plot from its
+// samples as they are then and brings the labels up to date.
 class TWchart : public QMainWindow {
  public:
   // Text of a time label for calendar second t (local time, e.g.
@@ -159,6 +160,9 @@ class TWchart : public QMainWindow {
 
  private:
   void BuildMenu();
+  // The time labels, and the value labels whose plot changed its scale,
+  // after a new sample.
+  void UpdateLabelsOfSample();
   // Shows the time of each of a plot's time ticks under it, in the labels
   // of `labels` (made in `panel` as needed).
   static void UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,

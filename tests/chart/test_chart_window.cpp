@@ -30,6 +30,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chart/Plot_time.h"
@@ -379,6 +380,67 @@ void ExpectRoundTicks(const Tplot_time* plot, const std::vector<QLabel*>& values
     for (int y = 0; y < image.height(); ++y) grid += grey(when[i].pixel, y);
     EXPECT_GT(grid, image.height() * 9 / 10) << "grid line at column " << when[i].pixel;
   }
+}
+
+// What a chart's labels show and where: each label's text and place, in the
+// order of the four groups.
+std::vector<std::pair<std::string, QRect>> Labels(const TWchart* chart) {
+  std::vector<std::pair<std::string, QRect>> all;
+  for (const auto* group :
+       {&chart->lb_pvalue, &chart->lb_ptime, &chart->lb_tvalue, &chart->lb_ttime}) {
+    for (const QLabel* label : *group)
+      all.emplace_back(label->isHidden() ? "(hidden)" : Text(label), label->geometry());
+    all.emplace_back("--", QRect());
+  }
+  return all;
+}
+
+// The time labels shown under a plot read its time ticks, one by one.
+void ExpectTimesOfTicks(const Tplot_time* plot, const std::vector<QLabel*>& labels) {
+  const std::vector<Tplot_time::Tick> ticks = plot->TimeTicks();
+  ASSERT_FALSE(ticks.empty());
+  const std::vector<std::string> shown = Shown(labels);
+  ASSERT_EQ(shown.size(), ticks.size());
+  for (size_t i = 0; i < ticks.size(); ++i)
+    EXPECT_EQ(QString::fromStdString(shown[i]).replace('\n', ' ').trimmed(),
+              TWchart::FormatTimeLabel(ticks[i].at).trimmed());
+}
+
+// The program's samples reach a hidden chart without touching its labels;
+// shown, the chart's labels read at once what its plots' ticks say, follow
+// them while it shows, and wait again once it is hidden.
+TEST_F(ChartTest, HiddenChartLeavesItsLabelsUntilItShows) {
+  clock.SetNow(982665895);  // 10:44:55
+  RunDetection();
+  TWchart* chart = Chart();
+  ASSERT_TRUE(chart->isHidden());
+  auto expect_up_to_date = [&] {
+    ExpectRoundTicks(chart->pressure_plot, chart->lb_pvalue, chart->lb_ptime);
+    ExpectRoundTicks(chart->temperature_plot, chart->lb_tvalue, chart->lb_ttime);
+    ExpectTimesOfTicks(chart->pressure_plot, chart->lb_ptime);
+    ExpectTimesOfTicks(chart->temperature_plot, chart->lb_ttime);
+  };
+
+  const auto before = Labels(chart);
+  MeasureTicks(300);
+  EXPECT_EQ(Labels(chart), before) << "labels set while hidden";
+
+  Program().Wmain->ViewChart1Click();
+  ASSERT_TRUE(chart->isVisible());
+  QCoreApplication::processEvents();
+  expect_up_to_date();
+  MeasureTicks(240);  // a new tick a minute or two later
+  QCoreApplication::processEvents();
+  expect_up_to_date();
+
+  chart->Hide1Click();
+  const auto hidden = Labels(chart);
+  MeasureTicks(420);
+  EXPECT_EQ(Labels(chart), hidden);
+  Program().Wmain->ViewChart1Click();
+  QCoreApplication::processEvents();
+  expect_up_to_date();
+  EXPECT_NE(Labels(chart), hidden);
 }
 
 // Fifteen minutes of the program's own samples: the ticks of both charts
