@@ -109,22 +109,32 @@ bool AssetExists(const QString& name) {
   return renderer.isValid();
 }
 
-QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio) {
+namespace {
+
+// Pictures up to this many device pixels (a 128 x 128 icon, 64 KiB) are kept
+// in the pixmap cache: icons and box icons are asked for again and again,
+// while larger pictures are a window's own and go with it.
+constexpr int kMostCachedPixels = 128 * 128;
+
+// The ratio to render at, and whether the request is one that can be met;
+// warns about an oversized one.
+bool Prepare(const QString& name, const QSize& size, qreal& ratio) {
   if (!(ratio > 0)) ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-  if (!size.isValid() || size.isEmpty()) return QPixmap();
+  if (!size.isValid() || size.isEmpty()) return false;
   if (size.width() > kMaxEdge || size.height() > kMaxEdge) {
     qWarning("Picture \"%s\" requested at %dx%d, larger than %d pixels", qPrintable(name),
              size.width(), size.height(), kMaxEdge);
-    return QPixmap();
+    return false;
   }
-  // Windows ask for the same pictures again when they are rebuilt; the
-  // rendered pixmaps are kept in Qt's pixmap cache.
-  const QString key =
-      QStringLiteral("asset:%1:%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
-  QPixmap cached;
-  if (QPixmapCache::find(key, &cached)) return cached;
+  return true;
+}
 
-  const QSize device(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+QSize DeviceSize(const QSize& size, qreal ratio) {
+  return QSize(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+}
+
+QPixmap Render(const QString& name, const QSize& size, qreal ratio) {
+  const QSize device = DeviceSize(size, ratio);
   if (device.width() > kMaxEdge || device.height() > kMaxEdge) return QPixmap();
   QImage image(device, QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
@@ -133,9 +143,28 @@ QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio) {
     QPainter painter(&image);
     PaintAsset(painter, name, QRect(QPoint(0, 0), size));
   }
-  QPixmap pixmap = QPixmap::fromImage(image);
-  QPixmapCache::insert(key, pixmap);
+  return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio) {
+  if (!Prepare(name, size, ratio)) return QPixmap();
+  const QSize device = DeviceSize(size, ratio);
+  if (static_cast<qint64>(device.width()) * device.height() > kMostCachedPixels)
+    return Render(name, size, ratio);
+  const QString key =
+      QStringLiteral("asset:%1:%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
+  QPixmap cached;
+  if (QPixmapCache::find(key, &cached)) return cached;
+  QPixmap pixmap = Render(name, size, ratio);
+  if (!pixmap.isNull()) QPixmapCache::insert(key, pixmap);
   return pixmap;
+}
+
+QPixmap RenderAssetPixmap(const QString& name, const QSize& size, qreal ratio) {
+  if (!Prepare(name, size, ratio)) return QPixmap();
+  return Render(name, size, ratio);
 }
 
 QIcon AssetIcon(const QString& name) {

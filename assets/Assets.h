@@ -32,7 +32,14 @@
 // The pixmap is rendered at device size for the device pixel ratio `ratio`
 // (by default the highest of the screens) and carries it, so it is sharp on
 // a high-density screen; at ratio 1 it is exactly `size` pixels.
+// Small pictures (up to 128 x 128 device pixels: icons, the boxes' icons)
+// are kept in Qt's pixmap cache, so that asking again costs nothing; larger
+// ones are rendered afresh each time.
 QPixmap AssetPixmap(const QString& name, const QSize& size, qreal ratio = 0);
+
+// The same picture rendered afresh and kept nowhere else: for a window's own
+// pictures, which it gives back when hidden, so that nothing of them stays.
+QPixmap RenderAssetPixmap(const QString& name, const QSize& size, qreal ratio = 0);
 
 // The named picture as an icon that renders crisply at any size (window
 // icons, menus). An unknown name gives an icon of the placeholder.

@@ -13,7 +13,8 @@ void Tpicture::Render() {
   if (!shown.isNull() && shown.devicePixelRatio() == ratio &&
       shown.deviceIndependentSize().toSize() == size())
     return;
-  setPixmap(AssetPixmap(asset_, size(), ratio));
+  // Rendered for this label alone: given back, it is gone.
+  setPixmap(RenderAssetPixmap(asset_, size(), ratio));
 }
 
 void Tpicture::showEvent(QShowEvent* event) {

@@ -9,7 +9,10 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <algorithm>
+#include <vector>
 
+#include "assets/Assets.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 #include "components/Picture.h"
@@ -112,6 +115,32 @@ int PicturesHeld(QWidget* window) {
   return held;
 }
 
+// The pictures the window holds, each by the identity of its pixels.
+std::vector<qint64> PictureKeys(QWidget* window) {
+  std::vector<qint64> keys;
+  for (Tpicture* picture : window->findChildren<Tpicture*>())
+    if (!picture->pixmap().isNull()) keys.push_back(picture->pixmap().cacheKey());
+  return keys;
+}
+
+// Shows the window, then hides it: it gave back what it held, and nothing of
+// its pictures stayed anywhere else: shown again, each is made afresh.
+void ExpectPicturesGoneOnceHidden(QWidget* window, size_t shown) {
+  window->show();
+  QApplication::processEvents();
+  const std::vector<qint64> first = PictureKeys(window);
+  EXPECT_EQ(first.size(), shown);
+  window->hide();
+  EXPECT_EQ(PicturesHeld(window), 0);
+  window->show();
+  QApplication::processEvents();
+  const std::vector<qint64> again = PictureKeys(window);
+  EXPECT_EQ(again.size(), shown);
+  for (qint64 key : again)
+    EXPECT_EQ(std::count(first.begin(), first.end(), key), 0) << "kept while hidden";
+  window->hide();
+}
+
 TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   StartMeasuringProgram();
   MeasureTicks(5);
@@ -144,11 +173,12 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   EXPECT_FALSE(chart->pressure_plot->GetBitmap().isNull());
   chart->hide();
 
-  program.Wabout->show();
-  QApplication::processEvents();
-  EXPECT_EQ(PicturesHeld(program.Wabout), 1);
-  program.Wabout->hide();
-  EXPECT_EQ(PicturesHeld(program.Wabout), 0);
+  ExpectPicturesGoneOnceHidden(program.Wabout, 1);
+  // The message boxes' icons are asked for again and again: those stay,
+  // made once.
+  const QPixmap icon = AssetPixmap("box_question", QSize(48, 48), 2);
+  EXPECT_EQ(AssetPixmap("box_question", QSize(48, 48), 2).cacheKey(), icon.cacheKey());
+  EXPECT_EQ(icon.size(), QSize(96, 96));
 
   // The small window makes the weather and trend pictures it shows, no
   // others of their stacks, and gives them back with the main window.
@@ -156,9 +186,16 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   QApplication::processEvents();
   ASSERT_TRUE(program.Wsmall->isVisible());
   EXPECT_EQ(PicturesHeld(program.Wsmall), 2);
+  const std::vector<qint64> small = PictureKeys(program.Wsmall);
   program.Wsmall->Panel1Click();
   QApplication::processEvents();
   EXPECT_EQ(PicturesHeld(program.Wsmall), 0);
+  // Back to the small window: its two pictures made afresh.
+  program.Wmain->Minimize1Click();
+  QApplication::processEvents();
+  for (qint64 key : PictureKeys(program.Wsmall))
+    EXPECT_EQ(std::count(small.begin(), small.end(), key), 0) << "kept while hidden";
+  program.Wsmall->Panel1Click();
 
   TWbarograph* barograph = program.Wbarograph;
   barograph->show();
