@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 #include "atmosphere/Lib_vc.h"
 #include "chart/Axis_ticks.h"
@@ -314,10 +315,20 @@ std::string TWchart::DateTimeText(std::time_t t) {
   return text;
 }
 
-void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
-                               QWidget* panel) {
+void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels, QWidget* panel,
+                               TimeLabelsMade& made) {
   if (plot == nullptr) return;
-  const std::vector<Tplot_time::Tick> ticks = plot->TimeTicks();
+  std::vector<Tplot_time::Tick> ticks = plot->TimeTicks();
+  // Over a full history a tick keeps its column for several samples: its
+  // label stays as it is.
+  auto same = [](const std::vector<Tplot_time::Tick>& a, const std::vector<Tplot_time::Tick>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+      return x.at == y.at && x.pixel == y.pixel;
+    });
+  };
+  if (made.plot == plot && made.place == plot->geometry() && made.panel_width == panel->width() &&
+      same(made.ticks, ticks))
+    return;
   ShowLabels(labels, ticks.size(), panel, Qt::AlignHCenter | Qt::AlignTop);
   const int top = plot->y() + plot->height() + 7;
   for (size_t i = 0; i < ticks.size(); ++i) {
@@ -332,6 +343,10 @@ void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& lab
                                 std::max(panel->width() - kTimeLabelWidth - 2, 2));
     labels[i]->setGeometry(left, top, kTimeLabelWidth, kTimeLabelHeight);
   }
+  made.plot = plot;
+  made.place = plot->geometry();
+  made.panel_width = panel->width();
+  made.ticks = std::move(ticks);
 }
 
 void TWchart::UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
@@ -359,15 +374,15 @@ void TWchart::UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& la
 }
 
 void TWchart::UpdatePressureTimeLabels() {
-  UpdateTimeLabels(pressure_plot, lb_ptime, Panel2);
+  UpdateTimeLabels(pressure_plot, lb_ptime, Panel2, ptime_made_);
 }
 
 void TWchart::UpdateAltitudeTimeLabels() {
-  UpdateTimeLabels(altitude_plot, lb_ptime, Panel2);
+  UpdateTimeLabels(altitude_plot, lb_ptime, Panel2, ptime_made_);
 }
 
 void TWchart::UpdateTemperatureTimeLabels() {
-  UpdateTimeLabels(temperature_plot, lb_ttime, Panel1);
+  UpdateTimeLabels(temperature_plot, lb_ttime, Panel1, ttime_made_);
 }
 
 void TWchart::UpdatePressureValueLabels() {

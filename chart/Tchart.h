@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/Plot_time.h"
 #include "components/Chart_picture.h"
 
 class QAction;
@@ -163,10 +165,18 @@ class TWchart : public QMainWindow {
   // The time labels, and the value labels whose plot changed its scale,
   // after a new sample.
   void UpdateLabelsOfSample();
+  // What a group of time labels was last made from: the plot, its ticks
+  // and place, and the panel's width. The same again needs no label work.
+  struct TimeLabelsMade {
+    const Tplot_time* plot = nullptr;
+    std::vector<Tplot_time::Tick> ticks;
+    QRect place;
+    int panel_width = -1;
+  };
   // Shows the time of each of a plot's time ticks under it, in the labels
-  // of `labels` (made in `panel` as needed).
-  static void UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
-                               QWidget* panel);
+  // of `labels` (made in `panel` as needed), unless they show them already.
+  static void UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels, QWidget* panel,
+                               TimeLabelsMade& made);
   // Shows the value of each of a plot's value ticks beside it.
   // Through `shown` (the reader's unit) with `shown_decimals` places, when
   // given.
@@ -192,6 +202,7 @@ class TWchart : public QMainWindow {
   // Draws both panels onto painter, at its origin.
   void RenderPicture(QPainter& painter) const;
 
+  TimeLabelsMade ptime_made_, ttime_made_;
   int measurement_count_ = 0;
   // The last measurement, for the present value.
   double last_pressure_ = 0, last_temperature_ = 0, last_altitude_ = 0;
