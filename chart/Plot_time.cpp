@@ -395,8 +395,16 @@ std::vector<Tplot_time::Tick> Tplot_time::TimeTicksAt(const QSize& size) const {
   if (count < 1 || w < 1) return {};
   double y_scale = 0, y_offset = 0, x_scale = 0;
   Scaling(size, y_scale, y_offset, x_scale);
-  const double first = ring_.Time(0);
   const double last = ring_.Time(count - 1);
+  // After the clock was set back the newest stamps lie before the oldest;
+  // the ticks are then those of the stretch since, where the stamps grow
+  // again (looked for only then: it costs a pass over that stretch).
+  int start = 0;
+  if (last < ring_.Time(0)) {
+    start = count - 1;
+    while (start > 0 && ring_.Time(start - 1) <= ring_.Time(start)) --start;
+  }
+  const double first = ring_.Time(start);
   // The column of a (fractional) sample position, as the curve is drawn:
   // spread evenly over the width, or compressed into columns.
   const double ratio = static_cast<double>(count) / w;
@@ -409,7 +417,7 @@ std::vector<Tplot_time::Tick> Tplot_time::TimeTicksAt(const QSize& size) const {
                                      Taxis_ticks::UtcOffset(first))) {
     // The first sample at or after the tick, by bisection (the stamps
     // grow with the samples).
-    int lo = 0, hi = count - 1;
+    int lo = start, hi = count - 1;
     while (lo < hi) {
       const int mid = lo + (hi - lo) / 2;
       if (ring_.Time(mid) < t)
@@ -418,7 +426,7 @@ std::vector<Tplot_time::Tick> Tplot_time::TimeTicksAt(const QSize& size) const {
         hi = mid;
     }
     double position = lo;
-    if (lo > 0 && ring_.Time(lo) > t) {
+    if (lo > start && ring_.Time(lo) > t) {
       const double before = ring_.Time(lo - 1), after = ring_.Time(lo);
       if (after > before && t > before) position = lo - 1 + (t - before) / (after - before);
     }

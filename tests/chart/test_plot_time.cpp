@@ -594,6 +594,25 @@ TEST(AxisTicks, RoundValuesAndTimesOfTheClock) {
   tzset();
 }
 
+// After the clock was set back an hour the newest stamps lie before the
+// oldest: the time ticks are those of the samples since, on their columns.
+TEST(PlotTime, TimeTicksAfterTheClockWasSetBack) {
+  Tplot_time plot;
+  SetUpChartPlot(plot, 3600);
+  const double start = 982665895;
+  for (int i = 0; i < 1800; ++i) plot.AddSample(1000, start + i);
+  const double back = start + 1800 - 3600;
+  for (int i = 0; i < 1200; ++i) plot.AddSample(1000, back + i);
+  const std::vector<Tplot_time::Tick> ticks = plot.TimeTicks();
+  ASSERT_GE(ticks.size(), 2u);
+  const int first_column = 1800 * plot.width() / 3000;
+  for (const Tplot_time::Tick& tick : ticks) {
+    EXPECT_GE(tick.at, back);
+    EXPECT_LE(tick.at, back + 1199);
+    EXPECT_GE(tick.pixel, first_column - 1);
+  }
+}
+
 // Writes a picture of a chart-sized plot for a person to look at.
 TEST(PlotTime, RendersChartPng) {
   Tplot_time plot;
