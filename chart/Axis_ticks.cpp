@@ -63,6 +63,10 @@ std::vector<double> Taxis_ticks::Values(double low, double high, int most, doubl
   return ticks;
 }
 
+double Taxis_ticks::LeastStep(int decimals) {
+  return std::min(kLeastValueStep, std::pow(10.0, -decimals));
+}
+
 int Taxis_ticks::Decimals(double step) {
   if (!(step > 0) || !std::isfinite(step)) return 2;
   const int exponent = static_cast<int>(std::floor(std::log10(step) + 1e-9));

@@ -18,6 +18,9 @@ class Taxis_ticks {
   // for less), that puts at most `most` ticks (at least 1) into [low, high];
   // 0 when the range is no finite span.
   static double ValueStep(double low, double high, int most, double least = kLeastValueStep);
+  // The finest step for a unit written with `decimals` places: its last
+  // place where that is finer than kLeastValueStep.
+  static double LeastStep(int decimals);
   // The ticks themselves, from low to high; a range of no span (a flat
   // signal) or one too narrow for any round value has its low end as its
   // one tick, and a range that is not finite has none.

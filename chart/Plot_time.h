@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "chart/Axis_ticks.h"
 #include "chart/Sample_ring.h"
 
 class QHideEvent;
@@ -82,6 +83,7 @@ class Tplot_time : public QWidget {
   struct Tick {
     double at;
     int pixel;
+    bool operator==(const Tick& other) const { return at == other.at && pixel == other.pixel; }
   };
   // The round values within the range in use, from the highest down, at
   // most one per kRowsPerTick rows, with the rows they are drawn on.
@@ -200,7 +202,7 @@ class Tplot_time : public QWidget {
   int grid_y_divisions_ = 0;
   bool needs_redraw_ = false;
   bool round_grid_ = false;
-  double tick_scale_ = 1.0, tick_offset_ = 0.0, tick_least_ = 0.01;
+  double tick_scale_ = 1.0, tick_offset_ = 0.0, tick_least_ = Taxis_ticks::kLeastValueStep;
   Tsample_ring ring_;
 
   QRect last_geometry_;

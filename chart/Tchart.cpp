@@ -129,12 +129,6 @@ int TickDecimals(const std::vector<Tplot_time::Tick>& ticks) {
   return ticks.size() < 2 ? 2 : Taxis_ticks::Decimals(ticks[0].at - ticks[1].at);
 }
 
-// The finest tick step of a unit written with `decimals` places: its last
-// place where that is finer than the 0.01 of mbar and deg C.
-double TickLeastStep(int decimals) {
-  return std::min(Taxis_ticks::kLeastValueStep, std::pow(10.0, -decimals));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -321,13 +315,8 @@ void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& lab
   std::vector<Tplot_time::Tick> ticks = plot->TimeTicks();
   // Over a full history a tick keeps its column for several samples: its
   // label stays as it is.
-  auto same = [](const std::vector<Tplot_time::Tick>& a, const std::vector<Tplot_time::Tick>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-      return x.at == y.at && x.pixel == y.pixel;
-    });
-  };
   if (made.plot == plot && made.place == plot->geometry() && made.panel_width == panel->width() &&
-      same(made.ticks, ticks))
+      made.ticks == ticks)
     return;
   ShowLabels(labels, ticks.size(), panel, Qt::AlignHCenter | Qt::AlignTop);
   const int top = plot->y() + plot->height() + 7;
@@ -388,7 +377,8 @@ void TWchart::UpdateTemperatureTimeLabels() {
 void TWchart::UpdatePressureValueLabels() {
   const PressureUnit unit = Program().readings.units.pressure;
   if (pressure_plot != nullptr)
-    pressure_plot->SetTickUnit(1.0 / MbarPer(unit), 0.0, TickLeastStep(PressureDecimals(unit)));
+    pressure_plot->SetTickUnit(1.0 / MbarPer(unit), 0.0,
+                               Taxis_ticks::LeastStep(PressureDecimals(unit)));
   UpdateValueLabels(pressure_plot, lb_pvalue, Panel2,
                     MbarPer(unit) == 1.0 ? nullptr : ShownPressure, PressureDecimals(unit));
 }

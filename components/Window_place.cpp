@@ -57,13 +57,9 @@ QPoint Twindow_place::OntoNearestArea(const QRect& frame, const QList<QRect>& ar
                 Fit(frame.y(), frame.height(), best->y(), best->height()));
 }
 
-QRect Twindow_place::Frame() const {
-  // QWidget's own idea of the frame is brought up to date by a move of the
-  // window; shown again, a window the manager frames in place gets none,
-  // and it would go on reading the frame as absent. The window's handle
-  // asks the window system.
-  if (const QWindow* handle = window_->windowHandle()) return handle->frameGeometry();
-  return window_->frameGeometry();
+QRect Twindow_place::FrameOf(const QWidget* window) {
+  if (const QWindow* handle = window->windowHandle()) return handle->frameGeometry();
+  return window->frameGeometry();
 }
 
 QPoint Twindow_place::Position() const {
@@ -116,8 +112,7 @@ void Twindow_place::Shown() {
   if (centre_ && !user_moved_) {
     QWidget* opener = QApplication::activeWindow();
     if (opener != nullptr && opener != window_ && opener->isVisible())
-      over_ = opener->windowHandle() ? opener->windowHandle()->frameGeometry()
-                                     : opener->frameGeometry();
+      over_ = FrameOf(opener);
     else if (QScreen* screen = window_->screen())
       over_ = screen->availableGeometry();
     Centre();

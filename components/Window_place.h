@@ -36,13 +36,17 @@ class Twindow_place : public QObject {
   // one it overlaps most, else the closest. A frame larger than the area
   // keeps its top-left corner in it. With no area the frame stays.
   static QPoint OntoNearestArea(const QRect& frame, const QList<QRect>& areas);
+  // A top-level window's frame (title bar and border) as the window system
+  // has it now. QWidget's own copy is brought up to date only by a move of
+  // the window: shown again and framed in place, a window gets none, and
+  // the copy goes on reading the frame as absent.
+  static QRect FrameOf(const QWidget* window);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // The frame (title bar and border) as the window system has it now.
-  QRect Frame() const;
+  QRect Frame() const { return FrameOf(window_); }
   QMargins FrameMargins() const;
   QSize FrameSize() const;
   // Moves the frame's top-left corner to place_ (made to fit a screen);

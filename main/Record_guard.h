@@ -30,8 +30,6 @@ class Record_guard : public Dialogs {
   // The record's own files, refused with the error box.
   bool RefusesToWrite(const std::string& file_name) override;
 
-  Dialogs& Guarded() const { return dialogs_; }
-
  private:
   Dialogs& dialogs_;
   std::function<const Tarchive*()> record_;

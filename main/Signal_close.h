@@ -3,9 +3,9 @@
 // A clean end when the program is told to stop from outside: SIGTERM (a
 // logout, a service stop, kill), SIGHUP (the terminal went), SIGINT (Ctrl-C)
 // and the session manager's request to commit data before a logout. Each is
-// the confirmed close without the question: the settings saved when
-// autosave is on, the event loop ended, and then the normal shut-down of the
-// entry commits the record and closes the data log. The exit status is 0.
+// the confirmed close without the question: the record committed, the
+// settings saved when autosave is on, the event loop ended, and then the
+// normal shut-down of the entry closes the data log. The exit status is 0.
 //
 // A signal handler may do almost nothing safely, so it only writes one byte
 // to a pipe; a socket notifier on the pipe's other end runs the close in the

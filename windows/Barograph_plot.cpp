@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "chart/Axis_ticks.h"
 #include "components/UiStyle.h"
 
 namespace {
@@ -141,7 +142,7 @@ void Tbarograph_plot::SetUnit(double scale, double offset, int decimals) {
 }
 
 double Tbarograph_plot::LeastStep() const {
-  return unit_decimals_ > 2 ? 0.001 : 0.01;
+  return Taxis_ticks::LeastStep(unit_decimals_);
 }
 
 int Tbarograph_plot::RowOfShown(double v) const {
@@ -421,10 +422,7 @@ void Tbarograph_plot::UpdateTimeGrid() {
 std::vector<Tbarograph_plot::ScaleLine> Tbarograph_plot::ScaleLines() const {
   // As many places as the step has; in another unit than the columns' own
   // at least the unit's.
-  int decimals = scale_step_ < 0.01 - 1e-9  ? 3
-                 : scale_step_ < 0.1 - 1e-9 ? 2
-                 : scale_step_ < 1          ? 1
-                                            : 0;
+  int decimals = Taxis_ticks::Decimals(scale_step_);
   if (unit_scale_ != 1 || unit_offset_ != 0) decimals = std::max(decimals, unit_decimals_);
   // At most a thousand lines, whatever the values; on whole steps (a fixed
   // scale's ends need not lie on one).

@@ -12,8 +12,8 @@
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
-#include <QWindow>
 
+#include "components/Window_place.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "sensor/Tintro.h"
@@ -31,10 +31,9 @@ namespace {
     if (!Framed(window)) GTEST_SKIP() << "the window manager did not frame " #window; \
   } while (0)
 
-// The frame as the window system has it: QWidget's own copy is only brought
-// up to date by a move, and a window framed again in place gets none.
+// The frame as the window system has it, as the program reads it.
 QRect FrameOf(const QWidget* window) {
-  return window->windowHandle() ? window->windowHandle()->frameGeometry() : window->frameGeometry();
+  return Twindow_place::FrameOf(window);
 }
 
 class WindowManagerTest : public ProgramTest {
