@@ -15,8 +15,8 @@ namespace {
 // module does not answer.
 const char kManual[] = R"html(
 <h2>Barometer and altimeter</h2>
-<p>The program reads a pressure-and-temperature module on the parallel port,
-shows the local and the sea-level pressure, the temperature, the altitude and
+<p>The program reads a pressure-and-temperature module on a parallel port, a
+GPIO header or a USB adapter, shows the local and the sea-level pressure, the temperature, the altitude and
 the weather they point to, and keeps a record of everything it measured.</p>
 <p>Contents: <a href="#windows">The windows</a> &middot;
 <a href="#keys">Keys</a> &middot; <a href="#dashes">What "--" means</a> &middot;
@@ -129,14 +129,20 @@ plain text, one key and value a line.</p>
 same form. A missing or wrong value there gives the default.</p>
 
 <h3><a name="port"></a>The port</h3>
-<p>The module plugs into the first parallel port, LPT1. The program reaches
-it through the kernel's parallel-port device <tt>/dev/parport0</tt>: load its
+<p><i>File &gt; Module port...</i> chooses where the module is wired: the
+first parallel port, LPT1 (the default), a GPIO header's lines (a gpiochip,
+such as a Raspberry Pi's), or an FTDI USB adapter in bit-bang mode. The
+dialog lists the devices found and the lines or bits; <i>Test</i> looks for
+the module there, and OK keeps the choice in <b>barometer.ini</b> and searches
+again. The package's udev rule gives gpiochips and FTDI adapters to the user
+at the seat and to group <tt>plugdev</tt>.</p>
+<p>On LPT1 the program reaches the module through the kernel's parallel-port device <tt>/dev/parport0</tt>: load its
 driver with <tt>sudo modprobe ppdev</tt>, join the group that owns it with
 <tt>sudo adduser $USER lp</tt>, then log out and in again. When the device
 cannot be used and the program runs with the privilege, it reads the port's
 registers itself. When neither works it runs with nothing connected and
 finds no module.</p>
-<p><i>File &gt; Detect module on LPT1</i> searches again, for a module
+<p><i>File &gt; Detect module on LPT1</i> (named after the chosen port) searches again, for a module
 plugged in while the program runs; the settings in force stay. A module
 plugged in later is also found by itself within a few seconds.</p>
 <p>Without hardware, <b>barometer-sim</b> runs the same program on a
