@@ -16,8 +16,9 @@ BAROMETER_PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
-  # window places under a real window manager (tests/support/with_openbox.sh)
-  xvfb openbox xauth x11-utils
+  # window places under a real window manager (tests/support/with_openbox.sh),
+  # and the X connection of that test and of bench/start_time
+  xvfb openbox xauth x11-utils libxcb1-dev
   # printing: Qt's print support, and pictures of printed pages in the tests
   libqt6printsupport6 poppler-utils
   # screenshots for the README
