@@ -124,6 +124,10 @@ void TWintro::OnTimer() {
       break;
     case 3:
       hide();
+      // Its window-system window goes with it, and the window's buffer with
+      // that (the size of the window in memory shared with the X server); a
+      // new search makes them anew when it shows the window.
+      destroy();
       if (program.Wmain != nullptr && program.Wmain_alive) {
         program.Wmain->InitDisplays();
         program.Wmain->Timer1->start();

@@ -101,6 +101,9 @@ TEST_F(IntroTest, ANewSearchStartsOverAndShowsTheWindowAgain) {
   for (int i = 0; i < 5; ++i) Tick();
   ASSERT_FALSE(intro->isVisible());
   ASSERT_FALSE(intro->Timer1->isActive());
+  // Handed over, it holds no window of the window system (nor its buffer).
+  EXPECT_EQ(intro->windowHandle(), nullptr);
+  EXPECT_FALSE(intro->testAttribute(Qt::WA_WState_Created));
 
   // The search changed n and ts back to 1; a new one starts from step 0.
   module.SetUnplugged(true);
@@ -108,6 +111,7 @@ TEST_F(IntroTest, ANewSearchStartsOverAndShowsTheWindowAgain) {
   EXPECT_EQ(intro->Step, 0);
   Tick();
   EXPECT_TRUE(intro->isVisible());
+  EXPECT_NE(intro->windowHandle(), nullptr);
   Tick();
   EXPECT_TRUE(intro->ModuleMissing);
   intro->StartSearch();
