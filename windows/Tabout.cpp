@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QFrame>
+#include <QHideEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -63,7 +65,8 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
   AddLabel(this, "New version for Linux desktops", QRect(56, 344, 280, 14), ArialFont(11, false),
            Qt::black);
 
-  bt_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+  // Its icon, as the pictures, is made when the box shows.
+  bt_ok = new QPushButton("OK", this);
   bt_ok->setGeometry(128, 360, 75, 25);
   bt_ok->setDefault(true);
   connect(bt_ok, &QPushButton::clicked, this, [this] { bt_okClick(); });
@@ -74,6 +77,17 @@ TWabout::TWabout(QWidget* parent) : QDialog(parent) {
 }
 
 TWabout::~TWabout() = default;
+
+void TWabout::showEvent(QShowEvent* event) {
+  if (bt_ok->icon().isNull()) bt_ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+  QDialog::showEvent(event);
+}
+
+void TWabout::hideEvent(QHideEvent* event) {
+  // Closed, the box keeps no picture; minimised, it keeps what it shows.
+  if (!event->spontaneous()) bt_ok->setIcon(QIcon());
+  QDialog::hideEvent(event);
+}
 
 void TWabout::bt_okClick() {
   accept();

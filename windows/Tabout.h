@@ -20,4 +20,8 @@ class TWabout : public QDialog {
 
   QLabel* lb_date = nullptr;
   QPushButton* bt_ok = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 };

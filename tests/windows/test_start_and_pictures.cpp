@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QEvent>
 #include <QImage>
 #include <QLabel>
@@ -150,6 +151,7 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   for (Tplot_time* plot : {chart->pressure_plot, chart->temperature_plot, chart->altitude_plot})
     EXPECT_TRUE(plot->GetBitmap().isNull());
   EXPECT_EQ(PicturesHeld(program.Wabout), 0);
+  EXPECT_TRUE(program.Wabout->bt_ok->icon().isNull());
   EXPECT_EQ(PicturesHeld(program.Wsettings), 0);
   EXPECT_TRUE(program.Wbarograph->pressure_plot->GetBitmap().isNull());
   // The splash window's logo went with the splash window.
@@ -174,6 +176,11 @@ TEST_F(StartTest, WindowsMakeTheirPicturesWhenShownAndGiveThemBackWhenHidden) {
   chart->hide();
 
   ExpectPicturesGoneOnceHidden(program.Wabout, 1);
+  // Its button's icon as well.
+  program.Wabout->show();
+  EXPECT_FALSE(program.Wabout->bt_ok->icon().isNull());
+  program.Wabout->hide();
+  EXPECT_TRUE(program.Wabout->bt_ok->icon().isNull());
   // The message boxes' icons are asked for again and again: those stay,
   // made once.
   const QPixmap icon = AssetPixmap("box_question", QSize(48, 48), 2);
