@@ -15,16 +15,15 @@
 
 namespace {
 
-// Pixel positions are limited to this distance from the origin before they
-// become integers: far enough outside any plot that clipped lines keep their
-// slope inside the picture, and small enough for the rasteriser. Huge and
-// infinite positions land on the limit; so does NaN, above the picture.
-constexpr double kPixelLimit = 100000.0;
-
-int ToPixel(double p) {
-  if (std::isnan(p) || p <= -kPixelLimit) return -static_cast<int>(kPixelLimit);
-  if (p >= kPixelLimit) return static_cast<int>(kPixelLimit);
-  return static_cast<int>(p);  // truncates toward zero
+// Whole parts of a sample position (never negative, at most the sample
+// count), as std::floor and std::ceil give them; without SSE4.1 those are
+// library calls, and the compressed drawing asks for two per column.
+int FloorOf(double p) {
+  return static_cast<int>(p);
+}
+int CeilOf(double p) {
+  const int whole = static_cast<int>(p);
+  return whole < p ? whole + 1 : whole;
 }
 
 // True when a range end moved; a NaN end that stays NaN is no change.
@@ -583,12 +582,11 @@ void Tplot_time::DrawVector(QPainter& p) {
     } else {
       curve.reserve(3 * w);
       const double ratio = static_cast<double>(count) / w;
-      const double newest = count - 1;
       double position = 0.0;
       for (int c = 0; c < w; ++c) {
-        const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
+        const int first = std::min(CeilOf(position), count);
         position += ratio;
-        const int last = static_cast<int>(std::min(std::floor(position), newest));
+        const int last = std::min(FloorOf(position), count - 1);
         MinMaxInOut(first, last);
         // Down to the span's lowest point and up to its highest, ending at
         // its exit, within the column.
@@ -619,10 +617,6 @@ void Tplot_time::Scaling(const QSize& size, double& y_scale, double& y_offset,
 void Tplot_time::UpdateDrawScaling() {
   Scaling(last_geometry_.size(), y_scale_, y_offset_, x_scale_);
   x_offset_ = 1.0;
-}
-
-int Tplot_time::RowOf(double v) const {
-  return ToPixel(y_offset_ + y_scale_ * v);
 }
 
 void Tplot_time::MinMaxInOut(int first, int last) {
@@ -699,13 +693,12 @@ void Tplot_time::DrawComponent() {
   p.end();
   ColumnWriter column(image_, wave_color_.rgb());
   const double ratio = static_cast<double>(count) / w;
-  const double newest = count - 1;
   double position = 0.0;
   QPoint pen(0, RowOf(ring_.Value(0)));
   for (int c = 0; c < w; ++c) {
-    const int first = static_cast<int>(std::min(std::ceil(position), newest + 1.0));
+    const int first = std::min(CeilOf(position), count);
     position += ratio;
-    const int last = static_cast<int>(std::min(std::floor(position), newest));
+    const int last = std::min(FloorOf(position), count - 1);
     MinMaxInOut(first, last);
     if (device_scaled) {
       // At device resolution, each piece a line as thick as a logical pixel.

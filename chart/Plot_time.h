@@ -172,8 +172,19 @@ class Tplot_time : public QWidget {
   void DrawVector(QPainter& painter);
   // Background, border and grid at a size, the same on every device.
   void DrawFrameAndGrid(QPainter& painter, int w, int h) const;
-  // Pixel row of a value under the current scaling.
-  int RowOf(double v) const;
+  // Pixel row of a value under the current scaling. Pixel positions are
+  // limited to kPixelLimit from the origin before they become integers: far
+  // enough outside any plot that clipped lines keep their slope inside the
+  // picture, and small enough for the rasteriser. Huge and infinite
+  // positions land on the limit; so does NaN, above the picture. Inline:
+  // the drawing asks for four rows per column.
+  static constexpr double kPixelLimit = 100000.0;
+  static int ToPixel(double p) {
+    if (p > -kPixelLimit && p < kPixelLimit) return static_cast<int>(p);  // toward zero
+    if (p >= kPixelLimit) return static_cast<int>(kPixelLimit);
+    return -static_cast<int>(kPixelLimit);  // NaN or far below
+  }
+  int RowOf(double v) const { return ToPixel(y_offset_ + y_scale_ * v); }
   // The value-to-row and sample-to-column factors for the range in use at
   // a size, as UpdateDrawScaling sets them for the last known size.
   void Scaling(const QSize& size, double& y_scale, double& y_offset, double& x_scale) const;

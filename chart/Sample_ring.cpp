@@ -127,8 +127,11 @@ void Tsample_ring::Summarise(size_t k, size_t j) {
   highs_[k][j] = hi;
 }
 
-void Tsample_ring::Fold(size_t a, size_t b, double& lo, double& hi) const {
+void Tsample_ring::Fold(size_t a, size_t b, double& lo_out, double& hi_out) const {
   const size_t levels = lows_.size();
+  // In locals, so the compiler need not fear that they alias the stores.
+  double lo = lo_out;
+  double hi = hi_out;
   auto take = [&](size_t k) {
     if (k == 0) {
       lo = std::min(lo, values_[a]);
@@ -158,14 +161,16 @@ void Tsample_ring::Fold(size_t a, size_t b, double& lo, double& hi) const {
     while (a + BlockSize(k) <= b) take(k);
     if (k == 0) break;
   }
+  lo_out = lo;
+  hi_out = hi;
 }
 
-void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const {
+void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo_out, double& hi_out) const {
   // The whole blocks of 4 in the run: ja .. jb - 1.
   const size_t ja = (a + 3) >> 2;
   const size_t jb = b >> 2;
   if (group_spans_.empty() || ja >= jb) {
-    Fold(a, b, lo, hi);
+    Fold(a, b, lo_out, hi_out);
     return;
   }
   const size_t ga = ja >> 4;
@@ -174,14 +179,16 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const 
   const bool ends_group = (jb & 15) == 0 || jb == group_spans_.size();
   if (ga == gb && !starts_group && !ends_group) {
     // Inside one group, touching neither of its ends: the blocks serve.
-    Fold(a, b, lo, hi);
+    Fold(a, b, lo_out, hi_out);
     return;
   }
-  auto slot = [&](size_t i) {
-    lo = std::min(lo, values_[i]);
-    hi = std::max(hi, values_[i]);
-  };
-  for (size_t i = a; i < 4 * ja; ++i) slot(i);
+  double lo = lo_out;
+  double hi = hi_out;
+  const double* v = values_.data();
+  for (size_t i = a; i < 4 * ja; ++i) {
+    lo = std::min(lo, v[i]);
+    hi = std::max(hi, v[i]);
+  }
   const GroupSpans& first = group_spans_[ja];
   const GroupSpans& last = group_spans_[jb - 1];
   if (ga == gb && starts_group) {
@@ -198,19 +205,49 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo, double& hi) const 
     lo = std::min(lo, last.to_low);
     hi = std::max(hi, last.to_high);
   }
-  for (size_t i = 4 * jb; i < b; ++i) slot(i);
+  for (size_t i = 4 * jb; i < b; ++i) {
+    lo = std::min(lo, v[i]);
+    hi = std::max(hi, v[i]);
+  }
+  lo_out = lo;
+  hi_out = hi;
+}
+
+void Tsample_ring::Scan(size_t a, size_t b, double& lo, double& hi) const {
+  // In locals, so the compiler need not fear that lo and hi alias the slots.
+  double l = lo;
+  double h = hi;
+  const double* v = values_.data();
+  for (size_t i = a; i < b; ++i) {
+    l = std::min(l, v[i]);
+    h = std::max(h, v[i]);
+  }
+  lo = l;
+  hi = h;
 }
 
 void Tsample_ring::Span(int first, int last, double& lo, double& hi) const {
   if (first > last || first < 0 || last >= count_) return;
   const size_t start = Slot(first);
-  const size_t end = start + static_cast<size_t>(last - first) + 1;
+  const size_t length = static_cast<size_t>(last - first) + 1;
+  const size_t end = start + length;
   const size_t capacity = static_cast<size_t>(capacity_);
+  // A short run, such as a column's when the samples are a few times the
+  // columns, is read slot by slot: cheaper than finding its blocks.
+  const bool short_run = length <= kShortRun;
   if (end <= capacity) {
-    FoldAcross(start, end, lo, hi);
+    if (short_run)
+      Scan(start, end, lo, hi);
+    else
+      FoldAcross(start, end, lo, hi);
     return;
   }
   // The run wraps: its older part ends the storage, its newer part starts it.
+  if (short_run) {
+    Scan(start, capacity, lo, hi);
+    Scan(0, end - capacity, lo, hi);
+    return;
+  }
   FoldAcross(start, capacity, lo, hi);
   FoldAcross(0, end - capacity, lo, hi);
 }

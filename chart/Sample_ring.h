@@ -59,7 +59,11 @@ class Tsample_ring {
   void Write(size_t slot, double value, double time);
   // Recomputes block j of level k (k >= 1) from the level beneath.
   void Summarise(size_t k, size_t j);
-  // Folds the slots [a, b) of storage order into lo and hi.
+  // Runs of at most this many samples are scanned slot by slot.
+  static constexpr size_t kShortRun = 24;
+  // Folds the slots [a, b) of storage order into lo and hi, one by one.
+  void Scan(size_t a, size_t b, double& lo, double& hi) const;
+  // The same through the blocks.
   void Fold(size_t a, size_t b, double& lo, double& hi) const;
   // The same through the group spans where the run allows it.
   void FoldAcross(size_t a, size_t b, double& lo, double& hi) const;
