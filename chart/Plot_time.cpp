@@ -526,22 +526,23 @@ void Tplot_time::paintEvent(QPaintEvent*) {
   painter.drawImage(QPointF(0, 0), image_);
 }
 
-void Tplot_time::DrawFrameAndGrid(QPainter& p, int w, int h) const {
-  p.fillRect(0, 0, w, h, back_color_);
+void Tplot_time::DrawFrameAndGrid(const RectFill& fill, int w, int h) const {
+  fill(0, 0, w, h, back_color_);
   // Border and grid are one-pixel lines along rows and columns; filled as
   // one-pixel rectangles they take the same pixels at a fraction of the
-  // cost of stroking them. A frame around a single pixel is an empty
+  // cost of stroking them. Rectangles reaching outside the picture are cut
+  // to it. A frame around a single pixel is an empty
   // rectangle, which the painter does not draw.
   if (w > 1 || h > 1) {
-    p.fillRect(0, 0, w, 1, border_color_);
-    p.fillRect(0, h - 1, w, 1, border_color_);
-    p.fillRect(0, 0, 1, h, border_color_);
-    p.fillRect(w - 1, 0, 1, h, border_color_);
+    fill(0, 0, w, 1, border_color_);
+    fill(0, h - 1, w, 1, border_color_);
+    fill(0, 0, 1, h, border_color_);
+    fill(w - 1, 0, 1, h, border_color_);
   }
   if (round_grid_) {
     const QSize size(w, h);
-    for (const Tick& tick : ValueTicksAt(size)) p.fillRect(0, tick.pixel, w, 1, grid_color_);
-    for (const Tick& tick : TimeTicksAt(size)) p.fillRect(tick.pixel, 0, 1, h, grid_color_);
+    for (const Tick& tick : ValueTicksAt(size)) fill(0, tick.pixel, w, 1, grid_color_);
+    for (const Tick& tick : TimeTicksAt(size)) fill(tick.pixel, 0, 1, h, grid_color_);
     return;
   }
   // Grid lines include both edges; one at the far edge lies outside the
@@ -549,14 +550,12 @@ void Tplot_time::DrawFrameAndGrid(QPainter& p, int w, int h) const {
   if (grid_x_divisions_ > 0) {
     const long long step = w / (static_cast<long long>(grid_x_divisions_) + 1);
     const long long lines = step > 0 ? grid_x_divisions_ + 1LL : 0;
-    for (long long k = 0; k <= lines; ++k)
-      p.fillRect(static_cast<int>(k * step), 0, 1, h, grid_color_);
+    for (long long k = 0; k <= lines; ++k) fill(static_cast<int>(k * step), 0, 1, h, grid_color_);
   }
   if (grid_y_divisions_ > 0) {
     const long long step = h / (static_cast<long long>(grid_y_divisions_) + 1);
     const long long lines = step > 0 ? grid_y_divisions_ + 1LL : 0;
-    for (long long k = 0; k <= lines; ++k)
-      p.fillRect(0, static_cast<int>(k * step), w, 1, grid_color_);
+    for (long long k = 0; k <= lines; ++k) fill(0, static_cast<int>(k * step), w, 1, grid_color_);
   }
 }
 
@@ -568,7 +567,8 @@ void Tplot_time::DrawVector(QPainter& p) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setClipRect(0, 0, w, h);
-  DrawFrameAndGrid(p, w, h);
+  DrawFrameAndGrid(
+      [&p](int x, int y, int rw, int rh, const QColor& c) { p.fillRect(x, y, rw, rh, c); }, w, h);
   // The curve as one polyline: the samples, or each column's entry, span
   // and exit.
   const int count = ring_.Count();
@@ -654,13 +654,35 @@ void Tplot_time::DrawComponent() {
   const int h = last_geometry_.height();
   const bool device_scaled = image_.devicePixelRatio() != 1.0;
 
-  QPainter p(&image_);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  DrawFrameAndGrid(p, w, h);
+  // Opaque colours at the image's own resolution are written straight into
+  // it, as the painter would fill them; otherwise the painter fills (and
+  // blends, or scales to the device).
+  const bool opaque =
+      back_color_.alpha() == 255 && border_color_.alpha() == 255 && grid_color_.alpha() == 255;
+  if (opaque && !device_scaled) {
+    QRgb* bits = reinterpret_cast<QRgb*>(image_.bits());
+    const qsizetype stride = image_.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    const int iw = image_.width();
+    const int ih = image_.height();
+    DrawFrameAndGrid(
+        [&](int x, int y, int rw, int rh, const QColor& c) {
+          const int x0 = std::max(x, 0), x1 = std::min(x + rw, iw);
+          const int y0 = std::max(y, 0), y1 = std::min(y + rh, ih);
+          if (x0 >= x1 || y0 >= y1) return;
+          const QRgb value = c.rgba64().toArgb32();
+          for (int row = y0; row < y1; ++row)
+            std::fill(bits + row * stride + x0, bits + row * stride + x1, value);
+        },
+        w, h);
+  } else {
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    DrawFrameAndGrid(
+        [&p](int x, int y, int rw, int rh, const QColor& c) { p.fillRect(x, y, rw, rh, c); }, w, h);
+  }
 
   const int count = ring_.Count();
   if (count <= 1) return;
-  p.setPen(QPen(wave_color_, 0));
   // The curve's lines are collected and drawn in one call; they share a
   // colour, so their order does not matter.
   std::vector<QLine> lines;
@@ -675,10 +697,12 @@ void Tplot_time::DrawComponent() {
       pen = next;
     }
     if (!device_scaled) {
+      QPainter p(&image_);
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.setPen(QPen(wave_color_, 0));
       p.drawLines(lines.data(), static_cast<int>(lines.size()));
       return;
     }
-    p.end();
     for (const QLine& line : lines) DrawLine(image_, line.p1(), line.p2(), wave_color_);
     return;
   }
@@ -690,7 +714,6 @@ void Tplot_time::DrawComponent() {
   // a second for every shown plot, and this way costs a fraction of the
   // painter's line drawing while putting exactly the pixels its one-pixel
   // lines put.
-  p.end();
   ColumnWriter column(image_, wave_color_.rgb());
   const double ratio = static_cast<double>(count) / w;
   double position = 0.0;

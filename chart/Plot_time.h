@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "chart/Axis_ticks.h"
@@ -170,8 +171,10 @@ class Tplot_time : public QWidget {
   // The whole picture onto a vector device (SVG, PDF, a printer): the same
   // pieces as lines and rectangles.
   void DrawVector(QPainter& painter);
-  // Background, border and grid at a size, the same on every device.
-  void DrawFrameAndGrid(QPainter& painter, int w, int h) const;
+  // Background, border and grid at a size, the same on every device, as
+  // rectangles handed to fill (x, y, width, height, colour).
+  using RectFill = std::function<void(int, int, int, int, const QColor&)>;
+  void DrawFrameAndGrid(const RectFill& fill, int w, int h) const;
   // Pixel row of a value under the current scaling. Pixel positions are
   // limited to kPixelLimit from the origin before they become integers: far
   // enough outside any plot that clipped lines keep their slope inside the
