@@ -551,6 +551,31 @@ TEST(PlotTime, LongScrolledHistoriesDrawAsThePlainScan) {
   }
 }
 
+// Colours given as fractions or as hue, saturation and value fill the
+// background, border and grid with the very pixels the painter puts for
+// them, over a compressed curve and over a short one.
+TEST(PlotTime, ColoursOfEveryKindFillAsThePainterFills) {
+  const QColor colours[][4] = {
+      {QColor::fromRgbF(0.1f, 0.33f, 0.71f), QColor::fromHsv(200, 77, 201),
+       QColor::fromHsvF(0.61f, 0.5f, 0.37f), QColor::fromRgbF(0.999f, 0.501f, 0.002f)},
+      {QColor::fromHsl(40, 200, 100), QColor::fromCmyk(10, 200, 30, 40), QColor::fromRgb(1, 2, 3),
+       QColor::fromHsvF(0.0f, 1.0f, 0.5f)}};
+  for (int n : {20, 3600}) {
+    for (const auto& c : colours) {
+      Tplot_time plot;
+      SetUpChartPlot(plot, n);
+      plot.SetBGColor(c[0]);
+      plot.SetBorderColor(c[1]);
+      plot.SetGridColor(c[2]);
+      plot.SetWVColor(c[3]);
+      for (int i = 0; i < n; ++i) plot.AddSample(std::sin(i * 0.01) + (i % 7) * 0.05, i);
+      plot.DrawComponent();
+      EXPECT_EQ(plot.GetBitmap(), PainterDrawing(plot))
+          << n << " samples, " << c[0].name().toStdString();
+    }
+  }
+}
+
 // Round places for the ticks of the chart's axes: values 1, 2 or 5 times a
 // power of ten apart, times on whole seconds, minutes and hours of the
 // local clock, at most as many as asked for.
