@@ -486,8 +486,9 @@ void Tplot_time::RedrawIfNeeded() {
 
 bool Tplot_time::InHiddenWindow() const {
   // A plot without a parent is drawn for its picture alone (an off-screen
-  // rendering); it never waits for a window.
-  return parentWidget() != nullptr && !isVisible();
+  // rendering); it never waits for a window. A minimised window shows
+  // nothing either: it draws when it is shown again.
+  return parentWidget() != nullptr && (!isVisible() || window()->isMinimized());
 }
 
 void Tplot_time::Paint() {

@@ -458,7 +458,7 @@ void TWchart::RefreshView(bool force) {
   else
     UpdateAltitudeTimeLabels();
   // (Only while shown: a chart never shown makes no picture.)
-  if (isVisible()) upper->DrawComponent();
+  if (isVisible() && !isMinimized()) upper->DrawComponent();
   upper->Paint();
 
   UpdateTemperatureValueLabels();

@@ -311,6 +311,17 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
   EXPECT_EQ(hidden->temperature_plot->GetBitmap(), shown.temperature_plot->GetBitmap());
   EXPECT_EQ(hidden->grab().toImage(), shown.grab().toImage());
 
+  // Minimised, it draws nothing either; shown again, it draws what it
+  // would have drawn all along.
+  hidden->showMinimized();
+  const QImage minimised = hidden->pressure_plot->GetBitmap().copy();
+  feed(700, 720);
+  EXPECT_EQ(hidden->pressure_plot->GetBitmap(), minimised) << "nothing drawn while minimised";
+  EXPECT_TRUE(hidden->temperature_plot->NeedsRedraw());
+  hidden->showNormal();
+  EXPECT_EQ(hidden->grab().toImage(), shown.grab().toImage());
+  EXPECT_EQ(hidden->pressure_plot->GetBitmap(), shown.pressure_plot->GetBitmap());
+
   // Values 1000 .. 1012 give these labels from top to bottom: round
   // values (once 1012.00, 1008.00, 1004.00 and 1000.00, the range in thirds).
   EXPECT_EQ(Shown(hidden->lb_pvalue), (std::vector<std::string>{"1010", "1005", "1000"}));
@@ -324,7 +335,7 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
   shown.AltitudeTemperature1Click();
   EXPECT_EQ(hidden->altitude_plot->GetBitmap(), shown.altitude_plot->GetBitmap());
   shown.PressureTemperature1Click();
-  feed(700, 760);
+  feed(720, 760);
   shown.AddMeasurement(0, 0, 1030, 20, 0);
   hidden->AddMeasurement(0, 0, 1030, 20, 0);
   EXPECT_EQ(Shown(hidden->lb_pvalue).front(), "800") << "altitude labels while in that view";
