@@ -1,6 +1,7 @@
 #include "publish/Tmqtt_client.h"
 
-#include <mosquitto.h>
+#include "publish/Mosquitto_library.h"
+
 #include <mqtt_protocol.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -21,11 +22,6 @@ constexpr int kKeepAliveSeconds = 30;
 // The cycle of the network thread when nothing happens: keep-alive and
 // answer deadlines are looked at this often.
 constexpr int kIdlePollMs = 1000;
-
-void InitLibraryOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { mosquitto_lib_init(); });
-}
 
 int MsUntil(SteadyClock::time_point when) {
   const auto left =
@@ -55,7 +51,7 @@ void OnLog(mosquitto*, void* data, int, const char* text) {
 }
 
 // The broker's refusal in words; MQTT 5 and 3.1.1 number them differently.
-std::string RefusalWords(const Session& s) {
+std::string RefusalWords(const Mosquitto_library& lib, const Session& s) {
   if (s.v5) {
     switch (s.reason) {
       case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
@@ -69,7 +65,7 @@ std::string RefusalWords(const Session& s) {
       case MQTT_RC_BANNED:
         return "banned by the broker";
       default:
-        return std::string("refused by the broker: ") + mosquitto_reason_string(s.reason);
+        return std::string("refused by the broker: ") + lib.mosquitto_reason_string(s.reason);
     }
   }
   switch (s.reason) {
@@ -81,12 +77,12 @@ std::string RefusalWords(const Session& s) {
     case 5:
       return "not authorised";
     default:
-      return std::string("refused by the broker: ") + mosquitto_connack_string(s.reason);
+      return std::string("refused by the broker: ") + lib.mosquitto_connack_string(s.reason);
   }
 }
 
 // A libmosquitto error in words; errno is the one the call left.
-std::string ErrorWords(int rc, int error, const Session& s) {
+std::string ErrorWords(const Mosquitto_library& lib, int rc, int error, const Session& s) {
   switch (rc) {
     case MOSQ_ERR_EAI:
       return "name not found";
@@ -106,7 +102,7 @@ std::string ErrorWords(int rc, int error, const Session& s) {
     case MOSQ_ERR_KEEPALIVE:
       return "no answer from the broker";
     default:
-      return mosquitto_strerror(rc);
+      return lib.mosquitto_strerror(rc);
   }
 }
 
@@ -166,20 +162,21 @@ bool SleepUntil(Shared& shared, SteadyClock::time_point when) {
   return false;
 }
 
-bool Publish(mosquitto* m, const std::string& topic, const std::string& payload, int qos,
-             bool retain) {
-  return mosquitto_publish(m, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                           payload.data(), qos, retain) == MOSQ_ERR_SUCCESS;
+bool Publish(const Mosquitto_library& lib, mosquitto* m, const std::string& topic,
+             const std::string& payload, int qos, bool retain) {
+  return lib.mosquitto_publish(m, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                               payload.data(), qos, retain) == MOSQ_ERR_SUCCESS;
 }
 
 // Writes out what is queued, for at most `ms`.
-void Flush(mosquitto* m, int ms) {
+void Flush(const Mosquitto_library& lib, mosquitto* m, int ms) {
   const auto until = SteadyClock::now() + std::chrono::milliseconds(ms);
-  while (mosquitto_want_write(m) && SteadyClock::now() < until) {
-    const int sock = mosquitto_socket(m);
+  while (lib.mosquitto_want_write(m) && SteadyClock::now() < until) {
+    const int sock = lib.mosquitto_socket(m);
     if (sock < 0) return;
     pollfd fd{sock, POLLOUT, 0};
-    if (poll(&fd, 1, MsUntil(until)) > 0 && mosquitto_loop_write(m, 1) != MOSQ_ERR_SUCCESS) return;
+    if (poll(&fd, 1, MsUntil(until)) > 0 && lib.mosquitto_loop_write(m, 1) != MOSQ_ERR_SUCCESS)
+      return;
   }
 }
 
@@ -190,7 +187,7 @@ struct Outcome {
 };
 
 // One connection from the attempt to its end (lost, refused, or stopped).
-Outcome RunSession(Shared& shared, bool v5) {
+Outcome RunSession(const Mosquitto_library& lib, Shared& shared, bool v5) {
   const TmqttSettings& s = shared.settings;
   const std::string availability = AvailabilityTopic(s.base_topic);
   Outcome outcome;
@@ -199,39 +196,41 @@ Outcome RunSession(Shared& shared, bool v5) {
 
   shared.SetStatus(TmqttPhase::Connecting, "connecting to " + s.host);
   const std::string client_id = s.client_id.empty() ? DefaultClientId() : s.client_id;
-  mosquitto* m = mosquitto_new(client_id.c_str(), true, &session);
+  mosquitto* m = lib.mosquitto_new(client_id.c_str(), true, &session);
   if (m == nullptr) {
     outcome.words = "out of memory";
     return outcome;
   }
-  mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, v5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
-  mosquitto_connect_v5_callback_set(m, OnConnect);
-  mosquitto_log_callback_set(m, OnLog);
+  lib.mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION,
+                           v5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+  lib.mosquitto_connect_v5_callback_set(m, OnConnect);
+  lib.mosquitto_log_callback_set(m, OnLog);
   if (!s.user.empty())
-    mosquitto_username_pw_set(m, s.user.c_str(), s.password.empty() ? nullptr : s.password.c_str());
+    lib.mosquitto_username_pw_set(m, s.user.c_str(),
+                                  s.password.empty() ? nullptr : s.password.c_str());
   if (s.tls) {
     int rc = MOSQ_ERR_SUCCESS;
     if (s.ca_file.empty()) {
-      rc = mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+      rc = lib.mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     } else {
-      rc = mosquitto_tls_set(m, s.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
+      rc = lib.mosquitto_tls_set(m, s.ca_file.c_str(), nullptr, nullptr, nullptr, nullptr);
     }
     // The broker's certificate is checked, its name included.
-    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_opts_set(m, 1, nullptr, nullptr);
-    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_insecure_set(m, false);
+    if (rc == MOSQ_ERR_SUCCESS) rc = lib.mosquitto_tls_opts_set(m, 1, nullptr, nullptr);
+    if (rc == MOSQ_ERR_SUCCESS) rc = lib.mosquitto_tls_insecure_set(m, false);
     if (rc != MOSQ_ERR_SUCCESS) {
-      mosquitto_destroy(m);
+      lib.mosquitto_destroy(m);
       outcome.words = "TLS: the CA file cannot be used";
       return outcome;
     }
   }
-  if (!shared.test_only) mosquitto_will_set(m, availability.c_str(), 7, "offline", 1, true);
+  if (!shared.test_only) lib.mosquitto_will_set(m, availability.c_str(), 7, "offline", 1, true);
 
   errno = 0;
-  int rc = mosquitto_connect_async(m, s.host.c_str(), s.port, kKeepAliveSeconds);
+  int rc = lib.mosquitto_connect_async(m, s.host.c_str(), s.port, kKeepAliveSeconds);
   if (rc != MOSQ_ERR_SUCCESS) {
-    outcome.words = ErrorWords(rc, errno, session);
-    mosquitto_destroy(m);
+    outcome.words = ErrorWords(lib, rc, errno, session);
+    lib.mosquitto_destroy(m);
     return outcome;
   }
   const auto answer_deadline =
@@ -241,32 +240,32 @@ Outcome RunSession(Shared& shared, bool v5) {
   while (true) {
     if (shared.Stopping()) {
       if (connected) {
-        Publish(m, availability, "offline", 1, true);
-        mosquitto_disconnect(m);
-        Flush(m, 500);
+        Publish(lib, m, availability, "offline", 1, true);
+        lib.mosquitto_disconnect(m);
+        Flush(lib, m, 500);
       }
       break;
     }
-    const int sock = mosquitto_socket(m);
+    const int sock = lib.mosquitto_socket(m);
     if (sock < 0) {
-      outcome.words = connected ? "connection lost" : ErrorWords(MOSQ_ERR_NO_CONN, 0, session);
+      outcome.words = connected ? "connection lost" : ErrorWords(lib, MOSQ_ERR_NO_CONN, 0, session);
       break;
     }
     pollfd fds[2] = {
         {shared.wake_fd, POLLIN, 0},
-        {sock, static_cast<short>(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0}};
+        {sock, static_cast<short>(POLLIN | (lib.mosquitto_want_write(m) ? POLLOUT : 0)), 0}};
     poll(fds, 2, connected ? kIdlePollMs : MsUntil(answer_deadline));
     shared.DrainWake();
 
     rc = MOSQ_ERR_SUCCESS;
     errno = 0;
-    if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) rc = mosquitto_loop_read(m, 1);
-    if (rc == MOSQ_ERR_SUCCESS && (fds[1].revents & POLLOUT)) rc = mosquitto_loop_write(m, 1);
-    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(m);
+    if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) rc = lib.mosquitto_loop_read(m, 1);
+    if (rc == MOSQ_ERR_SUCCESS && (fds[1].revents & POLLOUT)) rc = lib.mosquitto_loop_write(m, 1);
+    if (rc == MOSQ_ERR_SUCCESS) rc = lib.mosquitto_loop_misc(m);
     if (rc != MOSQ_ERR_SUCCESS) {
       const int error = errno;
       if (session.answered && session.reason != 0) break;  // told below
-      outcome.words = connected ? "connection lost" : ErrorWords(rc, error, session);
+      outcome.words = connected ? "connection lost" : ErrorWords(lib, rc, error, session);
       // A broker of MQTT 3.1.1 only may not understand the MQTT 5 connect.
       if (!connected && v5 && (rc == MOSQ_ERR_PROTOCOL || rc == MOSQ_ERR_MALFORMED_PACKET))
         outcome.retry_as_311 = true;
@@ -286,14 +285,14 @@ Outcome RunSession(Shared& shared, bool v5) {
         if (shared.latest) shared.due = true;
       }
       if (shared.test_only) {
-        mosquitto_disconnect(m);
-        Flush(m, 500);
+        lib.mosquitto_disconnect(m);
+        Flush(lib, m, 500);
         break;
       }
-      Publish(m, availability, "online", 1, true);
+      Publish(lib, m, availability, "online", 1, true);
       if (s.discovery)
         for (const TmqttMessage& config : DiscoveryMessages(NodeIdOf(client_id), s.base_topic))
-          Publish(m, config.topic, config.payload, 1, true);
+          Publish(lib, m, config.topic, config.payload, 1, true);
     }
     if (!connected && SteadyClock::now() >= answer_deadline) {
       outcome.words = "no answer from the broker";
@@ -306,17 +305,17 @@ Outcome RunSession(Shared& shared, bool v5) {
         if (shared.due && shared.latest) state = shared.latest;
         shared.due = false;
       }
-      if (state && Publish(m, StateTopic(s.base_topic), StateJson(*state), 0, s.retain)) {
+      if (state && Publish(lib, m, StateTopic(s.base_topic), StateJson(*state), 0, s.retain)) {
         std::lock_guard<std::mutex> lock(shared.mutex);
         ++shared.status.states_published;
       }
     }
   }
   if (session.answered && session.reason != 0) {
-    outcome.words = RefusalWords(session);
+    outcome.words = RefusalWords(lib, session);
     if (v5 && session.reason == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION) outcome.retry_as_311 = true;
   }
-  mosquitto_destroy(m);
+  lib.mosquitto_destroy(m);
   return outcome;
 }
 
@@ -325,7 +324,15 @@ void RunThread(std::shared_ptr<Shared> shared) {
   bool v5 = true;
   auto next_attempt = SteadyClock::now();
   while (SleepUntil(*shared, next_attempt)) {
-    const Outcome outcome = RunSession(*shared, v5);
+    // The library is opened at the first attempt; one that cannot be is a
+    // failed attempt like any other, tried again after the pause.
+    std::string load_error;
+    const Mosquitto_library* lib = Mosquitto_library::Get(load_error);
+    Outcome outcome;
+    if (lib != nullptr)
+      outcome = RunSession(*lib, *shared, v5);
+    else
+      outcome.words = "MQTT library not loaded: " + load_error;
     if (shared->Stopping()) break;
     if (outcome.retry_as_311 && v5) {
       v5 = false;
@@ -352,9 +359,7 @@ void RunThread(std::shared_ptr<Shared> shared) {
 
 }  // namespace
 
-Tmqtt_client::Tmqtt_client() {
-  InitLibraryOnce();
-}
+Tmqtt_client::Tmqtt_client() = default;
 
 Tmqtt_client::~Tmqtt_client() {
   Stop();
