@@ -16,6 +16,18 @@ std::string LoaderMessage(const std::string& fallback) {
   return message != nullptr ? std::string(message) : fallback;
 }
 
+// One function of the library; after the first one missing, none is looked
+// up and `error` names that one.
+void* Resolve(void* handle, const char* name, bool& complete, std::string& error) {
+  if (!complete) return nullptr;
+  void* function = dlsym(handle, name);
+  if (function == nullptr) {
+    error = LoaderMessage(file_name + ": undefined symbol: " + name);
+    complete = false;
+  }
+  return function;
+}
+
 }  // namespace
 
 const Mosquitto_library* Mosquitto_library::Get(std::string& error) {
@@ -30,14 +42,8 @@ const Mosquitto_library* Mosquitto_library::Get(std::string& error) {
   static Mosquitto_library table;
   Mosquitto_library found;
   bool complete = true;
-#define BAROMETER_MOSQUITTO_RESOLVE(name)                                      \
-  if (complete) {                                                              \
-    found.name = reinterpret_cast<decltype(found.name)>(dlsym(handle, #name)); \
-    if (found.name == nullptr) {                                               \
-      error = LoaderMessage(file_name + ": undefined symbol: " #name);         \
-      complete = false;                                                        \
-    }                                                                          \
-  }
+#define BAROMETER_MOSQUITTO_RESOLVE(name) \
+  found.name = reinterpret_cast<decltype(found.name)>(Resolve(handle, #name, complete, error));
   BAROMETER_MOSQUITTO_FUNCTIONS(BAROMETER_MOSQUITTO_RESOLVE)
 #undef BAROMETER_MOSQUITTO_RESOLVE
   if (!complete) {

@@ -87,6 +87,16 @@ TEST_F(PublishOnDemandTest, TheLibraryIsOpenedOnlyWhenPublishingIsSwitchedOn) {
       << Program().Wdebug->lb_mqtt->text().toStdString();
   for (const char* library : kLibraries) EXPECT_FALSE(Mapped(library)) << library;
 
+  // A library that opens but lacks the functions: the first one missing is
+  // named, and the library is let go again.
+  Mosquitto_library::UseFile("libc.so.6");
+  SwitchOn(broker.Port());
+  ASSERT_TRUE(WaitUntil([&] { return Client().Status().phase == TmqttPhase::Waiting; }));
+  EXPECT_NE(Client().Status().words.find("undefined symbol: mosquitto_lib_init"), std::string::npos)
+      << Client().Status().words;
+  MeasureTicks(1);
+  EXPECT_TRUE(Program().Wmain->last_sample_good);
+
   // The real one: opened at the attempt that the dialog's OK starts, then
   // connected and publishing every sample.
   Mosquitto_library::UseFile(Mosquitto_library::kDefaultFile);
