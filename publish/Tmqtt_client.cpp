@@ -1,7 +1,5 @@
 #include "publish/Tmqtt_client.h"
 
-#include "publish/Mosquitto_library.h"
-
 #include <mqtt_protocol.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -13,6 +11,8 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+
+#include "publish/Mosquitto_library.h"
 
 namespace {
 

@@ -22,7 +22,8 @@ struct TmqttStatus {
   TmqttPhase phase = TmqttPhase::Off;
   // The broker's answer or what went wrong, in words: "connected", "not
   // authorised", "name not found", "connection refused", "TLS: certificate
-  // not trusted", "no answer from the broker", "connection lost", ...
+  // not trusted", "no answer from the broker", "connection lost", "MQTT
+  // library not loaded: <the loader's message>", ...
   std::string words;
   // Seconds until the next attempt, while waiting.
   int retry_in = 0;
