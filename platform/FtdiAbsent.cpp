@@ -13,3 +13,9 @@ bool FtdiAvailable() {
 std::vector<FtdiDeviceInfo> ListFtdiDevices() {
   return {};
 }
+
+void UseFtdiLibraryFile(const std::string&) {}
+
+bool FtdiLibraryOpened() {
+  return false;
+}

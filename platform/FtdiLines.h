@@ -45,6 +45,16 @@ struct FtdiDeviceInfo {
 };
 std::vector<FtdiDeviceInfo> ListFtdiDevices();
 
+// The adapter library is opened the first time an adapter is listed or
+// opened (NewFtdiCalls' Open), from this file; a library that cannot be
+// opened lists no adapter and fails the opening with the loader's message.
+constexpr const char* kFtdiLibraryFile = "libftdi1.so.2";
+// The file the next opening tries, for tests of a missing library; no
+// effect once the library is open.
+void UseFtdiLibraryFile(const std::string& file);
+// Whether the library is open in this process.
+bool FtdiLibraryOpened();
+
 // Which pins of the adapter's bit-bang port (bits 0..7 of ADBUS) the module
 // is wired to; power -1 when the module has its own supply.
 struct FtdiWiring {

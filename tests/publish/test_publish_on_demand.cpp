@@ -67,6 +67,9 @@ TEST_F(PublishOnDemandTest, TheLibraryIsOpenedOnlyWhenPublishingIsSwitchedOn) {
   ASSERT_TRUE(Program().Wmain->last_sample_good);
   EXPECT_FALSE(Client().Running());
   for (const char* library : kLibraries) EXPECT_FALSE(Mapped(library)) << library;
+  // Nor is the USB adapter library, with no adapter chosen.
+  EXPECT_FALSE(Mapped("libftdi1.so"));
+  EXPECT_FALSE(Mapped("libusb-1.0.so"));
 
   TestBroker broker(broker_dir.path().toStdString(), TestBroker::Kind::Anonymous);
   ASSERT_TRUE(broker.Start()) << broker.Failure();

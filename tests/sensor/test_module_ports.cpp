@@ -199,5 +199,32 @@ TEST(FtdiPort, RefusesBadBitsAndMissingAdapters) {
   // The library's calls are there exactly when the program is built with it.
   EXPECT_EQ(FtdiAvailable(), BAROMETER_HAVE_FTDI != 0);
   EXPECT_EQ(NewFtdiCalls() != nullptr, BAROMETER_HAVE_FTDI != 0);
-  if (!FtdiAvailable()) EXPECT_TRUE(ListFtdiDevices().empty());
+  if (!FtdiAvailable()) {
+    EXPECT_TRUE(ListFtdiDevices().empty());
+  }
+}
+
+// The adapter library is not linked: it is opened the first time an adapter
+// is listed or opened. One that cannot be opened lists nothing and fails the
+// opening with the loader's words.
+TEST(FtdiPort, TheLibraryIsOpenedAtItsFirstUse) {
+  if (!FtdiAvailable()) GTEST_SKIP() << "built without the adapter library";
+  ASSERT_FALSE(FtdiLibraryOpened());
+  std::unique_ptr<FtdiCalls> calls = NewFtdiCalls();
+  EXPECT_FALSE(FtdiLibraryOpened()) << "not by making the calls";
+
+  UseFtdiLibraryFile("libftdi1-absent.so.2");
+  EXPECT_TRUE(ListFtdiDevices().empty());
+  std::string error;
+  FtdiWiring wiring;
+  EXPECT_EQ(FtdiLines::Open(wiring, std::move(calls), &error), nullptr);
+  EXPECT_NE(error.find("USB adapter " + wiring.device +
+                       ": the adapter library could not be opened: libftdi1-absent.so.2"),
+            std::string::npos)
+      << error;
+  EXPECT_FALSE(FtdiLibraryOpened());
+
+  UseFtdiLibraryFile(kFtdiLibraryFile);
+  ListFtdiDevices();  // none here, or those plugged in
+  EXPECT_TRUE(FtdiLibraryOpened());
 }
