@@ -532,8 +532,8 @@ void Tplot_time::DrawFrameAndGrid(const RectFill& fill, int w, int h) const {
   // Border and grid are one-pixel lines along rows and columns; filled as
   // one-pixel rectangles they take the same pixels at a fraction of the
   // cost of stroking them. Rectangles reaching outside the picture are cut
-  // to it. A frame around a single pixel is an empty
-  // rectangle, which the painter does not draw.
+  // to it. A frame around a single pixel is an empty rectangle, which the
+  // painter does not draw.
   if (w > 1 || h > 1) {
     fill(0, 0, w, 1, border_color_);
     fill(0, h - 1, w, 1, border_color_);

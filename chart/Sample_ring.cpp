@@ -184,11 +184,7 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo_out, double& hi_out
   }
   double lo = lo_out;
   double hi = hi_out;
-  const double* v = values_.data();
-  for (size_t i = a; i < 4 * ja; ++i) {
-    lo = std::min(lo, v[i]);
-    hi = std::max(hi, v[i]);
-  }
+  Scan(a, 4 * ja, lo, hi);
   const GroupSpans& first = group_spans_[ja];
   const GroupSpans& last = group_spans_[jb - 1];
   if (ga == gb && starts_group) {
@@ -205,10 +201,7 @@ void Tsample_ring::FoldAcross(size_t a, size_t b, double& lo_out, double& hi_out
     lo = std::min(lo, last.to_low);
     hi = std::max(hi, last.to_high);
   }
-  for (size_t i = 4 * jb; i < b; ++i) {
-    lo = std::min(lo, v[i]);
-    hi = std::max(hi, v[i]);
-  }
+  Scan(4 * jb, b, lo, hi);
   lo_out = lo;
   hi_out = hi;
 }
