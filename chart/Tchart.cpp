@@ -451,14 +451,13 @@ void TWchart::RefreshView(bool force) {
     ShownView = View;
   }
 
-  // The upper plot that was hidden skipped its drawing; it is drawn now.
+  // The upper plot that was hidden skipped its drawing; it is drawn now
+  // (only while shown: a chart never shown makes no picture).
   Tplot_time* upper = View == 0 ? pressure_plot : altitude_plot;
   if (View == 0)
     UpdatePressureTimeLabels();
   else
     UpdateAltitudeTimeLabels();
-  // (Only while shown: a chart never shown makes no picture.)
-  if (isVisible() && !isMinimized()) upper->DrawComponent();
   upper->Paint();
 
   UpdateTemperatureValueLabels();
