@@ -6,7 +6,6 @@
 #include <libusb.h>
 
 #include <cstdio>
-#include <mutex>
 
 #include "platform/FtdiLines.h"
 #include "platform/Shared_library.h"
@@ -40,37 +39,30 @@ struct FtdiApi {
 #undef BAROMETER_FTDI_MEMBER
 };
 
-std::mutex opening;
-std::string library_file = kFtdiLibraryFile;
-const FtdiApi* opened = nullptr;  // set once, under the mutex
-std::string open_error;           // why the last opening failed
+// Filled once, when the library opens, and never changed afterwards.
+FtdiApi api;
 
-// The library, opened on the first call that succeeds; null (the reason in
-// open_error) when it cannot be opened.
-const FtdiApi* Api() {
-  std::lock_guard<std::mutex> lock(opening);
-  if (opened != nullptr) return opened;
-  static const char* const kNames[] = {
+Tshared_library& Library() {
+  static Tshared_library library(kFtdiLibraryFile,
+                                 {
 #define BAROMETER_FTDI_NAME(name) #name,
-      BAROMETER_FTDI_FUNCTIONS(BAROMETER_FTDI_NAME)
+                                     BAROMETER_FTDI_FUNCTIONS(BAROMETER_FTDI_NAME)
 #undef BAROMETER_FTDI_NAME
-  };
-  constexpr int kCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
-  void* functions[kCount] = {};
-  if (OpenSharedLibrary(library_file, kNames, kCount, functions, open_error) == nullptr)
-    return nullptr;
-  static FtdiApi api;
-  int i = 0;
+                                 },
+                                 [](void* const* functions) {
+                                   int i = 0;
 #define BAROMETER_FTDI_TAKE(name) api.name = reinterpret_cast<decltype(api.name)>(functions[i++]);
-  BAROMETER_FTDI_FUNCTIONS(BAROMETER_FTDI_TAKE)
+                                   BAROMETER_FTDI_FUNCTIONS(BAROMETER_FTDI_TAKE)
 #undef BAROMETER_FTDI_TAKE
-  opened = &api;
-  return opened;
+                                 });
+  return library;
 }
 
-std::string OpenError() {
-  std::lock_guard<std::mutex> lock(opening);
-  return open_error;
+// The library, opened on the first call that succeeds; null (the reason in
+// the library's Error) when it cannot be opened.
+const FtdiApi* Api() {
+  std::string error;
+  return Library().Open(error) ? &api : nullptr;
 }
 
 class LibraryCalls : public FtdiCalls {
@@ -109,7 +101,7 @@ class LibraryCalls : public FtdiCalls {
     context_ = nullptr;
   }
   std::string ErrorText() override {
-    if (api_ == nullptr) return "the adapter library could not be opened: " + OpenError();
+    if (api_ == nullptr) return "the adapter library could not be opened: " + Library().Error();
     if (context_ == nullptr) return "the library could not start";
     const char* text = api_->ftdi_get_error_string(context_);
     return text != nullptr ? text : "";
@@ -172,11 +164,9 @@ std::vector<FtdiDeviceInfo> ListFtdiDevices() {
 }
 
 void UseFtdiLibraryFile(const std::string& file) {
-  std::lock_guard<std::mutex> lock(opening);
-  library_file = file;
+  Library().UseFile(file);
 }
 
 bool FtdiLibraryOpened() {
-  std::lock_guard<std::mutex> lock(opening);
-  return opened != nullptr;
+  return Library().IsOpen();
 }
