@@ -56,6 +56,11 @@ static_assert(static_cast<int>(sizeof kSchemaSteps / sizeof kSchemaSteps[0]) ==
 // A read-only connection may wait this long for a writer of another program
 // that is just starting its log over; the tick's reads never wait longer.
 constexpr int kReadOnlyBusyMs = 100;
+// Opening for recording may wait this long for the file's locks: a reader
+// of another program (sqlite3, a test) takes the file for a moment when it
+// opens it and when it closes as its last connection. Without the wait,
+// such a moment at the start cost the whole run its recording.
+constexpr int kOpenBusyMs = 2000;
 
 constexpr const char* kMinuteColumns =
     "time, count, sea_level_pressure_min, sea_level_pressure_mean, sea_level_pressure_max, "
@@ -420,8 +425,7 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt, bool& newer) {
   int rc =
       sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc == SQLITE_OK) {
-    // Never wait for a lock: the measurement tick must not stall.
-    sqlite3_busy_timeout(db_, 0);
+    sqlite3_busy_timeout(db_, kOpenBusyMs);
     sqlite3_extended_result_codes(db_, 1);
     // The mode is kept in the file; asking reads the header first, so a
     // file that is no database shows here.
@@ -502,6 +506,8 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt, bool& newer) {
     CloseFile();
     return false;
   }
+  // From now on never wait for a lock: the measurement tick must not stall.
+  sqlite3_busy_timeout(db_, 0);
   StartCheckpointer();
   recording_ = true;
   last_prune_ = 0;

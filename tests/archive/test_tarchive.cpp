@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
@@ -306,6 +307,26 @@ TEST_F(TarchiveTest, SchemaVersionsAndReadsThatFail) {
 }  // namespace
 
 namespace {
+
+// Another program holding the file for a moment as the program starts (a
+// sqlite3 user, or any reader closing as the file's last connection) delays
+// the opening; it does not cost the run its recording.
+TEST_F(TarchiveTest, AFileHeldForAMomentByAnotherProgramIsWaitedFor) {
+  MakeRecord(10);
+  QProcess other;
+  other.start("sqlite3", {QString::fromStdString(path)});
+  ASSERT_TRUE(other.waitForStarted());
+  other.write("BEGIN IMMEDIATE;\nSELECT 'held';\n.shell sleep 0.5\nCOMMIT;\n.quit\n");
+  ASSERT_TRUE(other.waitForReadyRead(10000));
+  ASSERT_EQ(other.readAllStandardOutput().trimmed(), "held");
+  EXPECT_TRUE(archive.Open(path)) << NoticeText(ScriptedDialogs::Kind::Error);
+  EXPECT_TRUE(archive.IsRecording());
+  ASSERT_TRUE(other.waitForFinished(10000));
+  EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+  RecordAt(kStart + 86400, 5);
+  archive.Close();
+  EXPECT_EQ(FileCount("sample"), 11);
+}
 
 // A clock set back loses no sample, and the time recorded twice is known,
 // also against the record of an earlier run; a set-back of a minute or less
