@@ -27,7 +27,7 @@
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 #include "platform/Clock.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"

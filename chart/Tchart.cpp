@@ -25,6 +25,7 @@
 #include <cmath>
 #include <utility>
 
+#include "archive/Tarchive.h"
 #include "atmosphere/Lib_vc.h"
 #include "chart/Axis_ticks.h"
 #include "chart/Plot_time.h"
@@ -37,6 +38,13 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "sensor/Tsensor_wc.h"
+
+namespace {
+
+// The plots hold this much of the record.
+constexpr int kChartSeconds = 3600;
+
+}  // namespace
 
 namespace {
 
@@ -229,9 +237,14 @@ void TWchart::BuildMenu() {
   connect(Setupdisplayrange1, &QAction::triggered, this, [this] { Setupdisplayrange1Click(); });
   connect(PressureTemperature1, &QAction::triggered, this, [this] { PressureTemperature1Click(); });
   connect(AltitudeTemperature1, &QAction::triggered, this, [this] { AltitudeTemperature1Click(); });
+
+  // A view of the program's station.
+  station_ = Program().station;
+  if (station_ != nullptr) station_->AddSink(this, SinkOrder::kView);
 }
 
 TWchart::~TWchart() {
+  if (station_ != nullptr && Program().station == station_) station_->RemoveSink(this);
   OnDestroy();
   if (Program().Wchart == this) Program().Wchart_alive = false;
 }
@@ -241,13 +254,42 @@ TWchart::~TWchart() {
 
 void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature,
                              double altitude) {
+  Clock* clock = Program().clock;
+  AddMeasurement(clock != nullptr ? clock->Now() : std::time(nullptr), d1, d2, pressure,
+                 temperature, altitude);
+}
+
+void TWchart::OnSample(const Sample& sample) {
+  // A failed sample is no data for the plots (nor for the log). The
+  // altitude is the one the main window shows, within -1000..10000 m.
+  if (!sample.good) return;
+  double altitude = sample.altitude;
+  if (std::isnan(altitude) || altitude < -1000) altitude = -1000;
+  if (altitude > 10000) altitude = 10000;
+  AddMeasurement(sample.time, sample.d1.value_or(0), sample.d2.value_or(0), sample.pressure,
+                 sample.temperature, altitude);
+}
+
+void TWchart::OnHistoryRefilled(std::time_t now) {
+  // The plots take the record's last hour.
+  const Tarchive* archive = Program().archive;
+  if (archive == nullptr) return;
+  archive->ForEachSample(now - kChartSeconds, now, [this](const TarchiveSample& s) {
+    const auto t = static_cast<double>(s.time);
+    if (pressure_plot) pressure_plot->AddSample(s.pressure, t);
+    if (temperature_plot) temperature_plot->AddSample(s.temperature, t);
+    if (altitude_plot) altitude_plot->AddSample(s.altitude, t);
+  });
+  RefreshView(true);
+}
+
+void TWchart::AddMeasurement(std::time_t now, int32_t d1, int32_t d2, double pressure,
+                             double temperature, double altitude) {
   ++measurement_count_;
   last_pressure_ = pressure;
   last_temperature_ = temperature;
   last_altitude_ = altitude;
   // One stamp for all three plots and the log row, in whole calendar seconds.
-  Clock* clock = Program().clock;
-  const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
   const auto stamp = static_cast<double>(now);
   if (pressure_plot) pressure_plot->AddSample(pressure, stamp);
   if (temperature_plot) temperature_plot->AddSample(temperature, stamp);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/Tstation.h"
+
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -36,7 +38,7 @@ class Tplot_time;
 // While the window is hidden its plots record but do not draw, and its
 // labels are left as they are; showing it draws each shown plot from its
 // samples as they are then and brings the labels up to date.
-class TWchart : public QMainWindow {
+class TWchart : public QMainWindow, public TstationSink {
  public:
   // Text of a time label for calendar second t (local time, e.g.
   // "Feb 20 10:44:55 2001\n"); empty when t has no local time.
@@ -52,6 +54,13 @@ class TWchart : public QMainWindow {
   // time, added to the three plots, shown in the labels and, while logging,
   // written to the data log.
   void AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature, double altitude);
+  // The same at calendar second `now`.
+  void AddMeasurement(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
+                      double altitude);
+  // The station's good samples, as the main window shows their altitude;
+  // the record's last hour at the first one.
+  void OnSample(const Sample& sample) override;
+  void OnHistoryRefilled(std::time_t now) override;
   // Puts the plots and the range dialog into autoscale mode (start-up).
   void ResetToAutoscale();
   // Applies the view (plot, captions, value labels) when it changed or when
@@ -212,4 +221,6 @@ class TWchart : public QMainWindow {
   std::string log_absolute_path_;
   uint64_t log_device_ = 0;
   uint64_t log_inode_ = 0;
+  // The station this window is a sink of.
+  Tstation* station_ = nullptr;
 };

@@ -14,7 +14,7 @@
 
 #include "fuzz/FuzzProgram.h"
 #include "main/Program.h"
-#include "main/Setting_rules.h"
+#include "config/Setting_rules.h"
 #include "main/Tmain.h"
 #include "sensor/Tsensor.h"
 

@@ -15,10 +15,10 @@
 #include "chart/Tchart_settings.h"
 #include "main/Port_choice.h"
 #include "main/Program.h"
+#include "main/Publishing.h"
 #include "main/Record_guard.h"
 #include "main/Signal_close.h"
 #include "main/Tmain.h"
-#include "main/Tpublisher.h"
 #include "platform/Clock.h"
 #include "platform/DbusNotifier.h"
 #include "platform/Dialogs.h"
@@ -26,6 +26,7 @@
 #include "sensor/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
+#include "station/Tstation.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
 #include "windows/Tdebug.h"
@@ -87,14 +88,25 @@ void BeginProgramState(Clock& clock, Dialogs& dialogs) {
 
 }  // namespace
 
+namespace {
+
+void BeginStation(Tsensor* sensor, Clock& clock) {
+  ProgramState& program = Program();
+  program.sensor = sensor;
+  program.station = new Tstation(clock);
+  program.station->UseSensor(sensor);
+}
+
+}  // namespace
+
 void BeginProgram(PortIo& port, Clock& clock, Dialogs& dialogs) {
   BeginProgramState(clock, dialogs);
-  Program().sensor = new Tsensor(port, clock);
+  BeginStation(new Tsensor(port, clock), clock);
 }
 
 void BeginProgram(ModuleLines& lines, Clock& clock, Dialogs& dialogs) {
   BeginProgramState(clock, dialogs);
-  Program().sensor = new Tsensor(lines, clock);
+  BeginStation(new Tsensor(lines, clock), clock);
 }
 
 void CreateWindows() {
@@ -117,6 +129,7 @@ void CreateWindows() {
   // loop after the first tick of the measurement (TWmain::ShowLater).
   program.archive = new Tarchive(*program.clock, program.dialogs);
   program.archive->Open(Tarchive::kFileName);
+  if (program.station != nullptr) program.station->UseRecord(program.archive);
   // Connecting happens on the publisher's own thread; nothing waits here.
   StartPublishing();
 
@@ -158,6 +171,7 @@ void EndProgram() {
   // "offline" to the broker first, waiting a moment at most.
   StopPublishing();
 
+  if (program.station != nullptr) program.station->UseSensor(nullptr);
   if (program.sensor != nullptr) {
     delete program.sensor;
     program.sensor = nullptr;
@@ -176,6 +190,10 @@ void EndProgram() {
   DestroyWindow(program.Wsmall);
   DestroyWindow(program.Wmain);
   DestroyWindow(program.Wintro);
+
+  // The station, once no window is its view any more.
+  delete program.station;
+  program.station = nullptr;
 
   // Last: a window may read the record until it goes. Closing commits what
   // is pending.

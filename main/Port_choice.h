@@ -4,24 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "main/Tbarometer_ini.h"
+#include "config/Port_settings.h"
+#include "config/Tbarometer_ini.h"
 #include "platform/ModulePort.h"
-
-// The module's port in barometer.ini: port (lpt, gpio or ftdi), lpt_device,
-// gpio_chip, gpio_clock, gpio_data_out, gpio_data_in, gpio_power, and
-// ftdi_device, ftdi_clock, ftdi_data_out, ftdi_data_in, ftdi_power (-1 for
-// no power line). No port key: the first parallel port, as always. A value
-// that is bad keeps its default.
-PortChoice ReadPortChoice(const Tbarometer_ini& ini);
-// Sets every port key.
-void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini);
-// Why the choice cannot be used (a line or bit out of range or used twice,
-// no device), or empty when it can.
-std::string CheckPortChoice(const PortChoice& choice);
-
-// Highest GPIO line offset taken: far beyond any header, well within the
-// kernel's numbering.
-constexpr int kHighestGpioLine = 1023;
 
 // The program's port, beside its other state (main/Program.h).
 struct PortState {

@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "main/Reading_settings.h"
-#include "main/Tbarometer_ini.h"
+#include "config/Reading_settings.h"
+#include "config/Tbarometer_ini.h"
 
 class Tsensor;
+class Tstation;
 class Tarchive;
 class TWintro;
 class TWmain;
@@ -28,6 +29,9 @@ class Notifier;
 // another checks the target's pointer and, as a rule, its alive flag.
 struct ProgramState {
   Tsensor* sensor = nullptr;
+  // The measurement (station/Tstation.h) on the sensor; the windows are its
+  // views.
+  Tstation* station = nullptr;
   // The pressure record (barometer.db in the working folder), open while the
   // windows exist; it may have stopped recording after a failure.
   Tarchive* archive = nullptr;

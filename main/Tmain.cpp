@@ -185,10 +185,46 @@ void TShape::paintEvent(QPaintEvent*) {
 // ---------------------------------------------------------------------------
 // Construction and layout
 
-TWmain::TWmain(QWidget* parent) : QMainWindow(parent) {
+Tstation& TWmain::StationFor(std::unique_ptr<Tstation>& own) {
+  ProgramState& program = Program();
+  if (program.station != nullptr) return *program.station;
   static SystemClock fallback_clock;
-  Clock* clock = Program().clock ? Program().clock : &fallback_clock;
+  own = std::make_unique<Tstation>(program.clock ? *program.clock : fallback_clock);
+  if (program.sensor) own->UseSensor(program.sensor);
+  own->UseRecord(program.archive);
+  program.station = own.get();
+  return *own;
+}
 
+TWmain::TWmain(QWidget* parent)
+    : QMainWindow(parent),
+      station(StationFor(own_station_)),
+      meteo(station.meteo),
+      storm(station.storm),
+      p_sea_min(station.p_sea_min),
+      p_sea_max(station.p_sea_max),
+      alt_min(station.alt_min),
+      alt_max(station.alt_max),
+      t_min(station.t_min),
+      t_max(station.t_max),
+      alt_offset(station.alt_offset),
+      sea_offset(station.sea_offset),
+      p_sea(station.p_sea),
+      alt_setting(station.alt_setting),
+      p_ref(station.p_ref),
+      p_std(station.p_std),
+      p_local(station.p_local),
+      t_local(station.t_local),
+      altitude_applied(station.altitude_applied),
+      has_good_sample(station.has_good_sample),
+      last_sample_good(station.last_sample_good),
+      loading_settings(station.loading_settings),
+      sample_after_loading(station.sample_after_loading),
+      minmax_started(station.minmax_started),
+      archive_refill_pending(station.archive_refill_pending),
+      storm_replay_pending(station.storm_replay_pending),
+      starting_(station.starting),
+      settings_applied_pending_(station.settings_applied_pending) {
   setWindowTitle("NORVATECH's Barometer");
   // Wherever it shows, it shows wholly on a screen.
   new Twindow_place(this);
@@ -206,10 +242,19 @@ TWmain::TWmain(QWidget* parent) : QMainWindow(parent) {
   minimized = false;
   save_on_exit = true;
   ShowAutosaveCheck();
-  meteo = std::make_unique<Tmeteo>(*clock, this);
+  // The window shows the station: its samples, its derived values when a
+  // setting changes them, and the weather object's history and trend; a
+  // new ts takes its sample through this window's timer.
+  station.SetMeteoDisplay(this);
+  station.AddSink(this, SinkOrder::kView);
+  station.AddSink(&storm_notice, SinkOrder::kStorm);
+  station.on_derived = [this] { ShowDerived(); };
+  station.tick_now = [this] { OnTimer(); };
   Program().readings = LoadReadingSettings(Program().ini);
-  storm.SetEnabled(Program().readings.storm_warning);
-  storm.SetThreshold(Program().readings.storm_threshold);
+  const ReadingSettings& readings = Program().readings;
+  station.SetCorrections(readings.pressure_correction, readings.temperature_correction);
+  storm.SetEnabled(readings.storm_warning);
+  storm.SetThreshold(readings.storm_threshold);
   ShowUnitChecks();
   Program().Wmain_alive = true;
 }
@@ -218,11 +263,17 @@ TWmain::~TWmain() {
   Timer1->stop();
   // Nothing may reach this window once it is going.
   if (Program().Wmain == this) Program().Wmain_alive = false;
-  meteo.reset();
+  station.SetMeteoDisplay(nullptr);
+  station.RemoveSink(this);
+  station.RemoveSink(&storm_notice);
+  station.on_derived = nullptr;
+  Tstation* own = &station;
+  station.tick_now = [own] { own->Tick(); };
+  if (own_station_ && Program().station == own_station_.get()) Program().station = nullptr;
 }
 
-Tsensor* TWmain::Sensor() {
-  return Program().sensor;
+Tsensor* TWmain::Sensor() const {
+  return station.Sensor();
 }
 
 TWsmall* TWmain::SmallWindow() {
@@ -418,8 +469,8 @@ void TWmain::InitDisplays() {
 
 void TWmain::InitAltitudeDisplay() {
   SetTop(lbtop, 8);
-  alt_setting = 0;
-  altitude_applied = false;  // the next sample applies 0 m (see UpdateDerived)
+  // The station applies 0 m at the next sample, and shows the weather anew.
+  station.ResetForDetection();
   px_per_m = 1.0;
   range_index = -1;
   alt_shown = kNothingShown;
@@ -516,65 +567,46 @@ void TWmain::ShowAltitude(double a) {
 }
 
 void TWmain::ShowWeather() {
-  if (!meteo) return;
-  const uint8_t weather = meteo->GetWeather();
-  if (weather == shown_weather) return;
+  const WeatherClass weather = station.Weather();
+  const Precipitation precipitation = station.PrecipitationKind();
+  if (weather == shown_weather && precipitation == shown_precipitation) return;
   TWsmall* small = SmallWindow();
   if (!small) return;
+  if (weather == WeatherNone) return;  // no assessment: text unchanged, nothing shown
 
-  switch (shown_weather) {
-    case WeatherSunny:
-      img_sunny->hide();
-      small->img_sunny->hide();
-      break;
-    case WeatherVariable:
-      img_variable->hide();
-      small->img_variable->hide();
-      break;
-    case WeatherOvercast:
-      img_couvert->hide();
-      small->img_couvert->hide();
-      break;
-    case WeatherPrecipitation:
-      for (QLabel* picture : {img_rainy, img_rainsnow, img_snow, small->img_rainy,
-                              small->img_rainsnow, small->img_snow})
-        picture->hide();
-      break;
-    default:
-      break;
-  }
+  for (QLabel* picture : {img_sunny, img_variable, img_couvert, img_rainy, img_rainsnow, img_snow,
+                          small->img_sunny, small->img_variable, small->img_couvert,
+                          small->img_rainy, small->img_rainsnow, small->img_snow})
+    picture->hide();
 
   shown_weather = weather;
+  shown_precipitation = precipitation;
   QLabel* main_picture = nullptr;
   QLabel* small_picture = nullptr;
-  QString text;
   switch (weather) {
     case WeatherSunny:
-      main_picture = img_sunny, small_picture = small->img_sunny, text = "Sunny";
+      main_picture = img_sunny, small_picture = small->img_sunny;
       break;
     case WeatherVariable:
-      main_picture = img_variable, small_picture = small->img_variable, text = "Variable";
+      main_picture = img_variable, small_picture = small->img_variable;
       break;
     case WeatherOvercast:
-      main_picture = img_couvert, small_picture = small->img_couvert, text = "Overcast";
-      break;
-    case WeatherPrecipitation:
-      // Rain or snow by the temperature shown when the state becomes
-      // precipitation; it is not chosen again while the state stays.
-      if (t_shown >= 3) {
-        main_picture = img_rainy, small_picture = small->img_rainy, text = "Rainy";
-      } else if (t_shown >= -1) {
-        main_picture = img_rainsnow, small_picture = small->img_rainsnow, text = "Snow & Rain";
-      } else {
-        main_picture = img_snow, small_picture = small->img_snow, text = "Snow";
-      }
+      main_picture = img_couvert, small_picture = small->img_couvert;
       break;
     default:
-      return;  // no assessment: text unchanged, nothing shown
+      // Rain or snow, as the station chose it when the weather became
+      // precipitation.
+      if (precipitation == Precipitation::kSnow)
+        main_picture = img_snow, small_picture = small->img_snow;
+      else if (precipitation == Precipitation::kRainAndSnow)
+        main_picture = img_rainsnow, small_picture = small->img_rainsnow;
+      else
+        main_picture = img_rainy, small_picture = small->img_rainy;
+      break;
   }
   main_picture->show();
   small_picture->show();
-  Panel5->setText(text);
+  Panel5->setText(WeatherText(weather, precipitation));
 }
 
 Tlcd_bar* TWmain::HistoryBar(int index) const {
@@ -628,12 +660,9 @@ void TWmain::ShowTrend(TrendClass trend, double variation) {
 
   QLabel* const arrows[5] = {small->img_quick_down, small->img_slow_down, small->img_unch,
                              small->img_quick_up, small->img_slow_up};
-  static const char* const texts[5] = {"thunderstorm", "Long-term low pressure system", "Constant",
-                                       "intermediate high pressure system",
-                                       "long-term high pressure system"};
   if (trend > TrendSlowUp) return;  // not a trend class
   if (shown_trend < 5) arrows[shown_trend]->hide();
   shown_trend = trend;
-  pl_trend->setText(texts[trend]);
+  pl_trend->setText(TrendText(trend));
   arrows[trend]->show();
 }

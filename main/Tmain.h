@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,8 @@
 #include "atmosphere/Tmeteo.h"
 #include "atmosphere/Units.h"
 #include "components/Number_text.h"
+#include "config/Tsetup_ini.h"
+#include "station/Tstation.h"
 
 class QAction;
 class QCloseEvent;
@@ -33,27 +36,6 @@ class Tlcd_bar;
 class Tsensor;
 struct ReadingSettings;
 struct Tsensor_wc;
-
-// Indexes of the settings reached through SetParameter and GetParameter;
-// 8, the sea-level difference, has no key in the settings file.
-enum Setting : uint8_t {
-  kSamplingN = 1,
-  kSamplingTs = 2,
-  kAltitude = 3,
-  kSunnyLimit = 4,
-  kVariableLimit = 5,
-  kOvercastLimit = 6,
-  kHysteresis = 7,
-  kSeaOffset = 8,
-  kQuickDownRate = 9,
-  kSlowDownRate = 10,
-  kQuickUpRate = 11,
-  kSlowUpRate = 12,
-  kMinimized = 13,
-  kSaveOnExit = 14,
-  kSmallX = 15,
-  kSmallY = 16,
-};
 
 // A plain drawn shape with a brush colour and no outline: the glass and the
 // mercury of the thermometer, the arrow bar of the altitude drawing, and the
@@ -79,22 +61,32 @@ class TShape : public QWidget {
   QColor brush_;
 };
 
-// The main window: the measurement cycle driven by Timer1, every display of
-// the barometer and altimeter pages, the settings file, the main menu and
-// the quit path. It owns the weather object and receives its reports.
-class TWmain : public QMainWindow, public TmeteoDisplay {
+// The main window: a view of the station. Timer1 drives the station's tick;
+// the window shows every sample on the barometer and altimeter pages and in
+// the small window, reads and writes the settings file through the station,
+// and holds the main menu and the quit path. It receives the weather
+// object's reports.
+class TWmain : public QMainWindow, public TmeteoDisplay, public TstationSink {
  public:
   // Marks the value a display has not shown yet.
   static constexpr double kNothingShown = -9999999;
 
-  // Uses Program().clock for the weather object; sets Program().Wmain_alive.
+  // A view of Program().station; without one (a window made alone) it makes
+  // a station of its own on Program().sensor and Program().clock. Sets
+  // Program().Wmain_alive.
   explicit TWmain(QWidget* parent = nullptr);
   ~TWmain() override;
 
   // ---- Measurement cycle ----
-  // One tick: the sensor's measurement step, a refresh after a new sample;
-  // the timer is off meanwhile and back on afterwards unless quitting.
+  // One tick of the station: its measurement step and, after a new sample,
+  // the fan-out that this window shows; the timer is off meanwhile and back
+  // on afterwards unless quitting.
   void OnTimer();
+  // The station's sample, shown.
+  void OnSample(const Sample& sample) override;
+  // The derived values in force shown: sea-level pressure, altitude,
+  // weather, minima and maxima, the altitude setting.
+  void ShowDerived();
   // The settings, the forced first sample taken with them, the first
   // refresh, then the main or the small window shown as the settings say.
   // The settings come from "setup.ini" at the first start; after a
@@ -105,14 +97,12 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   // Keeps the settings that a detection resets (n, ts, the local altitude)
   // for the next StartMeasuring(false).
   void KeepSettings();
-  // Judges the sampling sequence that just ran and keeps its values when it
-  // is good; a failed one leaves every value as it was.
-  void TakeSample();
   // Whether the sensor's last sequence is data: no error flag, and pressure
   // and temperature where the module gives readings (its rated range
   // 300..1100 mbar, -40..85 deg C, and 20 mbar and 5 deg C beyond; a word
   // whose tail floats high has no error flag).
   static bool IsGoodSample(const Tsensor& sensor);
+  // The station's fan-out of the sample just taken.
   void UpdateMeasurement();
   void UpdateDerived();
   void UpdateSeaLevelPressure();
@@ -128,30 +118,21 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void ShowLater(std::function<void()> show);
 
   // ---- Pressure record ----
-  // Hands the sample just taken to the record: a good one is recorded (the
-  // first one after the start refills the history and the chart before), a
-  // failed one commits what is pending.
-  void ArchiveSample();
-  // Refills the hourly history (entry 0 stays; entry k is the minute on
-  // record nearest to k hours ago, within 10 minutes) and the chart's plots
-  // (the samples of the last hour) from the record.
-  void RefillFromArchive();
   // The record's box, if it has one, shown later (ShowLater).
   void ShowArchiveNotice();
-  // Hands the sample just taken, when good, to the publisher (if any).
+  // Hands the station's last sample to the publisher (if any).
   void PublishSample();
 
   // ---- Storm warning ----
-  // Once a minute, at a good sample: the 3-hour tendency of the record
-  // judged by the storm warning (at the first, the last hours of the record
-  // replayed, so a warning running before a restart is up at once); one
-  // desktop notification when a warning rises.
-  void CheckStormWarning();
   // The warning line under the pages and on the small window, while a
   // warning is up; both windows grow by the line and give it back after.
   void ShowStormWarning();
   // "Storm warning: \u22124.6 mbar in 3 h since 14:20", in the pressure unit.
   QString StormWarningText() const;
+  // The same for a fall [mbar] reached at calendar second `since`, and the
+  // text without its "Storm warning: " (the desktop notification's).
+  static QString StormWarningText(double fall, std::time_t since);
+  static QString StormChangeText(double fall, std::time_t since);
 
   // ---- Units and corrections ----
   // Every pressure and temperature shown again in the units in force, here
@@ -183,7 +164,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void ShowTrend(TrendClass trend, double variation) override;
 
   // ---- Settings ----
-  // Index-addressed settings 1..16 (see the keys in Tmain_settings.cpp).
+  // Index-addressed settings 1..16 (config/Tsetup_ini.h): the station's,
+  // and the window's own 13..16.
   void SetParameter(uint8_t index, double value);
   double GetParameter(uint8_t index);
   // Applies the three weather limits together, in an order the weather
@@ -193,7 +175,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void LoadSettings(const std::string& name);
   // After a set of settings was applied (loading_settings on while it was):
   // restarts the minima and maxima, refreshes, and takes the sample a new ts
-  // asked for.
+  // asked for (the station's).
   void SettingsApplied();
   void SaveSettings(const std::string& name);
 
@@ -239,46 +221,56 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   void Helpcontents1Click();
 
   // ---- State ----
-  std::unique_ptr<Tmeteo> meteo;
+ private:
+  // The station of a window made alone (declared before the references).
+  std::unique_ptr<Tstation> own_station_;
+  static Tstation& StationFor(std::unique_ptr<Tstation>& own);
+
+ public:
+  // The storm warning's desktop notification, a sink of the station.
+  struct StormNotice : TstationSink {
+    void OnSample(const Sample& sample) override;
+  } storm_notice;
+
+  // The station this window shows, and its state under the names the
+  // window has always used for it.
+  Tstation& station;
+  std::unique_ptr<Tmeteo>& meteo;
+  Tstorm_warning& storm;
+  double &p_sea_min, &p_sea_max;
+  double &alt_min, &alt_max;
+  double &t_min, &t_max;
+  double& alt_offset;
+  double& sea_offset;
+  double& p_sea;
+  double& alt_setting;
+  double& p_ref;
+  double& p_std;
+  double& p_local;
+  double& t_local;
+  bool& altitude_applied;
+  bool& has_good_sample;
+  bool& last_sample_good;
+  bool& loading_settings;
+  bool& sample_after_loading;
+  bool& minmax_started;
+  bool& archive_refill_pending;
+  bool& storm_replay_pending;
+  bool& starting_;
+  bool& settings_applied_pending_;
+
+  // What the window shows.
   uint8_t shown_weather = WeatherNone;
+  Precipitation shown_precipitation = Precipitation::kNone;
   uint8_t shown_trend = 5;  // 5: no trend shown
   bool minimized = false;
   bool save_on_exit = true;
-  double p_sea_min = 0, p_sea_max = 0;
-  double alt_min = 0, alt_max = 0;
-  double t_min = 0, t_max = 0;
-  double alt_offset = 0;
-  double sea_offset = 0;
-  double p_sea = 0;
-  double alt_setting = 0;
-  double p_ref = 0;
-  double p_std = 0;
   double alt_shown = kNothingShown;
   double px_per_m = 1.0;
   double scale_bottom = 0;
   int32_t range_index = -1;
   double t_shown = kNothingShown;
   double p_shown = 0;
-  // Whether a local altitude has been applied since the window was made or
-  // the altitude display was reset; until then the first sample applies 0 m,
-  // so that the sea-level pressure and the altitude never come from an empty
-  // reference or from one taken for another altitude.
-  bool altitude_applied = false;
-  // Local pressure and temperature of the last good sample; every derived
-  // value comes from them, so a failed sample changes none.
-  double p_local = 0;
-  double t_local = 0;
-  // Whether any sample was good so far, and whether the last one was.
-  bool has_good_sample = false;
-  bool last_sample_good = false;
-  // While a settings file is read, a new ts postpones its sample to the end
-  // of the file.
-  bool loading_settings = false;
-  bool sample_after_loading = false;
-  // While StartMeasuring applies the settings: the refresh after them and
-  // the showing of the main or small window wait for the first sample.
-  bool starting_ = false;
-  bool settings_applied_pending_ = false;
   bool minimized_pending_ = false;
   // The settings file loaded held no settings at all (random bytes, another
   // kind of file): the autosave leaves it as it is until the user saves
@@ -289,20 +281,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   bool settings_taken_ = false;
   // What KeepSettings kept: n, ts and the local altitude.
   double kept_settings[3] = {1, 1, 0};
-  // Whether the minima and maxima hold a value; the first update starts them
-  // from the present values.
-  bool minmax_started = false;
-  // Whether the refill from the record is still to come: once per program,
-  // at the first good sample after setup.ini is loaded, never again at a
-  // new detection.
-  bool archive_refill_pending = true;
   bool archive_notice_asked = false;
   // The boxes waiting for the event loop (ShowLater).
   std::vector<std::function<void()>> later_boxes;
-  // The storm warning, and whether its replay of the record is still to
-  // come (once, at the first good sample).
-  Tstorm_warning storm;
-  bool storm_replay_pending = true;
   // The hourly variation last shown [mbar/h]; NaN before the first.
   double variation_shown = NAN;
 
@@ -432,7 +413,7 @@ class TWmain : public QMainWindow, public TmeteoDisplay {
   Tlcd_bar* HistoryBar(int index) const;
   // The sensor and the small and chart windows when they exist and are
   // alive; null otherwise.
-  static Tsensor* Sensor();
+  Tsensor* Sensor() const;
   static TWsmall* SmallWindow();
   static TWchart* ChartWindow();
 };

@@ -13,8 +13,8 @@
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
 #include "components/Number_text.h"
+#include "config/Reading_settings.h"
 #include "main/Program.h"
-#include "main/Reading_settings.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -44,35 +44,27 @@ QString HourMinute(std::time_t t) {
 // ---------------------------------------------------------------------------
 // Storm warning
 
-void TWmain::CheckStormWarning() {
-  Clock* clock = Program().clock;
-  if (!last_sample_good || clock == nullptr) return;
-  const std::time_t now = clock->Now();
-  // The tendency is made of minutes: once a minute is enough.
-  if (storm.LastMinute() == TendencyMinuteOf(now)) return;
-  const TendencyRecord record = TendencyRecordOf(Program().archive);
-  if (storm_replay_pending) {
-    // A warning that was up before the program started is up again now,
-    // with the time it was reached, and is not notified a second time.
-    storm_replay_pending = false;
-    storm.Replay(record, now - Tstorm_warning::kReplaySeconds, now - 60);
-  }
-  const Tstorm_warning::Event event = storm.Update(TendencyOf(record, now));
-  if (event == Tstorm_warning::Event::Raised && Program().notifier != nullptr) {
-    const QString text = StormWarningText();
-    const QString prefix = QStringLiteral("Storm warning: ");
-    Program().notifier->Notify("Storm warning", text.mid(prefix.size()).toStdString());
-  }
-  ShowStormWarning();
+QString TWmain::StormWarningText() const {
+  return StormWarningText(storm.Fall(), storm.Since());
 }
 
-QString TWmain::StormWarningText() const {
+QString TWmain::StormWarningText(double fall, std::time_t since) {
+  return "Storm warning: " + StormChangeText(fall, since);
+}
+
+QString TWmain::StormChangeText(double fall, std::time_t since) {
   const PressureUnit unit = Program().readings.units.pressure;
   // The change, with a true minus sign before a fall.
-  QString change = PressureChangeText(-storm.Fall(), unit, TendencyDecimals(unit));
+  QString change = PressureChangeText(-fall, unit, TendencyDecimals(unit));
   if (change.startsWith('-')) change[0] = QChar(0x2212);
-  return "Storm warning: " + change + " " + PressureUnitText(unit) + " in 3 h since " +
-         HourMinute(storm.Since());
+  return change + " " + PressureUnitText(unit) + " in 3 h since " + HourMinute(since);
+}
+
+void TWmain::StormNotice::OnSample(const Sample& sample) {
+  // One desktop notification when a warning rises.
+  if (sample.storm_event != StormEvent::kRaised || Program().notifier == nullptr) return;
+  Program().notifier->Notify("Storm warning",
+                             StormChangeText(sample.storm_fall, sample.storm_since).toStdString());
 }
 
 void TWmain::ShowStormWarning() {
@@ -124,9 +116,9 @@ void TWmain::ShowUnits() {
 void TWmain::ApplyReadingSettings(const ReadingSettings& settings) {
   ProgramState& program = Program();
   ReadingSettings& readings = program.readings;
-  // The altimeter's reference was taken with the former correction; moved
-  // with it, the altitude shown does not jump.
-  if (altitude_applied) p_ref += settings.pressure_correction - readings.pressure_correction;
+  // The altimeter's reference moves with the pressure correction, so the
+  // altitude shown does not jump.
+  station.ApplyCorrections(settings.pressure_correction, settings.temperature_correction);
   readings = settings;
   StoreReadingSettings(program.ini, readings);
   if (!program.ini.Save() && program.dialogs)

@@ -160,6 +160,7 @@ bool Tsensor::Measure(bool force) {
   if (TicksLeft > 0 && !force) return false;
   TicksLeft = SequenceInterval;
   Error = false;
+  no_answer_ = false;
   if (SampleCount <= 0) {
     // No conversion, nothing to check: the values become 0.
     Pressure = 0;
@@ -168,11 +169,13 @@ bool Tsensor::Measure(bool force) {
   }
 
   if (!PrepareModule()) {
+    no_answer_ = true;
     Refuse();
     return true;
   }
   const Sequence first = RunSequence();
   if (first.failed) {
+    no_answer_ = true;
     Refuse();
     return true;
   }

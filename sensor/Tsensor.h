@@ -109,6 +109,10 @@ class Tsensor {
   void Compensated(double d1, double d2, double* pressure, double* temperature) const;
 
   bool HasError() const { return Error; }
+  // Whether the last sequence failed because the module did not answer (no
+  // calibration could be read, or its first conversion failed), rather than
+  // being refused by the acceptance.
+  bool NoAnswer() const { return no_answer_; }
   int32_t GetD1() const { return D1; }
   int32_t GetD2() const { return D2; }
 
@@ -234,6 +238,7 @@ class Tsensor {
   // Whether the coefficients in use are a calibration, and whether the user
   // gave them (SetCalibration with a record other than the module's).
   bool has_calibration_ = false;
+  bool no_answer_ = false;
   bool user_calibration_ = false;
   // The module's calibration as its last checked read gave it, and whether
   // it still stands (false: the next sequence reads the words first).

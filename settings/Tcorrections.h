@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "main/Reading_settings.h"
+#include "config/Reading_settings.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -9,7 +9,7 @@
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 #include "platform/Dialogs.h"
 #include "publish/Tmqtt_client.h"
 #include "settings/Tsettings_layout.h"

@@ -23,7 +23,7 @@
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
-#include "main/Setting_rules.h"
+#include "config/Setting_rules.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings_layout.h"

@@ -9,16 +9,19 @@
 
 // Why a sample is no data.
 enum class SampleFailure : uint8_t {
-  kNone = 0,      // a good sample
-  kNoModule,      // nothing answered (no module, unplugged, device gone)
-  kRefused,       // the acceptance did not vouch for it
-  kOutOfRange,    // compensated values outside where the sensor reads
-  kReadError,     // the source could not be read (its reason in words)
+  kNone = 0,    // a good sample
+  kNoModule,    // nothing answered (no module, unplugged, device gone)
+  kRefused,     // the acceptance did not vouch for it
+  kOutOfRange,  // compensated values outside where the sensor reads
+  kReadError,   // the source could not be read (its reason in words)
 };
 
 // Rain or snow, decided from the temperature when the weather turns to
 // precipitation, and kept while it stays.
 enum class Precipitation : uint8_t { kNone = 0, kRain, kRainAndSnow, kSnow };
+
+// What the storm warning did at this sample.
+enum class StormEvent : uint8_t { kNone = 0, kRaised, kCleared };
 
 // Where a sample came from: the module (raw words D1 and D2) or a kernel
 // IIO sensor (no raw words).
@@ -39,8 +42,8 @@ struct Sample {
 
   // Corrected local values of this sample (the last good one's for a failed
   // sample; see `good`).
-  double pressure = 0;     // mbar
-  double temperature = 0;  // deg C
+  double pressure = 0;            // mbar
+  double temperature = 0;         // deg C
   double sea_level_pressure = 0;  // mbar
   double altitude = 0;            // m, not clamped
 
@@ -60,6 +63,7 @@ struct Sample {
   bool storm_active = false;
   double storm_fall = 0;        // mbar in 3 h, positive for a fall
   std::time_t storm_since = 0;  // the minute the threshold was reached
+  StormEvent storm_event = StormEvent::kNone;
 };
 
 // The words the windows and the published state use for a sample's weather

@@ -152,6 +152,9 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   ShowRangeText();
   UpdateButtons();
   ShowCursor(-1);
+  // A view of the program's station.
+  station_ = Program().station;
+  if (station_ != nullptr) station_->AddSink(this, SinkOrder::kView);
   Program().Wbarograph_alive = true;
 }
 
@@ -230,6 +233,7 @@ void TWbarograph::BuildMenu() {
 }
 
 TWbarograph::~TWbarograph() {
+  if (station_ != nullptr && Program().station == station_) station_->RemoveSink(this);
   if (Program().Wbarograph == this) Program().Wbarograph_alive = false;
 }
 
@@ -244,6 +248,10 @@ std::time_t TWbarograph::Now() {
 
 // ---------------------------------------------------------------------------
 // The record
+
+void TWbarograph::OnSample(const Sample& sample) {
+  if (sample.good) AddSample(sample.time, sample.sea_level_pressure, sample.temperature);
+}
 
 void TWbarograph::AddSample(std::time_t t, double sea_level_pressure, double temperature) {
   has_sample_ = true;

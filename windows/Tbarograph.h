@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/Tstation.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
@@ -40,7 +42,7 @@ class Tbarograph_plot;
 // hidden it does nothing, and showing it reads the record afresh. The range
 // moves back and forward by its own width; "Now" comes back to the present.
 // The File menu writes the minutes of the shown range as CSV.
-class TWbarograph : public QMainWindow {
+class TWbarograph : public QMainWindow, public TstationSink {
  public:
   // The spans offered, in seconds: 24 hours, 3, 7 and 30 days.
   static constexpr int kSpanCount = 4;
@@ -61,6 +63,8 @@ class TWbarograph : public QMainWindow {
   // A new good sample at calendar second t: the sea-level pressure [mbar]
   // and the temperature [deg C]. Followed while the window shows.
   void AddSample(std::time_t t, double sea_level_pressure, double temperature);
+  // The station's good samples.
+  void OnSample(const Sample& sample) override;
   // Reads the shown range from the pressure record and draws it, with the
   // present value and the tendency.
   void Reload();
@@ -197,4 +201,6 @@ class TWbarograph : public QMainWindow {
   std::time_t tendency_minute_ = -1;
   // The fixed span of each fixed item of cb_scale, in its order.
   std::vector<std::pair<double, double>> scale_spans_;
+  // The station this window is a sink of.
+  Tstation* station_ = nullptr;
 };

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "main/Program.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 
 TWdebug::TWdebug(QWidget* parent) : QWidget(parent) {
   setWindowTitle("Debug");

@@ -25,6 +25,9 @@ void MainWindowTest::SetUp() {
   sensor->ReadCalibration();
   ProgramState& program = Program();
   program.sensor = sensor.get();
+  station = std::make_unique<Tstation>(clock);
+  station->UseSensor(sensor.get());
+  program.station = station.get();
   program.clock = &clock;
   program.dialogs = &dialogs;
   program.closing = false;
@@ -47,6 +50,8 @@ void MainWindowTest::TearDown() {
   program.Wmain = nullptr;
   program.Wchart = nullptr;
   program.Wsmall = nullptr;
+  program.station = nullptr;
+  station.reset();
   program.sensor = nullptr;
   program.clock = nullptr;
   program.dialogs = nullptr;

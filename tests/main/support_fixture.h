@@ -13,6 +13,7 @@
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "sensor/Tsensor.h"
+#include "station/Tstation.h"
 
 class TWchart;
 class TWmain;
@@ -48,6 +49,7 @@ class MainWindowTest : public ::testing::Test {
   SimulatedModulePort port{module};
   ScriptedDialogs dialogs;
   std::unique_ptr<Tsensor> sensor;
+  std::unique_ptr<Tstation> station;
   TWsmall* small = nullptr;
   TWchart* chart = nullptr;
   TWmain* wmain = nullptr;

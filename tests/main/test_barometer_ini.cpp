@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "main/Tbarometer_ini.h"
+#include "config/Tbarometer_ini.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 #include "settings/Tpublish.h"
 #include "support_broker.h"
 #include "support_program.h"

@@ -16,7 +16,7 @@
 
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 #include "publish/Mosquitto_library.h"
 #include "settings/Tpublish.h"
 #include "support_broker.h"

@@ -18,7 +18,7 @@
 #include "archive/Tarchive_tendency.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "main/Tpublisher.h"
+#include "main/Publishing.h"
 #include "support_broker.h"
 #include "support_program.h"
 #include "windows/Tdebug.h"

@@ -1,4 +1,4 @@
-#include "main/Setting_rules.h"
+#include "config/Setting_rules.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // Saving a settings file so that the old one is never harmed, shared by
 // setup.ini and barometer.ini.
 
-#include "main/Safe_save.h"
+#include "config/Safe_save.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

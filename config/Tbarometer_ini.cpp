@@ -1,4 +1,4 @@
-#include "main/Tbarometer_ini.h"
+#include "config/Tbarometer_ini.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "main/Safe_save.h"
+#include "config/Safe_save.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "main/Reading_settings.h"
+#include "config/Reading_settings.h"
 
 #include <string>
 #include <vector>
 
-#include "main/Tbarometer_ini.h"
+#include "config/Tbarometer_ini.h"
 
 ReadingSettings LoadReadingSettings(const Tbarometer_ini& ini) {
   ReadingSettings s;
