@@ -262,7 +262,7 @@ void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double tem
 void TWchart::OnSample(const Sample& sample) {
   // A failed sample is no data for the plots (nor for the log). The
   // altitude is the one the main window shows, within -1000..10000 m.
-  if (!sample.good) return;
+  if (!sample.good || (Program().Wchart == this && !Program().Wchart_alive)) return;
   double altitude = sample.altitude;
   if (std::isnan(altitude) || altitude < -1000) altitude = -1000;
   if (altitude > 10000) altitude = 10000;

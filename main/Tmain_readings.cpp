@@ -99,8 +99,7 @@ void TWmain::ShowUnits() {
   ShowUnitChecks();
   if (has_good_sample && last_sample_good) {
     lbpressure->setText(PressureText(p_shown, units.pressure));
-    UpdateSeaLevelPressure();
-    UpdateMinMax();
+    ShowDerived();
     if (TWsmall* small = SmallWindow()) small->ShowTemperature(t_local, units.temperature);
   }
   if (!std::isnan(variation_shown))

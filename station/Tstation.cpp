@@ -250,22 +250,23 @@ void Tstation::UpdateDerived() {
   UpdateSeaLevelPressure();
   UpdateAltitude();
   meteo->Assess(p_sea);
-  // Rain or snow by the temperature when the weather becomes precipitation;
-  // it is not chosen again while the weather stays.
-  const WeatherClass weather = meteo->GetWeather();
-  if (weather != weather_seen_ && weather != WeatherNone) {
-    weather_seen_ = weather;
-    if (weather != WeatherPrecipitation)
-      precipitation_ = Precipitation::kNone;
-    else if (t_local >= 3)
-      precipitation_ = Precipitation::kRain;
-    else if (t_local >= -1)
-      precipitation_ = Precipitation::kRainAndSnow;
-    else
-      precipitation_ = Precipitation::kSnow;
-  }
+  JudgeWeather();
   UpdateMinMax();
   if (on_derived) on_derived();
+}
+
+void Tstation::JudgeWeather() {
+  const WeatherClass weather = meteo->GetWeather();
+  if (weather == weather_seen_ || weather == WeatherNone) return;
+  weather_seen_ = weather;
+  if (weather != WeatherPrecipitation)
+    precipitation_ = Precipitation::kNone;
+  else if (t_local >= 3)
+    precipitation_ = Precipitation::kRain;
+  else if (t_local >= -1)
+    precipitation_ = Precipitation::kRainAndSnow;
+  else
+    precipitation_ = Precipitation::kSnow;
 }
 
 void Tstation::UpdateSeaLevelPressure() {

@@ -84,6 +84,10 @@ class Tstation : private TmeteoDisplay {
   void UpdateAltitude();
   void SetLocalAltitude(double h);
   void UpdateMinMax();
+  // The weather class of the weather object taken, and rain or snow chosen
+  // by the temperature when it becomes precipitation; not chosen again
+  // while it stays.
+  void JudgeWeather();
   // Every minimum and maximum restarts from the present value.
   void ClearMinMax();
   // A new detection: the altitude setting back to 0 m (applied at the next

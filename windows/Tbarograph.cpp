@@ -250,6 +250,8 @@ std::time_t TWbarograph::Now() {
 // The record
 
 void TWbarograph::OnSample(const Sample& sample) {
+  // A window going (its flag cleared) takes no more.
+  if (Program().Wbarograph == this && !Program().Wbarograph_alive) return;
   if (sample.good) AddSample(sample.time, sample.sea_level_pressure, sample.temperature);
 }
 

@@ -280,13 +280,16 @@ TEST_F(MainWindowTest, PrecipitationTextIsChosenByTheTemperatureWhenTheStateBeco
       {-1.0, "Snow & Rain", &TWmain::img_rainsnow, &TWsmall::img_rainsnow},
       {-1.1, "Snow", &TWmain::img_snow, &TWsmall::img_snow},
   };
+  // The station decides from its temperature; the window shows the choice.
   for (const Case& c : cases) {
     SCOPED_TRACE(c.temperature);
-    wmain->meteo->Assess(1013);  // variable
+    station->meteo->Assess(1013);  // variable
+    station->JudgeWeather();
     wmain->ShowWeather();
     ASSERT_EQ(Text(wmain->Panel5), "Variable");
-    wmain->ShowTemperature(c.temperature);
-    wmain->meteo->Assess(990);  // precipitation
+    station->t_local = c.temperature;
+    station->meteo->Assess(990);  // precipitation
+    station->JudgeWeather();
     wmain->ShowWeather();
     EXPECT_EQ(Text(wmain->Panel5), c.text);
     EXPECT_FALSE((wmain->*c.picture)->isHidden());
@@ -296,7 +299,7 @@ TEST_F(MainWindowTest, PrecipitationTextIsChosenByTheTemperatureWhenTheStateBeco
   }
 
   // While the state stays, the picture is not chosen again.
-  wmain->ShowTemperature(20);
+  station->t_local = 20;
   wmain->meteo->Assess(990);
   wmain->ShowWeather();
   EXPECT_EQ(Text(wmain->Panel5), "Snow");
@@ -402,7 +405,7 @@ TEST_F(MainWindowTest, HiddenChartStillReceivesEverySample) {
 }
 
 TEST_F(MainWindowTest, WithoutSensorTheCycleOnlyKeepsTheTimerGoing) {
-  Program().sensor = nullptr;
+  station->UseSensor(nullptr);
   wmain->StartMeasuring();
   wmain->OnTimer();
   wmain->ClearMinMax();
