@@ -97,7 +97,9 @@ bool Tiio_sensor::ReadChannel(const TiioChannel& channel, const char* what, doub
                               std::optional<int32_t>* raw, SourceReading* reading) {
   std::string text, why;
   int error = 0;
-  if (!ReadIioAttribute(channel.file, &text, &why, &error)) {
+  const bool read = reader_ ? reader_(channel.file, &text, &why, &error)
+                            : ReadIioAttribute(channel.file, &text, &why, &error);
+  if (!read) {
     if (error == ENOENT || error == ENODEV || error == ENXIO) {
       // The device went away (unbound, unplugged): found again by its
       // setting at the next sample.

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "iio/Tiio_devices.h"
 #include "platform/Clock.h"
@@ -47,6 +49,10 @@ constexpr double kIioWeatherTemperaturePerMinute = 1;
 // after a gap is accepted as it is).
 constexpr int64_t kIioReferenceMs = 120000;
 
+// How a value file is read: ReadIioAttribute, or a test's reader around it.
+using TiioReader =
+    std::function<bool(const std::string& path, std::string* text, std::string* why, int* error)>;
+
 // A pressure sensor the kernel drives (BMP280, BME280, BMP3xx/5xx, DPS310,
 // MS5611, LPS22, ...), read through its sysfs files: a source of samples
 // like the module, without raw words of its own. D1 and D2 carry the
@@ -85,6 +91,10 @@ class Tiio_sensor : public Tsample_source {
   // step check; for the detection and the dialog's test.
   SourceReading ReadOnce();
 
+  // Reads the value files through another reader (a test's, which changes
+  // the values between the readings of a sample).
+  void UseReader(TiioReader reader) { reader_ = std::move(reader); }
+
  private:
   struct Reference {
     double pressure = 0, temperature = 0;
@@ -113,6 +123,7 @@ class Tiio_sensor : public Tsample_source {
   int32_t ticks_left_ = 0;
   std::optional<Reference> last_accepted_;
   std::optional<Reference> refused_;
+  TiioReader reader_;
 };
 
 // The dialog's "Test": reads the device once. ok with the values, or the
