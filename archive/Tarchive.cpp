@@ -42,12 +42,27 @@ constexpr const char* kSchema =
 
 // The steps of the schema: step k brings a file of version k to version
 // k + 1. Version 0 is the schema above, that of every file made before the
-// schema had a version; a step adds and never changes what a file holds.
+// schema had a version; a step keeps every row as it was.
 const char* const kSchemaSteps[] = {
     // 1: the changes of the altitude setting.
     "CREATE TABLE IF NOT EXISTS altitude_change("
     "time INTEGER NOT NULL, old_altitude REAL NOT NULL, new_altitude REAL NOT NULL);"
     "CREATE INDEX IF NOT EXISTS altitude_change_time ON altitude_change(time);",
+    // 2: samples of a source without raw words (d1, d2 may be NULL), and
+    // the source of each sample (0 the module, 1 an IIO sensor). SQLite
+    // cannot drop a NOT NULL, so the table is copied, rowids and all; every
+    // row there is the module's.
+    "CREATE TABLE sample_v2("
+    "time INTEGER NOT NULL, d1 INTEGER, d2 INTEGER, "
+    "pressure REAL NOT NULL, temperature REAL NOT NULL, "
+    "sea_level_pressure REAL NOT NULL, altitude REAL NOT NULL, "
+    "source INTEGER NOT NULL DEFAULT 0);"
+    "INSERT INTO sample_v2(rowid, time, d1, d2, pressure, temperature, sea_level_pressure, "
+    "altitude) SELECT rowid, time, d1, d2, pressure, temperature, sea_level_pressure, altitude "
+    "FROM sample;"
+    "DROP TABLE sample;"
+    "ALTER TABLE sample_v2 RENAME TO sample;"
+    "CREATE INDEX sample_time ON sample(time);",
 };
 static_assert(static_cast<int>(sizeof kSchemaSteps / sizeof kSchemaSteps[0]) ==
                   Tarchive::kSchemaVersion,
@@ -285,20 +300,31 @@ class Borrowed {
 
 const std::string kReadMinutes = std::string("SELECT ") + kMinuteColumns +
                                  " FROM minute WHERE time >= ? AND time < ? ORDER BY time";
+// The samples' columns; files before version 2 have no source (all theirs
+// are the module's).
 constexpr const char* kReadSamplesColumns =
+    "SELECT time, d1, d2, pressure, temperature, sea_level_pressure, altitude, source FROM sample";
+constexpr const char* kReadSamplesColumnsV1 =
     "SELECT time, d1, d2, pressure, temperature, sea_level_pressure, altitude FROM sample";
-const std::string kReadSamples =
-    std::string(kReadSamplesColumns) + " WHERE time >= ? AND time < ? ORDER BY time";
+constexpr const char* kReadSamplesRange = " WHERE time >= ? AND time < ? ORDER BY time";
+const std::string kReadSamples = std::string(kReadSamplesColumns) + kReadSamplesRange;
+const std::string kReadSamplesV1 = std::string(kReadSamplesColumnsV1) + kReadSamplesRange;
 
 TarchiveSample SampleFromRow(sqlite3_stmt* s) {
   TarchiveSample sample;
   sample.time = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
-  sample.d1 = sqlite3_column_int(s, 1);
-  sample.d2 = sqlite3_column_int(s, 2);
+  sample.has_words =
+      sqlite3_column_type(s, 1) != SQLITE_NULL && sqlite3_column_type(s, 2) != SQLITE_NULL;
+  if (sample.has_words) {
+    sample.d1 = sqlite3_column_int(s, 1);
+    sample.d2 = sqlite3_column_int(s, 2);
+  }
   sample.pressure = sqlite3_column_double(s, 3);
   sample.temperature = sqlite3_column_double(s, 4);
   sample.sea_level_pressure = sqlite3_column_double(s, 5);
   sample.altitude = sqlite3_column_double(s, 6);
+  if (sqlite3_column_count(s) > 7 && sqlite3_column_int(s, 7) == 1)
+    sample.source = TarchiveSource::kIio;
   return sample;
 }
 
@@ -388,6 +414,8 @@ bool Tarchive::OpenReadOnly() {
     }
     if (rc == SQLITE_OK) {
       read_only_ = true;
+      int version = 0;
+      has_source_ = ReadVersion(db_, &version) == SQLITE_OK && version >= 2;
       struct stat log;
       log_unread_ =
           mode[1] == 'i' && ::stat((path_ + "-wal").c_str(), &log) == 0 && log.st_size > 0;
@@ -471,6 +499,7 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt, bool& newer) {
     rc = sqlite3_exec(db_, ("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str(),
                       nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  has_source_ = true;
   if (rc == SQLITE_OK) {
     auto prepare = [this, &rc](Statement*& st, const char* sql) {
       st = new Statement;
@@ -478,8 +507,8 @@ bool Tarchive::OpenFile(std::string& reason, bool& corrupt, bool& newer) {
         rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st->stmt, nullptr);
     };
     prepare(insert_sample_,
-            "INSERT INTO sample(time, d1, d2, pressure, temperature, sea_level_pressure, altitude) "
-            "VALUES(?, ?, ?, ?, ?, ?, ?)");
+            "INSERT INTO sample(time, d1, d2, pressure, temperature, sea_level_pressure, altitude, "
+            "source) VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
     prepare(write_minute_, (std::string("INSERT OR REPLACE INTO minute(") + kMinuteColumns +
                             ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                                .c_str());
@@ -736,12 +765,18 @@ void Tarchive::Commit() {
     const TarchiveSample& sample = pending_[i];
     sqlite3_stmt* s = insert_sample_->stmt;
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(sample.time));
-    sqlite3_bind_int(s, 2, sample.d1);
-    sqlite3_bind_int(s, 3, sample.d2);
+    if (sample.has_words) {
+      sqlite3_bind_int(s, 2, sample.d1);
+      sqlite3_bind_int(s, 3, sample.d2);
+    } else {
+      sqlite3_bind_null(s, 2);
+      sqlite3_bind_null(s, 3);
+    }
     sqlite3_bind_double(s, 4, sample.pressure);
     sqlite3_bind_double(s, 5, sample.temperature);
     sqlite3_bind_double(s, 6, sample.sea_level_pressure);
     sqlite3_bind_double(s, 7, sample.altitude);
+    sqlite3_bind_int(s, 8, static_cast<int>(sample.source));
     rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
     sqlite3_reset(s);
   }
@@ -783,10 +818,18 @@ int Tarchive::WriteMinute(const TarchiveMinute& m) {
 
 void Tarchive::Record(int32_t d1, int32_t d2, double pressure, double temperature,
                       double sea_level_pressure, double altitude) {
+  Record(TarchiveSource::kModule, d1, d2, pressure, temperature, sea_level_pressure, altitude);
+}
+
+void Tarchive::Record(TarchiveSource source, std::optional<int32_t> d1, std::optional<int32_t> d2,
+                      double pressure, double temperature, double sea_level_pressure,
+                      double altitude) {
   TarchiveSample s;
   s.time = clock_.Now();
-  s.d1 = d1;
-  s.d2 = d2;
+  s.source = source;
+  s.has_words = d1.has_value() && d2.has_value();
+  s.d1 = s.has_words ? *d1 : 0;
+  s.d2 = s.has_words ? *d2 : 0;
   s.pressure = pressure;
   s.temperature = temperature;
   s.sea_level_pressure = sea_level_pressure;
@@ -888,7 +931,8 @@ bool Tarchive::ForEachSample(std::time_t from, std::time_t to,
   std::stable_sort(
       memory.begin(), memory.end(),
       [](const TarchiveSample& a, const TarchiveSample& b) { return a.time < b.time; });
-  Borrowed<Statement> read(db_, read_samples_, kReadSamples.c_str());
+  Borrowed<Statement> read(db_, read_samples_,
+                           (has_source_ ? kReadSamples : kReadSamplesV1).c_str());
   if (sqlite3_stmt* s = read.get()) {
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(from));
     sqlite3_bind_int64(s, 2, static_cast<sqlite3_int64>(to));
@@ -986,9 +1030,12 @@ std::optional<TarchiveSample> Tarchive::LastSample() const {
   if (last_ || db_ == nullptr) return last_;
   std::optional<TarchiveSample> last;
   sqlite3_stmt* s = nullptr;
-  int rc = sqlite3_prepare_v2(
-      db_, (std::string(kReadSamplesColumns) + " ORDER BY time DESC LIMIT 1").c_str(), -1, &s,
-      nullptr);
+  int rc =
+      sqlite3_prepare_v2(db_,
+                         (std::string(has_source_ ? kReadSamplesColumns : kReadSamplesColumnsV1) +
+                          " ORDER BY time DESC LIMIT 1")
+                             .c_str(),
+                         -1, &s, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_step(s);
   if (rc == SQLITE_ROW)
     last = SampleFromRow(s);

@@ -11,9 +11,17 @@ class Clock;
 class Dialogs;
 struct sqlite3;
 
+// Which source a sample came from: the module (with its raw words) or a
+// kernel IIO sensor. The numbers are those of column `sample.source`.
+enum class TarchiveSource : uint8_t { kModule = 0, kIio = 1 };
+
 // One good sample as the archive keeps it (a row of table `sample`).
 struct TarchiveSample {
   std::time_t time = 0;  // calendar seconds
+  TarchiveSource source = TarchiveSource::kModule;
+  // The raw words; a row without them (an IIO sensor's) has them NULL, read
+  // back as has_words false and 0.
+  bool has_words = true;
   int32_t d1 = 0;
   int32_t d2 = 0;
   double pressure = 0;            // local pressure [mbar]
@@ -70,7 +78,7 @@ class Tarchive {
   static constexpr int kCommitSeconds = 5;
   static constexpr int kSampleRetentionDays = 7;
   // The version of the schema this program writes.
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   // A clock set back by this many seconds or less is no set-back: the few
   // seconds a time service takes back put no two times into one minute that
   // a reader could tell apart.
@@ -110,9 +118,13 @@ class Tarchive {
   // folder): writing there would destroy the record. False before Open.
   bool IsOwnFile(const std::string& name) const;
 
-  // Records one good sample at the clock's present time.
+  // Records one good sample of the module at the clock's present time.
   void Record(int32_t d1, int32_t d2, double pressure, double temperature,
               double sea_level_pressure, double altitude);
+  // The same for any source; d1 and d2 empty for a source without raw words
+  // (both are kept only when both are given).
+  void Record(TarchiveSource source, std::optional<int32_t> d1, std::optional<int32_t> d2,
+              double pressure, double temperature, double sea_level_pressure, double altitude);
   // Records one good sample at sample.time (imports, tests, benchmarks).
   void Append(const TarchiveSample& sample);
   // Commits the pending batch now.
@@ -218,6 +230,9 @@ class Tarchive {
   std::vector<TarchiveSetBack> set_backs_;
   bool recording_ = false;
   bool read_only_ = false;
+  // The file's samples say their source (schema version 2 on): a file of
+  // an older version opened for reading only has no such column.
+  bool has_source_ = true;
   // The file was opened as it stands, without its log (see OpenReadOnly),
   // and the log held something.
   bool log_unread_ = false;

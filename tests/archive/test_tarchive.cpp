@@ -175,8 +175,9 @@ TEST_F(TarchiveTest, AFileThatMayNotBeWrittenIsReadAndLeftAsItIs) {
   const std::string folder = dir.path().toStdString();
   // A killed program's last 30 samples, still in its log.
   const std::string more =
-      "INSERT INTO sample SELECT time + 4000, d1, d2, pressure, temperature, sea_level_pressure, "
-      "altitude FROM sample ORDER BY time DESC LIMIT 30";
+      "INSERT INTO sample(time, d1, d2, pressure, temperature, sea_level_pressure, altitude) "
+      "SELECT time + 4000, d1, d2, pressure, temperature, sea_level_pressure, altitude "
+      "FROM sample ORDER BY time DESC LIMIT 30";
   ASSERT_EQ(FileCount("sample"), 200);
   struct Case {
     const char* what;
@@ -302,6 +303,100 @@ TEST_F(TarchiveTest, SchemaVersionsAndReadsThatFail) {
   EXPECT_FALSE(archive.HasNotice());
   // The samples still read.
   EXPECT_TRUE(archive.ForEachSample(kStart, kStart + 86400, [](const TarchiveSample&) {}));
+}
+
+// The second version: samples of a source without raw words, and the
+// source of each. A file of the first version is read as it is where it
+// may not be written, and brought up whole (or not at all) where it may.
+TEST_F(TarchiveTest, TheSecondSchemaKeepsRowsWithoutRawWordsAndTheirSource) {
+  MakeRecord(100);
+  // As the first version made the table.
+  Execute(path,
+          "CREATE TABLE v1(time INTEGER NOT NULL, d1 INTEGER NOT NULL, d2 INTEGER NOT NULL, "
+          "pressure REAL NOT NULL, temperature REAL NOT NULL, "
+          "sea_level_pressure REAL NOT NULL, altitude REAL NOT NULL);"
+          "INSERT INTO v1 SELECT time, d1, d2, pressure, temperature, sea_level_pressure, "
+          "altitude FROM sample ORDER BY rowid;"
+          "DROP TABLE sample; ALTER TABLE v1 RENAME TO sample;"
+          "CREATE INDEX sample_time ON sample(time); PRAGMA user_version=1");
+  const std::string rows =
+      "SELECT count(*) || ' ' || sum(time) || ' ' || sum(d1) || ' ' || sum(pressure) "
+      "FROM sample";
+  const std::string d1_not_null =
+      "SELECT \"notnull\" FROM pragma_table_info('sample') WHERE name = 'd1'";
+  const std::string sample_rows = QueryText(path, rows);
+  ASSERT_EQ(QueryNumber(path, d1_not_null), 1);
+
+  // Read only: the rows as they are, all the module's.
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  {
+    WithoutPermissionOverride as_a_user;
+    EXPECT_FALSE(archive.Open(path));
+    ASSERT_TRUE(archive.IsReadOnly());
+    const auto samples = archive.Samples(kStart, kStart + 86400);
+    ASSERT_EQ(samples.size(), 100u);
+    EXPECT_TRUE(samples[0].has_words);
+    EXPECT_EQ(samples[0].source, TarchiveSource::kModule);
+    EXPECT_EQ(samples[3].d1, 10030);
+    ASSERT_TRUE(archive.LastSample());
+    EXPECT_EQ(archive.LastSample()->time, kStart + 20 * 99);
+    archive.Close();
+  }
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  archive.ShowNotice();
+
+  // A step that fails half-way (a table of that name already there) leaves
+  // the file as it was.
+  Execute(path, "CREATE TABLE sample_v2(x)");
+  EXPECT_FALSE(archive.Open(path));
+  archive.Close();
+  archive.ShowNotice();
+  EXPECT_EQ(QueryNumber(path, "PRAGMA user_version"), 1);
+  EXPECT_EQ(QueryNumber(path, d1_not_null), 1);
+  EXPECT_EQ(QueryText(path, rows), sample_rows);
+  Execute(path, "DROP TABLE sample_v2");
+
+  ASSERT_TRUE(archive.Open(path));
+  EXPECT_EQ(QueryNumber(path, "PRAGMA user_version"), 2);
+  EXPECT_EQ(QueryText(path, rows), sample_rows);
+  EXPECT_EQ(QueryNumber(path, d1_not_null), 0);
+  EXPECT_EQ(QueryNumber(path, "SELECT count(*) FROM sample WHERE source = 0"), 100);
+  EXPECT_EQ(QueryText(path, "SELECT group_concat(name) FROM pragma_index_list('sample')"),
+            "sample_time");
+
+  // A sample of an IIO sensor: no raw words, its source named; read back
+  // from memory and from the file alike.
+  clock.SetNow(kStart + 86400);
+  archive.Record(TarchiveSource::kIio, std::nullopt, std::nullopt, 1001.5, 21.25, 1031.5, 250);
+  auto last = archive.Samples(kStart + 86400, kStart + 86401);
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_FALSE(last[0].has_words);
+  EXPECT_EQ(last[0].source, TarchiveSource::kIio);
+  RecordAt(kStart + 86401, 1002);
+  archive.Close();
+  EXPECT_EQ(QueryText(path,
+                      "SELECT group_concat(quote(d1) || ' ' || quote(d2) || ' ' || source, ', ') "
+                      "FROM (SELECT * FROM sample WHERE time >= " +
+                          std::to_string(kStart + 86400) + " ORDER BY time)"),
+            "NULL NULL 1, 10020 2 0");
+  ASSERT_TRUE(archive.Open(path));
+  last = archive.Samples(kStart + 86400, kStart + 86402);
+  ASSERT_EQ(last.size(), 2u);
+  EXPECT_FALSE(last[0].has_words);
+  EXPECT_EQ(last[0].d1, 0);
+  EXPECT_EQ(last[0].source, TarchiveSource::kIio);
+  EXPECT_DOUBLE_EQ(last[0].pressure, 1001.5);
+  EXPECT_TRUE(last[1].has_words);
+  EXPECT_EQ(last[1].source, TarchiveSource::kModule);
+  archive.Close();
+  EXPECT_FALSE(archive.HasNotice());
+
+  // And as a user reads it, with sqlite3.
+  QProcess cli;
+  cli.start("sqlite3", {QString::fromStdString(path),
+                        "SELECT count(*) FROM sample WHERE d1 IS NULL AND source = 1"});
+  ASSERT_TRUE(cli.waitForFinished(10000));
+  EXPECT_EQ(cli.readAllStandardOutput().trimmed(), "1") << cli.readAllStandardError().toStdString();
 }
 
 }  // namespace
