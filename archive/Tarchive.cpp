@@ -247,6 +247,7 @@ struct Tarchive::Checkpointer {
   std::condition_variable wake;
   bool due = false;
   bool stop = false;
+  int frames = kCheckpointFrames;  // the log's pages that make a checkpoint due
   sqlite3* db = nullptr;
 };
 
@@ -346,7 +347,8 @@ TarchiveMinute MinuteFromRow(sqlite3_stmt* s) {
 
 }  // namespace
 
-Tarchive::Tarchive(Clock& clock, Dialogs* dialogs) : clock_(clock), dialogs_(dialogs) {
+Tarchive::Tarchive(Clock& clock, Dialogs* dialogs)
+    : clock_(clock), dialogs_(dialogs), checkpoint_frames_(kCheckpointFrames) {
   // Done before main() already; named here so that no program records
   // without it (see Trecord_locks.h).
   Trecord_locks::Install();
@@ -556,6 +558,7 @@ void Tarchive::StartCheckpointer() {
     return;
   }
   sqlite3_busy_timeout(cp->db, 0);
+  cp->frames = checkpoint_frames_;
   checkpointer_ = cp;
   cp->thread = std::thread([cp] {
     std::unique_lock<std::mutex> lock(cp->mutex);
@@ -576,9 +579,9 @@ void Tarchive::StartCheckpointer() {
         // Should the thread fall far behind (commits in a quick loop leave
         // it no moment where the log is copied completely), the connection
         // copies it itself, so that the log never grows without bound.
-        if (frames >= 2 * kCheckpointFrames)
+        if (frames >= 2 * c->frames)
           sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-        if (frames >= kCheckpointFrames) {
+        if (frames >= c->frames) {
           std::lock_guard<std::mutex> lock(c->mutex);
           c->due = true;
           c->wake.notify_one();
@@ -722,6 +725,11 @@ bool Tarchive::IsRecording() const {
   return recording_ && db_ != nullptr;
 }
 
+void Tarchive::SetBatchPolicy(int commit_seconds, int checkpoint_frames) {
+  commit_seconds_ = commit_seconds > 0 ? commit_seconds : kCommitSeconds;
+  checkpoint_frames_ = checkpoint_frames > 0 ? checkpoint_frames : kCheckpointFrames;
+}
+
 void Tarchive::Flush() {
   if (IsRecording() && (!pending_.empty() || !pending_altitude_changes_.empty())) Commit();
 }
@@ -757,7 +765,8 @@ void Tarchive::Commit() {
     last_prune_ = now;
     sqlite3_stmt* s = prune_->stmt;
     sqlite3_bind_int64(s, 1, static_cast<sqlite3_int64>(now) - kSampleRetentionDays * 86400LL);
-    sqlite3_bind_int(s, 2, kPruneRows);
+    // A long batch deletes what its time let expire, and a backlog besides.
+    sqlite3_bind_int(s, 2, std::max(kPruneRows, 2 * commit_seconds_));
     rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
     sqlite3_reset(s);
   }
@@ -860,10 +869,11 @@ void Tarchive::Append(const TarchiveSample& sample) {
   // samples come that far apart: the next one, expected as late as this one
   // came, would leave this one uncommitted too long. So a sample never waits
   // for the file much longer than twice kCommitSeconds.
-  const bool far_apart = now - last_append_ >= kCommitSeconds || now < last_append_;
+  const bool far_apart = now - last_append_ >= commit_seconds_ || now < last_append_;
   last_append_ = now;
-  if (far_apart || now - batch_start_ >= kCommitSeconds || now < batch_start_ ||
-      pending_.size() >= static_cast<size_t>(kBatchRows) || !pending_minutes_.empty())
+  if (far_apart || now - batch_start_ >= commit_seconds_ || now < batch_start_ ||
+      pending_.size() >= static_cast<size_t>(kBatchRows) ||
+      (!pending_minutes_.empty() && commit_seconds_ <= 60))
     Commit();
 }
 

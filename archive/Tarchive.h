@@ -129,6 +129,12 @@ class Tarchive {
   void Append(const TarchiveSample& sample);
   // Commits the pending batch now.
   void Flush();
+  // How often the batch goes in (a sample waits at most about twice this
+  // long for the file) and how many pages the log holds before it is
+  // copied back into the file; kCommitSeconds and 1000 pages unless set.
+  // Longer batches write fewer pages of the log again and again, for the
+  // readings a killed program loses. Set before Open.
+  void SetBatchPolicy(int commit_seconds, int checkpoint_frames);
   // Records a change of the altitude setting at the clock's present time.
   void RecordAltitudeChange(double old_altitude, double new_altitude);
 
@@ -244,4 +250,6 @@ class Tarchive {
   std::time_t last_prune_ = 0;
   uint64_t revision_ = 0;
   uint64_t altitude_change_count_ = 0;
+  int commit_seconds_ = kCommitSeconds;
+  int checkpoint_frames_;
 };

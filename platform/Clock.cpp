@@ -16,6 +16,11 @@ int64_t SystemClock::NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int64_t SystemClock::CalendarMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 void VirtualClock::SleepMs(int ms) {
   ++sleep_count_;
   if (ms <= 0) return;

@@ -14,6 +14,10 @@ class Clock {
   // Milliseconds on a monotonic scale; the simulated module measures its
   // conversion time with it.
   virtual int64_t NowMs() = 0;
+  // Calendar milliseconds since 1 January 1970: the time of Now() with its
+  // fraction, for work due on whole seconds of the wall clock. A clock that
+  // knows only seconds gives the start of the present second.
+  virtual int64_t CalendarMs() { return static_cast<int64_t>(Now()) * 1000; }
 };
 
 class SystemClock : public Clock {
@@ -21,6 +25,7 @@ class SystemClock : public Clock {
   void SleepMs(int ms) override;
   std::time_t Now() override;
   int64_t NowMs() override;
+  int64_t CalendarMs() override;
 };
 
 // Time that moves only when told to: by SleepMs or by Advance.
@@ -31,6 +36,7 @@ class VirtualClock : public Clock {
   void SleepMs(int ms) override;
   std::time_t Now() override;
   int64_t NowMs() override { return ms_; }
+  int64_t CalendarMs() override { return ms_ + wall_offset_ms_; }
 
   void AdvanceMs(int64_t ms) { ms_ += ms; }
   void AdvanceSeconds(int64_t s) { ms_ += s * 1000; }

@@ -2,6 +2,9 @@
 # need, when any is missing. Sourced by ./run, ./test and packaging/make-deb.
 BAROMETER_PACKAGES=(
   cmake make g++ pkg-config ccache
+  # the service: sd_notify (service/), and systemd-analyze for its unit
+  # (packaging/check)
+  libsystemd-dev systemd
   # the pressure record (archive/) and its tests
   libsqlite3-dev sqlite3
   # USB adapters for the module (platform/FtdiLibrary.cpp)

@@ -447,3 +447,19 @@ TEST_F(TarchiveTest, AClockSetBackIsKnownAndLosesNothing) {
 }
 
 }  // namespace
+
+TEST_F(TarchiveTest, ALongerBatchPolicyWritesOnlyOnceItsTimeHasCome) {
+  archive.SetBatchPolicy(600, 5000);
+  ASSERT_TRUE(archive.Open(path));
+  RecordAt(kStart, 1000);  // the first goes in at once, as always
+  for (int s = 1; s < 300; ++s) RecordAt(kStart + s, 1000 + s % 7);
+  // Five minutes ended, and none of them is in the file yet; readers of the
+  // archive see them all.
+  EXPECT_EQ(FileCount("sample"), 1);
+  EXPECT_EQ(archive.Samples(kStart, kStart + 300).size(), 300u);
+  EXPECT_EQ(archive.Minutes(kStart, kStart + 300).size(), 5u);
+  for (int s = 300; s <= 601; ++s) RecordAt(kStart + s, 1000);
+  EXPECT_EQ(FileCount("sample"), 602);
+  EXPECT_EQ(FileCount("minute"), 11);
+  archive.Close();  // a normal close loses nothing
+}

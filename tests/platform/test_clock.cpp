@@ -56,3 +56,16 @@ TEST(VirtualClock, TheWallClockSetMovesCalendarTimeOnly) {
   EXPECT_EQ(clock.Now(), 9000);
   EXPECT_EQ(clock.NowMs(), 12600250);
 }
+
+TEST(VirtualClock, CalendarMillisecondsFollowTheWallClock) {
+  VirtualClock clock(5000);
+  clock.AdvanceMs(250);
+  EXPECT_EQ(clock.CalendarMs(), 5000250);
+  clock.SetWallClockBy(-3600);
+  EXPECT_EQ(clock.CalendarMs(), 1400250);
+  EXPECT_EQ(clock.Now(), 1400);
+  EXPECT_EQ(clock.NowMs(), 5000250);  // the monotonic scale goes on
+  SystemClock system;
+  const int64_t ms = system.CalendarMs();
+  EXPECT_LE(ms / 1000 - 1, static_cast<int64_t>(system.Now()));
+}
