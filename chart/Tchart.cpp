@@ -31,6 +31,7 @@
 #include "chart/Tchart_settings.h"
 #include "components/Client_area.h"
 #include "components/UiStyle.h"
+#include "components/Window_fit.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "main/Window_size.h"
@@ -179,6 +180,8 @@ TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
   // The size the user last gave the window, else the first one.
   resize(sizeHint());
   (new Twindow_size(this, "chart_width", "chart_height"))->Restore();
+  // Within the screen it opens on, whatever size that is.
+  new Twindow_fit(this);
 
   timer_rec = new QTimer(this);
   timer_rec->setInterval(kRecBlinkMs);
