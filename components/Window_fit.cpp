@@ -45,10 +45,19 @@ bool Twindow_fit::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_ && window_->isWindow()) {
     if (event->type() == QEvent::Show) {
       Fit(true);
-    } else if (window_->isVisible() && event->type() != QEvent::Hide &&
-               FrameMargins() != margins_) {
-      // Framed (again) by the window manager: the title bar and border
-      // count now. A place of its own is kept by the window's Twindow_place.
+      framing_ = true;
+      shown_size_ = window_->size();
+    } else if (event->type() == QEvent::Hide) {
+      framing_ = false;
+    } else if (framing_ && window_->size() != shown_size_) {
+      // Given another size since it showed: not the fit's to change.
+      framing_ = false;
+    } else if (framing_ && window_->isVisible() && FrameMargins() != margins_) {
+      // Framed by the window manager after it showed: the title bar and
+      // border count now. Once only: a size given later is the user's (or
+      // the window manager's) to choose. A place of its own is kept by the
+      // window's Twindow_place.
+      framing_ = false;
       Fit(false);
     }
   }

@@ -12,7 +12,7 @@ class QWidget;
 // remembered from a larger screen or a smaller scale, or a first size that
 // a small screen cannot hold, is brought within the screen's available
 // area (title bar and border included) when the window shows, and again
-// when the window manager frames it. A window made smaller as it shows is
+// when the window manager first frames it. A window made smaller as it shows is
 // also moved wholly onto that screen. The window's least size still holds.
 class Twindow_fit : public QObject {
  public:
@@ -33,4 +33,7 @@ class Twindow_fit : public QObject {
 
   QWidget* window_;
   QMargins margins_;
+  // Shown and not yet framed by a window manager, at the size it showed at.
+  bool framing_ = false;
+  QSize shown_size_;
 };
