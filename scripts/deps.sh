@@ -13,7 +13,7 @@ BAROMETER_PACKAGES=(
   fonts-liberation fonts-dejavu-core
   locales
   # the Debian package and its check (packaging/check)
-  dpkg-dev file desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream lintian
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
   # window places under a real window manager (tests/support/with_openbox.sh),
