@@ -32,6 +32,7 @@
 #include "chart/Tchart_settings.h"
 #include "components/Client_area.h"
 #include "components/UiStyle.h"
+#include "components/Window_fit.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "main/Window_size.h"
@@ -187,6 +188,8 @@ TWchart::TWchart(QWidget* parent) : QMainWindow(parent) {
   // The size the user last gave the window, else the first one.
   resize(sizeHint());
   (new Twindow_size(this, "chart_width", "chart_height"))->Restore();
+  // Within the screen it opens on, whatever size that is.
+  new Twindow_fit(this);
 
   timer_rec = new QTimer(this);
   timer_rec->setInterval(kRecBlinkMs);
@@ -351,6 +354,18 @@ std::string TWchart::DateTimeText(std::time_t t) {
   return text;
 }
 
+std::vector<TWchart::TimeLabelPlace> TWchart::PlaceTimeLabels(const std::vector<int>& centres,
+                                                              int panel_width, int width) {
+  std::vector<TimeLabelPlace> places;
+  const int rightmost = std::max(panel_width - width - 2, 2);
+  for (size_t i = 0; i < centres.size(); ++i) {
+    const int left = std::clamp(centres[i] - width / 2, 2, rightmost);
+    if (!places.empty() && left < places.back().left + width) continue;
+    places.push_back({i, left});
+  }
+  return places;
+}
+
 void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& labels, QWidget* panel,
                                TimeLabelsMade& made) {
   if (plot == nullptr) return;
@@ -360,19 +375,20 @@ void TWchart::UpdateTimeLabels(const Tplot_time* plot, std::vector<QLabel*>& lab
   if (made.plot == plot && made.place == plot->geometry() && made.panel_width == panel->width() &&
       made.ticks == ticks)
     return;
-  ShowLabels(labels, ticks.size(), panel, Qt::AlignHCenter | Qt::AlignTop);
+  std::vector<int> centres;
+  for (const Tplot_time::Tick& tick : ticks) centres.push_back(plot->x() + tick.pixel);
+  const std::vector<TimeLabelPlace> places =
+      PlaceTimeLabels(centres, panel->width(), kTimeLabelWidth);
+  ShowLabels(labels, places.size(), panel, Qt::AlignHCenter | Qt::AlignTop);
   const int top = plot->y() + plot->height() + 7;
-  for (size_t i = 0; i < ticks.size(); ++i) {
+  for (size_t i = 0; i < places.size(); ++i) {
     // The labels are narrower than a whole date: each breaks after the day,
     // so that all read alike (date above, time and year below).
-    QString text = FormatTimeLabel(ticks[i].at);
+    QString text = FormatTimeLabel(ticks[places[i].tick].at);
     const int blank = text.indexOf(' ', 4);
     if (blank > 0) text[blank] = '\n';
     if (labels[i]->text() != text) labels[i]->setText(text);
-    // Centred under its grid line, inside the panel.
-    const int left = std::clamp(plot->x() + ticks[i].pixel - kTimeLabelWidth / 2, 2,
-                                std::max(panel->width() - kTimeLabelWidth - 2, 2));
-    labels[i]->setGeometry(left, top, kTimeLabelWidth, kTimeLabelHeight);
+    labels[i]->setGeometry(places[i].left, top, kTimeLabelWidth, kTimeLabelHeight);
   }
   made.plot = plot;
   made.place = plot->geometry();

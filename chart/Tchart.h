@@ -45,6 +45,18 @@ class TWchart : public QMainWindow, public TstationSink {
   static QString FormatTimeLabel(double t);
   // Local date and time as "YYYY-MM-DD HH:MM:SS"; empty when t has none.
   static std::string DateTimeText(std::time_t t);
+  // Where the time labels go, each `width` pixels wide: centred under its
+  // tick's column (`centres`, from the left, in the panel's pixels) and
+  // kept 2 pixels inside a panel `panel_width` wide. A label that would
+  // overlap the one kept before it is left out: the last one, pushed left
+  // off its grid line by the panel's edge, most of all. The index of each
+  // tick kept, with its label's left edge.
+  struct TimeLabelPlace {
+    size_t tick;
+    int left;
+  };
+  static std::vector<TimeLabelPlace> PlaceTimeLabels(const std::vector<int>& centres,
+                                                     int panel_width, int width);
 
   explicit TWchart(QWidget* parent = nullptr);
   ~TWchart() override;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPicture>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSvgGenerator>
@@ -79,7 +80,20 @@ bool Tchart_picture::PrintTo(QPrinter& printer) const {
     painter.drawText(QRectF(0, 0, area.width(), kHeaderHeight - 4),
                      Qt::AlignLeft | Qt::AlignVCenter, title + ", " + header());
   painter.translate(0, kHeaderHeight);
-  render(painter);
+  // Drawn onto a printer, a widget is first made a picture at the
+  // printer's resolution: two of 12,658 x 4,612 pixels at 1,200 dpi, 4.9 MB
+  // of PDF. Recorded as drawing commands first, the chart goes onto the
+  // page as lines and text (and any picture at its own size).
+  QPicture drawing;
+  QPainter recorder;
+  if (!recorder.begin(&drawing)) return false;
+  render(recorder);
+  recorder.end();
+  // Played back, a recording is scaled from its own resolution to the
+  // device's; the page's scale is set already.
+  painter.scale(qreal(drawing.logicalDpiX()) / printer.logicalDpiX(),
+                qreal(drawing.logicalDpiY()) / printer.logicalDpiY());
+  painter.drawPicture(0, 0, drawing);
   return painter.end();
 }
 

@@ -1,5 +1,7 @@
 #include "components/Window_place.h"
 
+#include "components/Window_fit.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -10,12 +12,6 @@
 #include <cstdint>
 
 namespace {
-
-QList<QRect> ScreenAreas() {
-  QList<QRect> areas;
-  for (QScreen* screen : QGuiApplication::screens()) areas.append(screen->availableGeometry());
-  return areas;
-}
 
 // Distance between two rectangles (0 when they touch or overlap), squared.
 int64_t GapSquared(const QRect& a, const QRect& b) {
@@ -41,10 +37,26 @@ int Fit(int start, int length, int area_start, int area_length) {
 Twindow_place::Twindow_place(QWidget* window) : QObject(window), window_(window) {
   place_ = window->pos();
   window->installEventFilter(this);
+  // Installed after this one, the fit sees every event first: the window
+  // has its fitted size by the time its place is worked out.
+  new Twindow_fit(window);
+}
+
+QList<QRect> Twindow_place::ScreenAreas() {
+  QList<QRect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) areas.append(screen->availableGeometry());
+  return areas;
 }
 
 QPoint Twindow_place::OntoNearestArea(const QRect& frame, const QList<QRect>& areas) {
   if (areas.isEmpty()) return frame.topLeft();
+  const QRect best = NearestArea(frame, areas);
+  return QPoint(Fit(frame.x(), frame.width(), best.x(), best.width()),
+                Fit(frame.y(), frame.height(), best.y(), best.height()));
+}
+
+QRect Twindow_place::NearestArea(const QRect& frame, const QList<QRect>& areas) {
+  if (areas.isEmpty()) return QRect();
   const QRect* best = &areas.front();
   for (const QRect& area : areas) {
     const int64_t overlap = Overlap(frame, area);
@@ -53,8 +65,7 @@ QPoint Twindow_place::OntoNearestArea(const QRect& frame, const QList<QRect>& ar
         (overlap == 0 && best_overlap == 0 && GapSquared(frame, area) < GapSquared(frame, *best)))
       best = &area;
   }
-  return QPoint(Fit(frame.x(), frame.width(), best->x(), best->width()),
-                Fit(frame.y(), frame.height(), best->y(), best->height()));
+  return *best;
 }
 
 QRect Twindow_place::FrameOf(const QWidget* window) {

@@ -19,7 +19,8 @@ class QWidget;
 //   moved fully onto the nearest one;
 // - a move of the frame elsewhere (the user's drag) becomes the new place.
 // A dialog can ask to open centred over the window that was active when it
-// showed, until the user moves it.
+// showed, until the user moves it. A placed window is also kept within its
+// screen's size (Twindow_fit).
 class Twindow_place : public QObject {
  public:
   explicit Twindow_place(QWidget* window);
@@ -36,6 +37,10 @@ class Twindow_place : public QObject {
   // one it overlaps most, else the closest. A frame larger than the area
   // keeps its top-left corner in it. With no area the frame stays.
   static QPoint OntoNearestArea(const QRect& frame, const QList<QRect>& areas);
+  // That area itself; an empty rectangle with no area.
+  static QRect NearestArea(const QRect& frame, const QList<QRect>& areas);
+  // The available area of every screen.
+  static QList<QRect> ScreenAreas();
   // A top-level window's frame (title bar and border) as the window system
   // has it now. QWidget's own copy is brought up to date only by a move of
   // the window: shown again and framed in place, a window gets none, and

@@ -9,10 +9,9 @@
 #include <cstring>
 
 #include "config/Safe_save.h"
+#include "platform/Regular_file.h"
 
 namespace {
-
-constexpr size_t kMaxFileBytes = 1 << 20;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -79,34 +78,19 @@ bool Tbarometer_ini::Load(const std::string& path) {
   last_error_.clear();
   readable_ = false;
   RemoveStaleTemporary(FollowLinks(path), kSavedFileStart);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    if (errno == ENOENT) {
-      lines_.clear();
-      readable_ = true;
-      return true;
-    }
-    last_error_ = std::strerror(errno);
+  // Never blocks on a FIFO nor reads on from a device; refuses a file of
+  // more than 1 MB.
+  Tfile_read read = ReadRegularFile(path);
+  if (read.status == Tfile_read::Status::Missing) {
+    lines_.clear();
+    readable_ = true;
+    return true;
+  }
+  if (!read.Ok()) {
+    last_error_ = read.reason;
     return false;
   }
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    last_error_ = "it is a folder";
-    return false;
-  }
-  std::string text;
-  char buffer[4096];
-  size_t length;
-  while (text.size() < kMaxFileBytes && (length = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    text.append(buffer, length);
-  const bool failed = std::ferror(file);
-  std::fclose(file);
-  if (failed) {
-    last_error_ = "it could not be read";
-    return false;
-  }
-  if (text.size() > kMaxFileBytes) text.resize(kMaxFileBytes);
+  std::string text = std::move(read.content);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
 
   std::vector<Line> lines;

@@ -21,8 +21,8 @@ class Tbarometer_ini {
   static constexpr const char* kFileName = "barometer.ini";
 
   // Reads the file; a missing file is an empty one. False when the file
-  // exists but cannot be read (then `LastError()` says why and the settings
-  // held stay as they were). A file of more than 1 MiB is read no further.
+  // exists but cannot be read, or is no regular file or larger than 1 MB
+  // (then `LastError()` says why and the settings held stay as they were).
   bool Load(const std::string& path = kFileName);
   // Writes every line held to the file last loaded (or `path`); false, with
   // `LastError()`, when it could not be saved. The old file is never harmed,

@@ -35,7 +35,7 @@ struct ProgramState {
   // The pressure record (barometer.db in the working folder), open while the
   // windows exist; it may have stopped recording after a failure.
   Tarchive* archive = nullptr;
-  // Publishing to an MQTT broker (main/Tpublisher.h), while the windows
+  // Publishing to an MQTT broker (main/Publishing.h), while the windows
   // exist; it runs only when switched on in barometer.ini.
   Tpublisher* publisher = nullptr;
 

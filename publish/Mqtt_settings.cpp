@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 std::string HostName() {
   char name[HOST_NAME_MAX + 1] = {};
@@ -11,8 +14,55 @@ std::string HostName() {
   return name;
 }
 
+namespace {
+
+std::string& ProgramNameSlot() {
+  static std::string name = "barometer";
+  return name;
+}
+
+// The folder as the kernel resolves it; the path as given when it cannot be
+// resolved (a folder gone since), so the id is still the same for the same
+// text.
+std::string RealPath(const std::string& folder) {
+  char* real = realpath(folder.c_str(), nullptr);
+  if (real == nullptr) return folder;
+  std::string result = real;
+  free(real);
+  return result;
+}
+
+// 64-bit FNV-1a: short, fixed across builds and machines.
+uint64_t Fnv1a(const std::string& text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+}  // namespace
+
+void SetProgramName(const std::string& name) {
+  ProgramNameSlot() = name.empty() ? "barometer" : name;
+}
+
+const std::string& ProgramName() {
+  return ProgramNameSlot();
+}
+
+std::string DefaultClientId(const std::string& program, const std::string& host,
+                            const std::string& folder) {
+  const uint64_t hash = Fnv1a(host + '\n' + RealPath(folder));
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x",
+                static_cast<unsigned>((hash >> 32) ^ (hash & 0xffffffffu)));
+  return program + "-" + digits;
+}
+
 std::string DefaultClientId() {
-  return "barometer-" + HostName();
+  return DefaultClientId(ProgramName(), HostName(), ".");
 }
 
 std::string DefaultBaseTopic() {

@@ -29,8 +29,22 @@ struct TmqttSettings {
 
 // This machine's name ("localhost" when it has none).
 std::string HostName();
-// "barometer-<hostname>" and "barometer/<hostname>".
+
+// Which program publishes: "barometer" (the default) or "barometer-sim".
+// The executable says so once at its start; the default client id carries it.
+void SetProgramName(const std::string& name);
+const std::string& ProgramName();
+
+// "<program>-<8 hex digits>", the digits a hash of this machine's name and
+// the real path of the working folder: two programs, or two copies in two
+// folders, never share an id on one broker, and a copy keeps its id from
+// start to start. At most 22 characters for the two programs' names, within
+// the 23 that every broker accepts.
 std::string DefaultClientId();
+// The same for the given program, host and folder (made a real path here).
+std::string DefaultClientId(const std::string& program, const std::string& host,
+                            const std::string& folder);
+// "barometer/<hostname>".
 std::string DefaultBaseTopic();
 
 // What is wrong with a set of settings, by the field the user would correct.

@@ -16,7 +16,7 @@ BAROMETER_PACKAGES=(
   fonts-liberation fonts-dejavu-core
   locales
   # the Debian package and its check (packaging/check)
-  dpkg-dev file desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream lintian
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
   # window places under a real window manager (tests/support/with_openbox.sh),
@@ -30,7 +30,21 @@ BAROMETER_PACKAGES=(
   dbus-daemon
 )
 
+# A package database left half-configured (an installation cut short, as on
+# a fresh machine) makes apt-get refuse every install until dpkg has finished
+# configuring what it unpacked: that is done first, and said in one line.
+barometer_repair_dpkg() {
+  local audit
+  audit=$(dpkg --audit 2>/dev/null) || true
+  [ -n "$audit" ] || return 0
+  echo "The package database is half-configured: running dpkg --configure -a"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo dpkg --configure -a >/dev/null
+}
+
 barometer_install_deps() {
+  barometer_repair_dpkg
   local missing=()
   for p in "${BAROMETER_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -28,6 +28,7 @@
 #include "components/Client_area.h"
 #include "components/Number_text.h"
 #include "components/UiStyle.h"
+#include "components/Window_fit.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "main/Window_size.h"
@@ -149,6 +150,8 @@ TWbarograph::TWbarograph(QWidget* parent) : QMainWindow(parent) {
   // The size the user last gave the window, else the first one.
   resize(sizeHint());
   (new Twindow_size(this, "barograph_width", "barograph_height"))->Restore();
+  // Within the screen it opens on, whatever size that is.
+  new Twindow_fit(this);
   ShowRangeText();
   UpdateButtons();
   ShowCursor(-1);

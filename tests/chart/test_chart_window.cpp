@@ -494,6 +494,60 @@ TEST_F(ChartTest, TicksOnRoundValuesAndMinutesAndTheWindowResizes) {
   EXPECT_EQ(next.size(), QSize(900, 700));
 }
 
+// The time labels, 90 pixels wide, at most one per 100 columns: the last
+// one, pushed left by the panel's edge, once overlapped the one before.
+TEST(TimeLabels, NoneOverlapsTheOneBefore) {
+  using Places = std::vector<std::pair<size_t, int>>;
+  auto place = [](const std::vector<int>& centres, int panel_width) {
+    Places kept;
+    for (const TWchart::TimeLabelPlace& p : TWchart::PlaceTimeLabels(centres, panel_width, 90))
+      kept.emplace_back(p.tick, p.left);
+    return kept;
+  };
+  EXPECT_EQ(place({196, 296, 396}, 640), (Places{{0, 151}, {1, 251}, {2, 351}}));
+  // The last tick 20 pixels from the edge: its label would stand at 548, 52
+  // pixels onto the one before; it is left out.
+  EXPECT_EQ(place({196, 396, 520, 620}, 640), (Places{{0, 151}, {1, 351}, {2, 475}}));
+  // Far enough from the one before, it stays, pushed inside the panel.
+  EXPECT_EQ(place({196, 396, 630}, 640), (Places{{0, 151}, {1, 351}, {2, 548}}));
+  // The first one at the left edge likewise.
+  EXPECT_EQ(place({10, 60, 200}, 640), (Places{{0, 2}, {2, 155}}));
+  EXPECT_TRUE(place({}, 640).empty());
+  // A panel narrower than a label: one label.
+  EXPECT_EQ(place({20, 40}, 50), (Places{{0, 2}}));
+}
+
+// Across a range of widths and histories, the shown time labels of both
+// plots stand inside their panel and apart.
+TEST_F(ChartTest, TimeLabelsNeverOverlapAtAnyWidth) {
+  RunDetection();
+  TWchart* chart = Chart();
+  Program().Wmain->ViewChart1Click();
+  clock.SetNow(982665895);
+  chart->Button1Click();
+  for (int round = 0; round < 3; ++round) {
+    MeasureTicks(round == 0 ? 700 : 173);
+    for (int width = 480; width <= 1500; width += 17) {
+      chart->resize(width, 600);
+      QCoreApplication::processEvents();
+      for (const std::vector<QLabel*>* labels : {&chart->lb_ptime, &chart->lb_ttime}) {
+        const QLabel* before = nullptr;
+        for (const QLabel* label : *labels) {
+          if (label->isHidden()) continue;
+          const QRect at = label->geometry();
+          EXPECT_GE(at.left(), 0) << width;
+          EXPECT_LE(at.right(), label->parentWidget()->width()) << width;
+          if (before != nullptr) {
+            ASSERT_GT(at.left(), before->geometry().right())
+                << "width " << width << ": " << Text(before) << " and " << Text(label);
+          }
+          before = label;
+        }
+      }
+    }
+  }
+}
+
 // The charts as a picture: a PNG with the pixels the window shows, an SVG
 // that parses and holds both curves as lines, the clipboard, and a printed
 // landscape page (a PDF read back through pdftoppm and pdftotext) with the
@@ -559,6 +613,9 @@ TEST_F(ChartTest, PictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheCurves) {
   chart->Print1Click();
   EXPECT_EQ(ErrorCount(), 0);
   ASSERT_GT(QFileInfo(pdf).size(), 0);
+  // Lines and text, not the panels as pictures at the printer's resolution
+  // (4.9 MB at 1,200 dpi).
+  EXPECT_LT(QFileInfo(pdf).size(), 1 << 20) << "bytes";
   const PrintedPage page = RenderPrintedPage(pdf, PathOf("page"));
   if (!page.rendered) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
   EXPECT_GT(page.width, page.height);
@@ -569,6 +626,9 @@ TEST_F(ChartTest, PictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheCurves) {
   ASSERT_TRUE(pdftotext.waitForFinished(60000));
   const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
   EXPECT_TRUE(text.contains("Data recorder, 2001-02-20 10:44:5")) << text.toStdString();
+  // The labels went onto the page as text.
+  EXPECT_TRUE(text.contains(Shown(chart->lb_ptime).front().substr(0, 6).c_str()))
+      << text.toStdString();
   EXPECT_TRUE(text.contains(
       "Present value: " +
       FormatFixed(chart->pressure_plot->ValueAt(chart->pressure_plot->Count() - 1), 2) + " mbar"))

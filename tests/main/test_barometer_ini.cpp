@@ -109,7 +109,14 @@ TEST(BarometerIni, AFileThatCannotBeReadIsNotWrittenOver) {
   EXPECT_FALSE(ini.Save());
 
   WriteFile("big.ini", std::string(3 << 20, 'x'));
-  EXPECT_TRUE(ini.Load("big.ini"));  // read no further than 1 MiB, and no crash
+  EXPECT_FALSE(ini.Load("big.ini"));
+  EXPECT_EQ(ini.LastError(), "it is larger than 1 MB, too large for a settings file");
+  EXPECT_FALSE(ini.Save());
+
+  // A FIFO nobody writes to is refused at once, not waited on.
+  ASSERT_EQ(mkfifo("fifo.ini", 0600), 0);
+  EXPECT_FALSE(ini.Load("fifo.ini"));
+  EXPECT_EQ(ini.LastError(), "it is a FIFO, not a settings file");
 }
 
 }  // namespace

@@ -543,6 +543,7 @@ TEST_F(BarographTest, ThePictureSavedAsPngAndSvgCopiedAndPrintedHoldsTheTrace) {
   barograph->Print1Click();
   EXPECT_EQ(ErrorCount(), 1);
   ASSERT_GT(QFileInfo(pdf).size(), 0);
+  EXPECT_LT(QFileInfo(pdf).size(), 1 << 20) << "bytes";
   const PrintedPage page = RenderPrintedPage(pdf, PathOf("page"));
   if (!page.rendered) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
   EXPECT_GT(page.width, page.height);
