@@ -8,7 +8,7 @@
 
 #include "iio/Tiio_devices.h"
 #include "platform/Clock.h"
-#include "station/Tsample_source.h"
+#include "sensor/Tsample_source.h"
 
 // Where a kind of sensor gives readings: its maker's rated operating range
 // (mbar, deg C).

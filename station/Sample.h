@@ -6,15 +6,7 @@
 #include <string>
 
 #include "atmosphere/Tmeteo.h"
-
-// Why a sample is no data.
-enum class SampleFailure : uint8_t {
-  kNone = 0,    // a good sample
-  kNoModule,    // nothing answered (no module, unplugged, device gone)
-  kRefused,     // the acceptance did not vouch for it
-  kOutOfRange,  // compensated values outside where the sensor reads
-  kReadError,   // the source could not be read (its reason in words)
-};
+#include "sensor/Tsample_source.h"
 
 // Rain or snow, decided from the temperature when the weather turns to
 // precipitation, and kept while it stays.
@@ -22,10 +14,6 @@ enum class Precipitation : uint8_t { kNone = 0, kRain, kRainAndSnow, kSnow };
 
 // What the storm warning did at this sample.
 enum class StormEvent : uint8_t { kNone = 0, kRaised, kCleared };
-
-// Where a sample came from: the module (raw words D1 and D2) or a kernel
-// IIO sensor (no raw words).
-enum class SampleSourceKind : uint8_t { kModule = 0, kIio = 1 };
 
 // Everything one tick of the station found: every consumer (the record, the
 // storm warning, the publisher, the windows) gets this one record.

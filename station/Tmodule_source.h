@@ -1,6 +1,6 @@
 #pragma once
 
-#include "station/Tsample_source.h"
+#include "sensor/Tsample_source.h"
 
 class Tsensor;
 

@@ -146,8 +146,10 @@ void Tstation::Deliver() {
       archive_->Flush();
     } else {
       if (archive_refill_pending && !loading_settings) RefillFromRecord();
-      archive_->Record(reading_.d1.value_or(0), reading_.d2.value_or(0), p_local, t_local, p_sea,
-                       altitude);
+      const TarchiveSource source = sample.source == SampleSourceKind::kIio
+                                        ? TarchiveSource::kIio
+                                        : TarchiveSource::kModule;
+      archive_->Record(source, reading_.d1, reading_.d2, p_local, t_local, p_sea, altitude);
     }
   }
   FillDerived(sample);

@@ -11,7 +11,7 @@
 #include "atmosphere/Tmeteo.h"
 #include "config/Tsetup_ini.h"
 #include "station/Sample.h"
-#include "station/Tsample_source.h"
+#include "sensor/Tsample_source.h"
 
 class Clock;
 class Tarchive;

@@ -4,7 +4,18 @@
 #include <optional>
 #include <string>
 
-#include "station/Sample.h"
+// Why a sample is no data.
+enum class SampleFailure : uint8_t {
+  kNone = 0,    // a good sample
+  kNoModule,    // nothing answered (no module, unplugged, device gone)
+  kRefused,     // the acceptance did not vouch for it
+  kOutOfRange,  // compensated values outside where the sensor reads
+  kReadError,   // the source could not be read (its reason in words)
+};
+
+// Where a sample came from: the module (raw words D1 and D2) or a kernel
+// IIO sensor (no raw words).
+enum class SampleSourceKind : uint8_t { kModule = 0, kIio = 1 };
 
 // What a source found in one tick of its sampling countdown.
 struct SourceReading {
