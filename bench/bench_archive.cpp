@@ -20,10 +20,10 @@
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "support_full_record.h"
 
 namespace {

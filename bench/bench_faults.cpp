@@ -1,5 +1,5 @@
 // A loose cable between the driver and the simulated module
-// (platform/UnpluggingPort.h) pulls the plug at random register accesses,
+// (fakes/UnpluggingPort.h) pulls the plug at random register accesses,
 // and every sample the program shows, charts or logs is compared with the
 // simulated atmosphere at that moment (tolerance 0.3 mbar and 0.1 deg C).
 //
@@ -12,7 +12,7 @@
 //                              accesses; 500: a cable that flutters). lines
 //                              0: the cable on the port's registers; 1: on
 //                              the module's lines, with no port (trees that
-//                              have platform/UnpluggingLines.h).
+//                              have fakes/UnpluggingLines.h).
 //   BM_DetectionFaults/length  the module detection (Reset, ReadCalibration,
 //                              the splash window's step 1) with the plug
 //                              pulled at each of its register accesses in
@@ -45,16 +45,16 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "platform/UnpluggingPort.h"
-#if __has_include("platform/UnpluggingLines.h")
+#include "fakes/UnpluggingPort.h"
+#if __has_include("fakes/UnpluggingLines.h")
 #include "platform/SimulatedModuleLines.h"
-#include "platform/UnpluggingLines.h"
+#include "fakes/UnpluggingLines.h"
 #define BAROMETER_BENCH_LINES 1
 #endif
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 
 namespace {

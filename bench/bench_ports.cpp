@@ -23,8 +23,8 @@
 #include <type_traits>
 
 #include "platform/Clock.h"
-#include "platform/FakeFtdiChip.h"
-#include "platform/FakeGpioChip.h"
+#include "fakes/FakeFtdiChip.h"
+#include "fakes/FakeGpioChip.h"
 #include "platform/FtdiLines.h"
 #include "platform/GpioLines.h"
 #include "platform/LptLines.h"

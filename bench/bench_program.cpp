@@ -20,10 +20,10 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {

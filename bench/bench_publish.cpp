@@ -29,10 +29,10 @@
 #include "main/Tmain.h"
 #include "main/Publishing.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 
 namespace {
 

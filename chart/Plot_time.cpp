@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 #include "components/Gfxbase.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 #include "chart/Sample_ring.h"
 
 class QHideEvent;

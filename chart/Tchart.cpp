@@ -27,7 +27,7 @@
 
 #include "archive/Tarchive.h"
 #include "atmosphere/Lib_vc.h"
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
 #include "components/Client_area.h"

@@ -20,7 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "sensor/Tsensor_wc.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 
 // The whole program on the simulated module, in virtual time, with scripted
 // dialogs and offscreen windows, for the fuzz targets that drive it. It is

@@ -6,7 +6,7 @@
 
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "windows/Tdebug.h"
 

@@ -15,7 +15,7 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "settings/Tpublish.h"
 #include "settings/Tsettings.h"

@@ -5,7 +5,7 @@
 #include "main/Entry.h"
 #include "main/Port_choice.h"
 #include "platform/Clock.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 
 int main(int argc, char** argv) {
   // Chosen before the program starts: the sensor is made on it.

@@ -3,7 +3,7 @@
 #include "main/Entry.h"
 #include "platform/Clock.h"
 #include "publish/Mqtt_settings.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
 

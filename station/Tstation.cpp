@@ -146,9 +146,8 @@ void Tstation::Deliver() {
       archive_->Flush();
     } else {
       if (archive_refill_pending && !loading_settings) RefillFromRecord();
-      const TarchiveSource source = sample.source == SampleSourceKind::kIio
-                                        ? TarchiveSource::kIio
-                                        : TarchiveSource::kModule;
+      const TarchiveSource source =
+          sample.source == SampleSourceKind::kIio ? TarchiveSource::kIio : TarchiveSource::kModule;
       archive_->Record(source, reading_.d1, reading_.d2, p_local, t_local, p_sea, altitude);
     }
   }
@@ -208,6 +207,7 @@ void Tstation::UpdateTendencyAndStorm(Sample& sample) {
   const TendencyRecord record = TendencyRecordOf(archive_);
   tendency_ = TendencyOf(record, now);
   tendency_minute_ = minute;
+  ++tendency_workouts_;
   if (storm.LastMinute() != minute) {
     if (storm_replay_pending) {
       // A warning that was up before the program started is up again now,

@@ -10,8 +10,8 @@
 #include "atmosphere/Tendency.h"
 #include "atmosphere/Tmeteo.h"
 #include "config/Tsetup_ini.h"
-#include "station/Sample.h"
 #include "sensor/Tsample_source.h"
+#include "station/Sample.h"
 
 class Clock;
 class Tarchive;
@@ -99,6 +99,8 @@ class Tstation : private TmeteoDisplay {
   // again after a detection), and the rain or snow chosen for it.
   WeatherClass Weather() const { return weather_seen_; }
   Precipitation PrecipitationKind() const { return precipitation_; }
+  // How often the 3-hour tendency was worked out (once a minute at most).
+  int TendencyWorkouts() const { return tendency_workouts_; }
 
   // ---- Settings ----
   // Index-addressed settings 1..16; 13..16 belong to the desktop and are
@@ -206,6 +208,7 @@ class Tstation : private TmeteoDisplay {
   // The tendency of the present minute (worked out once a minute).
   ThreeHourTendency tendency_;
   std::time_t tendency_minute_ = -1;
+  int tendency_workouts_ = 0;
 };
 
 // Why the 3-hour tendency reads "--", in words ("" when it does not).

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 #include "components/UiStyle.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "archive/Tarchive.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "tests/support/sqlite_query.h"
 #include "tests/support/without_permission_override.h"
 

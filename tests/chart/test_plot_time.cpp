@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 #include "chart/Plot_time.h"
 
 namespace {

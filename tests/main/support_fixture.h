@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "sensor/Tsensor.h"

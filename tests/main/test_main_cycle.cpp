@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "atmosphere/Altitude.h"
 #include "chart/Plot_time.h"
@@ -11,6 +12,7 @@
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "station/Tpublisher.h"
 #include "support_fixture.h"
 #include "windows/Tsmall.h"
 
@@ -414,4 +416,75 @@ TEST_F(MainWindowTest, WithoutSensorTheCycleOnlyKeepsTheTimerGoing) {
   EXPECT_EQ(wmain->GetParameter(1), 0);
   EXPECT_EQ(wmain->GetParameter(3), 0);  // the altitude needs a sample to apply
   EXPECT_EQ(Text(wmain->lb_d1), "--");
+}
+
+namespace {
+
+// Keeps every sample the station hands out.
+struct SampleLog : TstationSink {
+  void OnSample(const Sample& sample) override { samples.push_back(sample); }
+  std::vector<Sample> samples;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheWindowsShowWhatAStationAloneMeasuresOnTheSameModule) {
+  SampleLog desktop;
+  station->AddSink(&desktop, SinkOrder::kView);
+  wmain->StartMeasuring();  // no setup.ini here: the settings in force
+  Ticks(900);
+
+  // A station with no window, on a module of the same seed, started the
+  // same way at the same time.
+  VirtualClock clock_alone{1700000000};
+  SimulatedModule module_alone{clock_alone, 7};
+  SimulatedModulePort port_alone{module_alone};
+  Tsensor sensor_alone{port_alone, clock_alone};
+  sensor_alone.ReadCalibration();
+  Tstation alone(clock_alone);
+  alone.UseSensor(&sensor_alone);
+  SampleLog bare;
+  alone.AddSink(&bare, SinkOrder::kView);
+  alone.Measure(true);
+  alone.Deliver();
+  for (int i = 0; i < 900; ++i) {
+    clock_alone.AdvanceSeconds(1);
+    alone.Tick();
+  }
+
+  ASSERT_EQ(desktop.samples.size(), bare.samples.size());
+  for (size_t i = 0; i < bare.samples.size(); ++i) {
+    const Sample& a = desktop.samples[i];
+    const Sample& b = bare.samples[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(a.time, b.time);
+    EXPECT_EQ(a.good, b.good);
+    EXPECT_EQ(a.d1, b.d1);
+    EXPECT_EQ(a.d2, b.d2);
+    EXPECT_EQ(a.pressure, b.pressure);
+    EXPECT_EQ(a.temperature, b.temperature);
+    EXPECT_EQ(a.sea_level_pressure, b.sea_level_pressure);
+    EXPECT_EQ(a.altitude, b.altitude);
+    EXPECT_EQ(a.weather, b.weather);
+    EXPECT_EQ(a.trend, b.trend);
+  }
+  // And the window shows the last of them.
+  const Sample& last = desktop.samples.back();
+  EXPECT_EQ(Text(wmain->lbpressure), FormatFixed(last.pressure, 2).toStdString());
+  EXPECT_EQ(Text(wmain->Panel5), WeatherText(last.weather, last.precipitation));
+  station->RemoveSink(&desktop);
+}
+
+TEST_F(MainWindowTest, WhatIsPublishedComesFromTheStationNotFromTheLabels) {
+  Conditions(990, 15);  // precipitation at 0 m
+  wmain->StartMeasuring();
+  Ticks(3);
+  ASSERT_EQ(Text(wmain->Panel5), "Rainy");
+  wmain->Panel5->setText("Sunny");
+  wmain->pl_trend->setText("nonsense");
+  Ticks(1);
+  const TmqttState state = Tpublisher::StateOf(station->Last());
+  EXPECT_EQ(state.weather, "Rainy");
+  EXPECT_EQ(state.trend, "Constant");
+  EXPECT_EQ(state.pressure, station->p_local);
 }

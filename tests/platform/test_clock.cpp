@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 
 TEST(VirtualClock, SleepingAdvancesTimeAndIsCounted) {
   VirtualClock clock(1000);

@@ -21,7 +21,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/DbusNotifier.h"
+#include "components/DbusNotifier.h"
 
 namespace {
 

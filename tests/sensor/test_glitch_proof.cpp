@@ -1,4 +1,4 @@
-// The driver behind a loose cable (platform/UnpluggingPort.h): whatever the
+// The driver behind a loose cable (fakes/UnpluggingPort.h): whatever the
 // plug does, an accepted sample is the module's reading.
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
 #include "platform/SimulatedModulePort.h"
-#include "platform/UnpluggingLines.h"
-#include "platform/UnpluggingPort.h"
+#include "fakes/UnpluggingLines.h"
+#include "fakes/UnpluggingPort.h"
 #include "sensor/Tsensor.h"
 #include "support_ports.h"
 

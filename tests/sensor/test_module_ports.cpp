@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/Clock.h"
-#include "platform/FakeFtdiChip.h"
-#include "platform/FakeGpioChip.h"
+#include "fakes/FakeFtdiChip.h"
+#include "fakes/FakeGpioChip.h"
 #include "platform/FtdiLines.h"
 #include "platform/GpioLines.h"
 #include "platform/SimulatedModule.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 
 // Every file dialog of the program, as the user opens it from its window.
 struct ProgramFileDialog {

@@ -11,7 +11,7 @@
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
 #include "record_dialogs.h"

@@ -21,7 +21,7 @@
 #include "chart/Tchart_settings.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"
 #include "windows/Tabout.h"

@@ -13,7 +13,7 @@
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 
 QString DefaultSetupPath() {
   return QString::fromUtf8(BAROMETER_SOURCE_DIR "/packaging/setup.ini");

@@ -17,7 +17,7 @@
 #include "components/Lcd_bar.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 #include "support_program.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "platform/ScriptedDialogs.h"
+#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 
 namespace {

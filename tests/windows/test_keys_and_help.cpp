@@ -16,7 +16,7 @@
 #include "chart/Tchart.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 #include "support_program.h"
 #include "windows/Tbarograph.h"
 #include "windows/Thelp.h"

@@ -13,9 +13,9 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "platform/FakeGpioChip.h"
+#include "fakes/FakeGpioChip.h"
 #include "platform/LptLines.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "support_program.h"
 

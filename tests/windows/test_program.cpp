@@ -21,7 +21,7 @@
 #include "main/Tmain.h"
 #include "platform/PortIo.h"
 #include "platform/SimulatedModule.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"

@@ -19,7 +19,7 @@
 #include "components/Picture.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"

@@ -16,8 +16,8 @@
 #include "archive/Tarchive_tendency.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "platform/ScriptedNotifier.h"
-#include "platform/UnpluggingPort.h"
+#include "fakes/ScriptedNotifier.h"
+#include "fakes/UnpluggingPort.h"
 #include "support_program.h"
 #include "windows/Tsmall.h"
 

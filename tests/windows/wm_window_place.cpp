@@ -16,7 +16,7 @@
 #include "components/Window_place.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "support_program.h"
 #include "windows/Tbarograph.h"
 #include "windows/Tsmall.h"

@@ -1,4 +1,4 @@
-#include "chart/Axis_ticks.h"
+#include "components/Axis_ticks.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
+#include <memory>
 
 #include "components/Picture.h"
 #include "components/UiStyle.h"
@@ -15,6 +16,8 @@
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "sensor/Tsensor.h"
+#include "station/Tmodule_source.h"
+#include "station/Tstation.h"
 
 namespace {
 
@@ -76,53 +79,53 @@ void TWintro::StartSearch() {
     program.Wmain->KeepSettings();
     settings_kept_ = true;
   }
-  Step = 0;
-  ModuleMissing = false;
+  detection.Start();
   Timer1->start();
   lbstatus->setText(QString::fromStdString("Searching barometer module on " + ProgramPort().name));
 }
 
 void TWintro::OnTimer() {
   ProgramState& program = Program();
-  switch (Step) {
-    case 0:
+  // The station's source; a sensor made without a station is searched on
+  // its own.
+  std::unique_ptr<Tmodule_source> own;
+  Tsample_source* source = program.station ? program.station->Source() : nullptr;
+  if (source == nullptr && program.sensor != nullptr) {
+    own = std::make_unique<Tmodule_source>(*program.sensor);
+    source = own.get();
+  }
+  // The search blocks the thread; the next tick comes 300 ms after it.
+  if (Step == 1) Timer1->stop();
+  switch (detection.Advance(source)) {
+    case Tdetection::Action::kShow:
       // At the start the window is shown already; a search started from the
       // menu shows it again.
       if (!isVisible()) show();
       break;
-    case 1:
-      // The search blocks the thread; the next tick comes 300 ms after it.
+    case Tdetection::Action::kSearched:
+      Timer1->start();
+      break;
+    case Tdetection::Action::kMissing: {
       Timer1->stop();
-      if (program.sensor != nullptr) {
-        program.sensor->Reset();
-        program.sensor->ReadCalibration();
-        ModuleMissing = program.sensor->HasError();
-      } else {
-        ModuleMissing = true;
+      const PortState& port = ProgramPort();
+      lbstatus->setText(QString::fromStdString("Error: No module found on " + port.name));
+      if (program.dialogs != nullptr) {
+        const std::string where =
+            port.choice.kind == PortChoice::Kind::kLpt ? "parallel port" : port.name;
+        std::string text = "Note: No module found on " + where +
+                           ", please check the connection and/or plug-in the module.\n";
+        if (!program.port_finding.empty()) text += "\n" + program.port_finding + "\n";
+        // Which way to the module the program took.
+        if (!port.description.empty()) text += "\nPort: " + port.description + "\n";
+        program.dialogs->Information(text);
       }
       Timer1->start();
       break;
-    case 2:
-      if (ModuleMissing) {
-        Timer1->stop();
-        const PortState& port = ProgramPort();
-        lbstatus->setText(QString::fromStdString("Error: No module found on " + port.name));
-        if (program.dialogs != nullptr) {
-          const std::string where =
-              port.choice.kind == PortChoice::Kind::kLpt ? "parallel port" : port.name;
-          std::string text = "Note: No module found on " + where +
-                             ", please check the connection and/or plug-in the module.\n";
-          if (!program.port_finding.empty()) text += "\n" + program.port_finding + "\n";
-          // Which way to the module the program took.
-          if (!port.description.empty()) text += "\nPort: " + port.description + "\n";
-          program.dialogs->Information(text);
-        }
-        Timer1->start();
-      } else {
-        lbstatus->setText("OK: module found");
-      }
+    }
+    case Tdetection::Action::kFound:
+      lbstatus->setText("OK: module found");
       break;
-    case 3:
+    case Tdetection::Action::kHandOver:
       hide();
       // Its window-system window goes with it, and the window's buffer with
       // that (the size of the window in memory shared with the X server); a
@@ -138,11 +141,10 @@ void TWintro::OnTimer() {
         settings_kept_ = false;
       }
       break;
-    default:
+    case Tdetection::Action::kIdle:
       Timer1->stop();
       break;
   }
-  ++Step;
 }
 
 void TWintro::closeEvent(QCloseEvent* event) {

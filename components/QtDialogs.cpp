@@ -1,4 +1,4 @@
-#include "platform/QtDialogs.h"
+#include "components/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

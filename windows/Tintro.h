@@ -2,14 +2,17 @@
 
 #include <QWidget>
 
+#include "station/Tdetection.h"
+
 class QCloseEvent;
 class QFrame;
 class QLabel;
 class QTimer;
 
-// The splash window. It looks for the module on LPT1 in steps on its 300 ms
-// timer, reports the result and hands over to the main window. It is the
-// program's principal window: closing it ends the program at once.
+// The splash window. It drives the search for the sensor on the chosen port
+// in steps on its 300 ms timer, shows the result and hands over to the main
+// window. It is the program's principal window: closing it ends the program
+// at once.
 class TWintro : public QWidget {
  public:
   explicit TWintro(QWidget* parent = nullptr);
@@ -20,9 +23,10 @@ class TWintro : public QWidget {
   // One timer tick: runs step Step, then moves to the next step.
   void OnTimer();
 
-  // Step of the search sequence and its result.
-  int Step = 0;
-  bool ModuleMissing = false;
+  // The search, its step and its result.
+  Tdetection detection;
+  int& Step = detection.Step;
+  bool& ModuleMissing = detection.ModuleMissing;
   // Whether a search has handed over to the main window already: the first
   // hand-over loads "setup.ini", later ones keep the settings in force.
   bool HandedOver = false;

@@ -12,7 +12,7 @@
 // it back after a number of accesses. Accesses are counted from 0 through
 // the cable, reads and writes alike; an access "at" index k sees the state
 // of the plug after the events due at k. UnpluggingPort is the cable on the
-// port's registers; UnpluggingLines (platform/UnpluggingLines.h) the same
+// port's registers; UnpluggingLines (fakes/UnpluggingLines.h) the same
 // cable on the module's lines.
 //
 // Two ways to use it: single glitches at given accesses (Glitch), or random

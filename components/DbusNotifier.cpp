@@ -1,4 +1,4 @@
-#include "platform/DbusNotifier.h"
+#include "components/DbusNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -2,7 +2,7 @@
 
 #include "platform/ModuleLines.h"
 #include "platform/SimulatedModule.h"
-#include "platform/UnpluggingPort.h"
+#include "fakes/UnpluggingPort.h"
 
 // The loose cable of UnpluggingPort on the module's lines: every drive and
 // every sample of an exchange is one access.
