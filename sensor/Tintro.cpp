@@ -79,7 +79,9 @@ void TWintro::StartSearch() {
   Step = 0;
   ModuleMissing = false;
   Timer1->start();
-  lbstatus->setText(QString::fromStdString("Searching barometer module on " + ProgramPort().name));
+  lbstatus->setText(QString::fromStdString(IioSensorChosen() ? "Searching " + ProgramPort().name
+                                                             : "Searching barometer module on " +
+                                                                   ProgramPort().name));
 }
 
 void TWintro::OnTimer() {
@@ -93,7 +95,10 @@ void TWintro::OnTimer() {
     case 1:
       // The search blocks the thread; the next tick comes 300 ms after it.
       Timer1->stop();
-      if (program.sensor != nullptr) {
+      if (IioSensorChosen()) {
+        // The kernel's sensor in the module's place: one reading tells.
+        ModuleMissing = !DetectIioSensor(&missing_why_);
+      } else if (program.sensor != nullptr) {
         program.sensor->Reset();
         program.sensor->ReadCalibration();
         ModuleMissing = program.sensor->HasError();
@@ -103,7 +108,17 @@ void TWintro::OnTimer() {
       Timer1->start();
       break;
     case 2:
-      if (ModuleMissing) {
+      if (ModuleMissing && IioSensorChosen()) {
+        Timer1->stop();
+        const PortState& port = ProgramPort();
+        lbstatus->setText(QString::fromStdString("Error: " + port.name + " cannot be read"));
+        if (program.dialogs != nullptr)
+          program.dialogs->Information(
+              "Note: The " + port.name + " cannot be read: " + missing_why_ +
+              ".\n\nPlease check that its kernel driver is loaded (ls /sys/bus/iio/devices) or "
+              "choose another sensor in File > Module port.\n");
+        Timer1->start();
+      } else if (ModuleMissing) {
         Timer1->stop();
         const PortState& port = ProgramPort();
         lbstatus->setText(QString::fromStdString("Error: No module found on " + port.name));
@@ -119,7 +134,9 @@ void TWintro::OnTimer() {
         }
         Timer1->start();
       } else {
-        lbstatus->setText("OK: module found");
+        lbstatus->setText(IioSensorChosen()
+                              ? QString::fromStdString("OK: " + ProgramPort().name + " found")
+                              : QString("OK: module found"));
       }
       break;
     case 3:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class QCloseEvent;
 class QFrame;
@@ -8,7 +9,8 @@ class QLabel;
 class QTimer;
 
 // The splash window. It looks for the module on LPT1 in steps on its 300 ms
-// timer, reports the result and hands over to the main window. It is the
+// timer (or reads the IIO sensor chosen in its place), reports the result
+// and hands over to the main window. It is the
 // program's principal window: closing it ends the program at once.
 class TWintro : public QWidget {
  public:
@@ -37,4 +39,6 @@ class TWintro : public QWidget {
  private:
   // The main window's settings were kept for this search's hand-over.
   bool settings_kept_ = false;
+  // Why the IIO sensor did not answer.
+  std::string missing_why_;
 };
