@@ -176,7 +176,10 @@ TWport::TWport(QWidget* parent) : QDialog(parent) {
   lb_iio_note->setGeometry(172, 46, 322, 34);
   lb_iio_note->setWordWrap(true);
   lb_iio_note->setFont(ArialFont(9));
-  connect(cb_iio_device, &QComboBox::currentTextChanged, this, [this] { OnIioDeviceChange(); });
+  connect(cb_iio_device, &QComboBox::currentTextChanged, this, [this] {
+    OnIioDeviceChange();
+    OnChange();
+  });
 
   lb_wiring = new QLabel(this);
   lb_wiring->setGeometry(12, 358, 496, 84);
