@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVariant>
+#include <algorithm>
 #include <optional>
 
 #include "components/UiStyle.h"
@@ -229,9 +230,10 @@ void TWport::Fill(const PortChoice& choice) {
   ed_ftdi_data_out->setText(QString::number(choice.ftdi.data_out));
   ed_ftdi_data_in->setText(QString::number(choice.ftdi.data_in));
   ed_ftdi_power->setText(QString::number(choice.ftdi.power));
+  // None chosen yet: the first sensor listed is offered.
   const int listed = cb_iio_device->findData(QString::fromStdString(choice.iio_device));
-  if (listed >= 0)
-    cb_iio_device->setCurrentIndex(listed);
+  if (listed >= 0 || (choice.iio_device.empty() && cb_iio_device->count() > 0))
+    cb_iio_device->setCurrentIndex(std::max(listed, 0));
   else
     cb_iio_device->setEditText(QString::fromStdString(choice.iio_device));
 }

@@ -68,6 +68,7 @@ TEST_F(IioPortDialogTest, TheSensorsAreListedOneWithoutTemperatureRefusedAndTheC
   dialog.OnShow();
   EXPECT_TRUE(dialog.rb_lpt->isChecked());
   EXPECT_FALSE(dialog.cb_iio_device->isEnabled());
+  EXPECT_EQ(dialog.cb_iio_device->currentIndex(), 0);
   ASSERT_EQ(dialog.cb_iio_device->count(), 4);
   EXPECT_EQ(dialog.cb_iio_device->itemText(0).toStdString(),
             "abp060mg  (" + tree.Device(0) + ", no temperature)");
