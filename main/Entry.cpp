@@ -95,6 +95,8 @@ void BeginStation(Tsensor* sensor, Clock& clock) {
   program.sensor = sensor;
   program.station = new Tstation(clock);
   program.station->UseSensor(sensor);
+  // An IIO sensor chosen in the module's place.
+  UseChosenSource();
 }
 
 }  // namespace

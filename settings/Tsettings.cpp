@@ -22,8 +22,8 @@
 #include "components/Number_text.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
-#include "main/Program.h"
 #include "config/Setting_rules.h"
+#include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings_layout.h"
@@ -330,6 +330,7 @@ void TWsettings::OnShow() {
   wmain->GetCalibration(&WorkCalibration);
   ShowWords();
   ShowCoefficients();
+  ShowSensorPage();
 
   ed_sunny->setText(FormatFixed(wmain->GetParameter(kSunnyLimit), 1));
   ed_variable->setText(FormatFixed(wmain->GetParameter(kVariableLimit), 1));
