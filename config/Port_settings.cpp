@@ -38,7 +38,8 @@ std::string CheckLines(const std::vector<Named>& lines, int highest, const std::
 
 PortChoice ReadPortChoice(const Tbarometer_ini& ini) {
   PortChoice choice;
-  const std::string kind = ini.GetChoice("port", {"lpt", "gpio", "ftdi"}, "lpt");
+  // "iio" is no port: the module's port then stays LPT1.
+  const std::string kind = ini.GetChoice("port", {"lpt", "gpio", "ftdi", "iio"}, "lpt");
   if (kind == "gpio") choice.kind = PortChoice::Kind::kGpio;
   if (kind == "ftdi") choice.kind = PortChoice::Kind::kFtdi;
   choice.lpt_device = ini.Get("lpt_device", choice.lpt_device);
