@@ -46,6 +46,8 @@ const char kOvercastNumber[] = "Error : The \"Overcast\" limit for the meteo mus
 const char kHysteresisNumber[] = "Error : The \"Hysteresis\" limit for the meteo must be a number";
 const char kHysteresisNegative[] =
     "Error : The \"Hysteresis\" limit for the meteo must not be negative";
+const char kHysteresisLarge[] =
+    "Error : The \"Hysteresis\" limit for the meteo must not be larger than 100 mbar";
 const char kSunnyOrder[] =
     "Error : The \"Sunny\" limit for the meteo must be larger than the \"Variable\" one";
 const char kVariableOrder[] =
@@ -454,7 +456,7 @@ void TWsettings::bt_okClick() {
   // A band around each limit is twice the hysteresis wide: a negative one
   // would be no band at all.
   if (weather_valid && !rejected && !HysteresisAllowed(hysteresis)) {
-    ShowError(kHysteresisNegative);
+    ShowError(hysteresis < 0 ? kHysteresisNegative : kHysteresisLarge);
     weather_valid = false;
   }
   if (!weather_valid) rejected = true;
