@@ -33,11 +33,6 @@ class Tservice : private TstationSink {
  public:
   // How often a record that failed is opened again [s].
   static constexpr int kRecordRetrySeconds = 60;
-  // The record's batches: committed every few seconds (a power cut loses
-  // at most about twice that), the log copied back into the file only
-  // after this many pages, so the same pages are written over less often.
-  static constexpr int kCommitSeconds = 5;
-  static constexpr int kCheckpointPages = 4000;
 
   // folder: where the files are. lines: the module's lines when they are
   // fixed (the simulated module), named `lines_name`; null opens the port
