@@ -368,6 +368,7 @@ bool Tarchive::Open(const std::string& path) {
   }
   failure_.clear();
   reported_ = false;
+  suspended_ = false;
   notice_.reset();
   std::string reason;
   bool corrupt = false;
@@ -674,6 +675,12 @@ void Tarchive::Fail(const std::string& text, const std::string& then) {
 void Tarchive::Report(const std::string& text, bool error) const {
   if (reported_) return;
   reported_ = true;
+  // A box not shown yet takes the news with it.
+  if (notice_) {
+    notice_->text += "\n" + text;
+    notice_->error = notice_->error || error;
+    return;
+  }
   notice_ = Notice{error, text};
 }
 
@@ -704,11 +711,26 @@ void Tarchive::WriteFailed(int rc) {
   delete minute_;
   minute_ = nullptr;
   if (IsCorrupt(rc)) {
+    suspended_ = false;
     StartOver("it is damaged");
     return;
   }
+  // Space may come back, a device recover: the next try is a minute away.
+  retry_at_ = clock_.Now() + kRetrySeconds;
+  if (suspended_) {
+    recording_ = false;  // a try that failed again: told once already
+    return;
+  }
+  suspended_ = true;
   Fail("Recording into the pressure record " + path_ + " stopped: " + reason + ".",
-       "The program runs on without recording.");
+       "The program runs on, and tries again to record every minute.");
+}
+
+bool Tarchive::RetryDue() const {
+  if (!suspended_ || db_ == nullptr || read_only_) return false;
+  const std::time_t now = clock_.Now();
+  // A clock set back by more than the wait does not put the try off.
+  return now >= retry_at_ || now < retry_at_ - kRetrySeconds;
 }
 
 void Tarchive::Close() {
@@ -847,7 +869,11 @@ void Tarchive::Record(TarchiveSource source, std::optional<int32_t> d1, std::opt
 }
 
 void Tarchive::Append(const TarchiveSample& sample) {
-  if (!IsRecording()) return;
+  // After a failed write, a sample at the time of the next try is written
+  // at once: it tells whether the record can go on.
+  const bool retrying = !IsRecording() && RetryDue();
+  if (!IsRecording() && !retrying) return;
+  if (retrying) recording_ = true;
   // A sample never takes another's place (the samples have no key), and the
   // minute it falls into goes on from what it holds (BeginMinute): a clock
   // set back loses nothing. The doubled time is kept for the readers that
@@ -871,10 +897,19 @@ void Tarchive::Append(const TarchiveSample& sample) {
   // for the file much longer than twice kCommitSeconds.
   const bool far_apart = now - last_append_ >= commit_seconds_ || now < last_append_;
   last_append_ = now;
-  if (far_apart || now - batch_start_ >= commit_seconds_ || now < batch_start_ ||
+  if (retrying || far_apart || now - batch_start_ >= commit_seconds_ || now < batch_start_ ||
       pending_.size() >= static_cast<size_t>(kBatchRows) ||
       (!pending_minutes_.empty() && commit_seconds_ <= 60))
     Commit();
+  if (retrying && IsRecording()) {
+    suspended_ = false;
+    failure_.clear();
+    // Said once, after the failure's own box (or with it, when that one
+    // was not shown yet); a later failure is told again.
+    reported_ = false;
+    Report("Recording into the pressure record " + path_ + " goes on again.", false);
+    reported_ = false;
+  }
 }
 
 void Tarchive::BeginMinute(std::time_t minute_start) {

@@ -60,7 +60,10 @@ struct TarchiveSetBack {
 // process loses at most the samples of its last 10 seconds), the file
 // is in WAL mode, and a failure (folder not writable, disk full, a file that
 // is not a database, a second program on the same folder) is reported once,
-// after which the archive stops recording and the program runs on. A file
+// after which the archive stops recording and the program runs on. After a
+// write that failed (a full disk, an I/O error) it tries again with the
+// first sample a minute later, and every minute after; once a write goes in
+// it records on and says so once. The samples in between are not kept. A file
 // that cannot be written (a read-only file or folder, another program
 // recording into it, a file of a newer version of the program) is opened
 // for reading only, so that what it holds is still shown.
@@ -83,6 +86,8 @@ class Tarchive {
   // seconds a time service takes back put no two times into one minute that
   // a reader could tell apart.
   static constexpr int kSetBackSeconds = 60;
+  // How long after a failed write the next try comes.
+  static constexpr int kRetrySeconds = 60;
 
   // clock gives the time of Record, of the batching and of the retention;
   // dialogs (may be null) receives the one box, when ShowNotice shows it.
@@ -197,6 +202,8 @@ class Tarchive {
   bool StartOver(const std::string& what);
   // Handles the result code of a failed write.
   void WriteFailed(int rc);
+  // Whether a write that failed is to be tried again now.
+  bool RetryDue() const;
   // Recording stops (or never starts) for the reason in text; then says
   // what the program does now.
   void Fail(const std::string& text, const std::string& then);
@@ -236,6 +243,9 @@ class Tarchive {
   std::vector<TarchiveSetBack> set_backs_;
   bool recording_ = false;
   bool read_only_ = false;
+  // Recording stopped on a failed write and is tried again from retry_at_.
+  bool suspended_ = false;
+  std::time_t retry_at_ = 0;
   // The file's samples say their source (schema version 2 on): a file of
   // an older version opened for reading only has no such column.
   bool has_source_ = true;

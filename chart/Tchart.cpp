@@ -1,9 +1,5 @@
 #include "chart/Tchart.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -14,14 +10,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -51,10 +46,6 @@ namespace {
 
 constexpr int kRecBlinkMs = 600;
 
-std::string Fixed(double value, int decimals) {
-  return FormatFixed(value, decimals).toStdString();
-}
-
 // A plot's value as the reader reads it.
 double ShownPressure(double mbar) {
   return PressureIn(Program().readings.units.pressure, mbar);
@@ -64,12 +55,6 @@ double ShownTemperature(double celsius) {
 }
 double AsItIs(double value) {
   return value;
-}
-
-std::string Hex(int32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(value));
-  return buffer;
 }
 
 // Calendar second t (truncated toward zero) in local time; false when t lies
@@ -241,13 +226,25 @@ void TWchart::BuildMenu() {
   connect(PressureTemperature1, &QAction::triggered, this, [this] { PressureTemperature1Click(); });
   connect(AltitudeTemperature1, &QAction::triggered, this, [this] { AltitudeTemperature1Click(); });
 
-  // A view of the program's station.
+  // A view of the program's station, and the data log beside it.
   station_ = Program().station;
-  if (station_ != nullptr) station_->AddSink(this, SinkOrder::kView);
+  if (station_ != nullptr) {
+    station_->AddSink(this, SinkOrder::kView);
+    station_->AddSink(&data_log, SinkOrder::kView);
+  }
+  data_log.on_row = [this] {
+    // The "REC" blinks off for each row.
+    lb_rec->hide();
+    if (!timer_rec->isActive()) timer_rec->start();
+  };
+  data_log.on_stopped = [this](const std::string& message) { LoggingStopped(message); };
 }
 
 TWchart::~TWchart() {
-  if (station_ != nullptr && Program().station == station_) station_->RemoveSink(this);
+  if (station_ != nullptr && Program().station == station_) {
+    station_->RemoveSink(&data_log);
+    station_->RemoveSink(this);
+  }
   OnDestroy();
   if (Program().Wchart == this) Program().Wchart_alive = false;
 }
@@ -255,22 +252,20 @@ TWchart::~TWchart() {
 // ---------------------------------------------------------------------------
 // Measurements, labels and views
 
-void TWchart::AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature,
-                             double altitude) {
+void TWchart::AddMeasurement(double pressure, double temperature, double altitude) {
   Clock* clock = Program().clock;
-  AddMeasurement(clock != nullptr ? clock->Now() : std::time(nullptr), d1, d2, pressure,
-                 temperature, altitude);
+  AddMeasurement(clock != nullptr ? clock->Now() : std::time(nullptr), pressure, temperature,
+                 altitude);
 }
 
 void TWchart::OnSample(const Sample& sample) {
-  // A failed sample is no data for the plots (nor for the log). The
-  // altitude is the one the main window shows, within -1000..10000 m.
+  // A failed sample is no data for the plots. The altitude is the one the
+  // main window shows, within -1000..10000 m.
   if (!sample.good || (Program().Wchart == this && !Program().Wchart_alive)) return;
   double altitude = sample.altitude;
   if (std::isnan(altitude) || altitude < -1000) altitude = -1000;
   if (altitude > 10000) altitude = 10000;
-  AddMeasurement(sample.time, sample.d1.value_or(0), sample.d2.value_or(0), sample.pressure,
-                 sample.temperature, altitude);
+  AddMeasurement(sample.time, sample.pressure, sample.temperature, altitude);
 }
 
 void TWchart::OnHistoryRefilled(std::time_t now) {
@@ -286,13 +281,13 @@ void TWchart::OnHistoryRefilled(std::time_t now) {
   RefreshView(true);
 }
 
-void TWchart::AddMeasurement(std::time_t now, int32_t d1, int32_t d2, double pressure,
-                             double temperature, double altitude) {
+void TWchart::AddMeasurement(std::time_t now, double pressure, double temperature,
+                             double altitude) {
   ++measurement_count_;
   last_pressure_ = pressure;
   last_temperature_ = temperature;
   last_altitude_ = altitude;
-  // One stamp for all three plots and the log row, in whole calendar seconds.
+  // One stamp for all three plots, in whole calendar seconds.
   const auto stamp = static_cast<double>(now);
   if (pressure_plot) pressure_plot->AddSample(pressure, stamp);
   if (temperature_plot) temperature_plot->AddSample(temperature, stamp);
@@ -301,17 +296,6 @@ void TWchart::AddMeasurement(std::time_t now, int32_t d1, int32_t d2, double pre
   // A hidden window's labels wait: showing it brings them all up to date
   // from the plots as they are then (a minimised one is still visible).
   if (isVisible()) UpdateLabelsOfSample();
-
-  if (LogFile < 0) return;
-  lb_rec->hide();
-  if (!timer_rec->isActive()) timer_rec->start();
-  if (!WriteRow(now, d1, d2, pressure, temperature, altitude)) {
-    StopLogging("Error : Unable to write output file " + log_path_);
-  } else if (!LogStillAtItsName()) {
-    // Rows written to a file that no name leads to any more are lost.
-    StopLogging("Error : The output file " + log_path_ +
-                " was moved or deleted; data logging stopped.");
-  }
 }
 
 void TWchart::UpdateLabelsOfSample() {
@@ -342,16 +326,6 @@ QString TWchart::FormatTimeLabel(double t) {
                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<long long>(local.tm_year) + 1900);
   return QString::fromLatin1(text).left(39);
-}
-
-std::string TWchart::DateTimeText(std::time_t t) {
-  std::tm local{};
-  if (localtime_r(&t, &local) == nullptr) return std::string();
-  char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d",
-                static_cast<long long>(local.tm_year) + 1900, local.tm_mon + 1, local.tm_mday,
-                local.tm_hour, local.tm_min, local.tm_sec);
-  return text;
 }
 
 std::vector<TWchart::TimeLabelPlace> TWchart::PlaceTimeLabels(const std::vector<int>& centres,
@@ -655,34 +629,31 @@ void TWchart::Storesamplestofile1Click() {
 
   // A log still open ends first, so that every way out below leaves the
   // window in its idle state.
-  if (LogFile >= 0) Enddatalogging1Click();
+  if (IsLogging()) Enddatalogging1Click();
 
   if (FileExists(name) &&
       !dialogs->Confirm("Warning: File already exists. Do you really want to overwrite it ?")) {
     return;
   }
-  // Lines end with a line feed alone; bytes go out as written, unbuffered.
-  LogFile = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  struct stat info;
-  if (LogFile >= 0 && fstat(LogFile, &info) != 0) Enddatalogging1Click();
-  if (LogFile < 0) {
-    dialogs->Error("Error : Unable to open output file " + name);
-    return;
+  // The header documents the module and the settings in force; without the
+  // main window there is nothing to document: rows only.
+  ProgramState& program = Program();
+  TWmain* main_window = program.Wmain_alive ? program.Wmain : nullptr;
+  DataLogHeader header;
+  if (main_window != nullptr) {
+    header.calibration.Clear();
+    main_window->GetCalibration(&header.calibration);
+    header.local_altitude = main_window->GetParameter(kAltitude);
+    header.sampling_n = main_window->GetParameter(kSamplingN);
+    header.sampling_ts = main_window->GetParameter(kSamplingTs);
+    header.sea_offset = main_window->GetParameter(kSeaOffset);
   }
-  log_path_ = name;
-  log_device_ = info.st_dev;
-  log_inode_ = info.st_ino;
-  // The name stays bound to the folder it was chosen in, whatever the
-  // current folder later becomes.
-  log_absolute_path_ = name;
-  char folder[PATH_MAX];
-  if (name.front() != '/' && getcwd(folder, sizeof folder) != nullptr)
-    log_absolute_path_ = std::string(folder) + '/' + name;
-
-  Clock* clock = Program().clock;
+  Clock* clock = program.clock;
   const std::time_t now = clock != nullptr ? clock->Now() : std::time(nullptr);
-  if (!WriteHeader(now)) {
-    StopLogging("Error : Unable to write output file " + name);
+  const std::string failed = data_log.Begin(name, main_window != nullptr ? &header : nullptr, now);
+  if (!failed.empty()) {
+    Enddatalogging1Click();
+    dialogs->Error(failed);
     return;
   }
   Storesamplestofile1->setEnabled(false);
@@ -690,89 +661,17 @@ void TWchart::Storesamplestofile1Click() {
   lb_rec->show();
 }
 
-bool TWchart::WriteHeader(std::time_t now) {
-  ProgramState& program = Program();
-  TWmain* main_window = program.Wmain_alive ? program.Wmain : nullptr;
-  // Without the main window there is nothing to document: rows only.
-  if (main_window == nullptr) return true;
-
-  Tsensor_wc calibration;
-  calibration.Clear();
-  main_window->GetCalibration(&calibration);
-
-  std::string text;
-  text += "#    Datafile for Norvatech PC-Port Altimeter\n\n";
-  text += "#    Measurement start date : " + DateTimeText(now) + "\n\n";
-  text += "#    Calibration words :\n";
-  text += "#                        W1 = 0x" + Hex(calibration.W1) + "\n";
-  text += "#                        W2 = 0x" + Hex(calibration.W2) + "\n";
-  text += "#                        W3 = 0x" + Hex(calibration.W3) + "\n";
-  text += "#                        W4 = 0x" + Hex(calibration.W4) + "\n";
-  text += "#    Calibration coeff :\n";
-  text += "#                        C1 = " + std::to_string(calibration.C1) + "\n";
-  text += "#                        C2 = " + std::to_string(calibration.C2) + "\n";
-  text += "#                        C3 = " + std::to_string(calibration.C3) + "\n";
-  text += "#                        C4 = " + std::to_string(calibration.C4) + "\n";
-  text += "#                        C5 = " + std::to_string(calibration.C5) + "\n";
-  text += "#                        C6 = " + std::to_string(calibration.C6) + "\n\n";
-  text +=
-      "#    Temperature [\xB0"
-      "C]\n";  // the degree sign as one byte
-  text += "#    Pressure    [mbar]\n";
-  text += "#    Altitude    [m]\n\n";
-  text += "#    Local Altitude = " + Fixed(main_window->GetParameter(kAltitude), 3) + " [m]\n";
-  text += "#    Sampling N  = " + Fixed(main_window->GetParameter(kSamplingN), 0) +
-          " (number of measures/sample)\n";
-  text += "#    Sampling TS = " + Fixed(main_window->GetParameter(kSamplingTs), 0) + " [s]\n";
-  text +=
-      "#    Pressure difference to sea level = " + Fixed(main_window->GetParameter(kSeaOffset), 1) +
-      " [mbar]\n\n";
-  text += "#(DateTime;D1;D2;Pressure;Temperature;Altitude)\n";
-  return AppendWhole(text);
-}
-
-bool TWchart::WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
-                       double altitude) {
-  std::string row = DateTimeText(now);
-  row += ';' + std::to_string(d1) + ';' + std::to_string(d2) + ';' + Fixed(pressure, 2) + ';' +
-         Fixed(temperature, 2) + ';' + Fixed(altitude, 2) + '\n';
-  return AppendWhole(row);
-}
-
-bool TWchart::AppendWhole(const std::string& text) {
-  // Where the last whole line ends (none for a device or a fifo).
-  const off_t whole = lseek(LogFile, 0, SEEK_CUR);
-  const char* data = text.data();
-  size_t left = text.size();
-  // One write, unless the system takes only part of it.
-  while (left > 0) {
-    const ssize_t written = ::write(LogFile, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
-  if (left == 0) return true;
-  // A torn line would trip whatever reads the log: the file ends with the
-  // last whole one instead.
-  if (whole >= 0 && ftruncate(LogFile, whole) == 0) lseek(LogFile, whole, SEEK_SET);
-  return false;
-}
-
-bool TWchart::LogStillAtItsName() const {
-  struct stat open_file;
-  struct stat named_file;
-  return fstat(LogFile, &open_file) == 0 && open_file.st_nlink > 0 &&
-         stat(log_absolute_path_.c_str(), &named_file) == 0 &&
-         static_cast<uint64_t>(named_file.st_dev) == log_device_ &&
-         static_cast<uint64_t>(named_file.st_ino) == log_inode_;
-}
-
-void TWchart::StopLogging(const std::string& message) {
-  // Logging ends before the message shows: measurements keep arriving behind
-  // the box and must not write (and report) again.
+void TWchart::LoggingStopped(const std::string& message) {
   Enddatalogging1Click();
-  if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
+  // No box inside the tick: the measurement goes on behind it.
+  auto show = [message] {
+    if (Dialogs* dialogs = Program().dialogs) dialogs->Error(message);
+  };
+  ProgramState& program = Program();
+  if (program.Wmain != nullptr && program.Wmain_alive)
+    program.Wmain->ShowLater(show);
+  else
+    QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
 }
 
 void TWchart::Enddatalogging1Click() {
@@ -780,21 +679,15 @@ void TWchart::Enddatalogging1Click() {
   timer_rec->stop();
   Storesamplestofile1->setEnabled(true);
   Enddatalogging1->setEnabled(false);
-  if (LogFile >= 0) {
-    ::close(LogFile);
-    LogFile = -1;
-  }
+  data_log.End();
 }
 
 void TWchart::OnTimer() {
-  if (LogFile >= 0) lb_rec->show();
+  if (IsLogging()) lb_rec->show();
   timer_rec->stop();
 }
 
 void TWchart::OnDestroy() {
   if (timer_rec != nullptr) timer_rec->stop();
-  if (LogFile >= 0) {
-    ::close(LogFile);
-    LogFile = -1;
-  }
+  data_log.End();
 }

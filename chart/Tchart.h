@@ -13,6 +13,7 @@
 
 #include "chart/Plot_time.h"
 #include "components/Chart_picture.h"
+#include "station/Tdata_log.h"
 
 class QAction;
 class QActionGroup;
@@ -32,8 +33,9 @@ class Tplot_time;
 // window, shown or hidden, and keeps the last hour of pressure, altitude and
 // temperature in its plots: the upper chart shows the pressure or the
 // altitude, the lower one the temperature, each with four time labels under
-// it and four value labels beside it. It also writes the data log and opens
-// the display-range dialog.
+// it and four value labels beside it. It switches the data log (a sink of
+// the station of its own) on and off and shows its state, and opens the
+// display-range dialog.
 //
 // While the window is hidden its plots record but do not draw, and its
 // labels are left as they are; showing it draws each shown plot from its
@@ -44,7 +46,7 @@ class TWchart : public QMainWindow, public TstationSink {
   // "Feb 20 10:44:55 2001\n"); empty when t has no local time.
   static QString FormatTimeLabel(double t);
   // Local date and time as "YYYY-MM-DD HH:MM:SS"; empty when t has none.
-  static std::string DateTimeText(std::time_t t);
+  static std::string DateTimeText(std::time_t t) { return Tdata_log::DateTimeText(t); }
   // Where the time labels go, each `width` pixels wide: centred under its
   // tick's column (`centres`, from the left, in the panel's pixels) and
   // kept 2 pixels inside a panel `panel_width` wide. A label that would
@@ -61,14 +63,12 @@ class TWchart : public QMainWindow, public TstationSink {
   explicit TWchart(QWidget* parent = nullptr);
   ~TWchart() override;
 
-  // One new sample: raw D1 and D2, local pressure [mbar], temperature [deg C]
-  // and the altitude the main window shows [m], stamped with the calendar
-  // time, added to the three plots, shown in the labels and, while logging,
-  // written to the data log.
-  void AddMeasurement(int32_t d1, int32_t d2, double pressure, double temperature, double altitude);
+  // One new sample: local pressure [mbar], temperature [deg C] and the
+  // altitude the main window shows [m], stamped with the calendar time,
+  // added to the three plots and shown in the labels.
+  void AddMeasurement(double pressure, double temperature, double altitude);
   // The same at calendar second `now`.
-  void AddMeasurement(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
-                      double altitude);
+  void AddMeasurement(std::time_t now, double pressure, double temperature, double altitude);
   // The station's good samples, as the main window shows their altitude;
   // the record's last hour at the first one.
   void OnSample(const Sample& sample) override;
@@ -121,7 +121,9 @@ class TWchart : public QMainWindow, public TstationSink {
   void OnTimer();
   // Closes an open log (the window is going).
   void OnDestroy();
-  bool IsLogging() const { return LogFile >= 0; }
+  bool IsLogging() const { return data_log.IsLogging(); }
+  // The data log, registered with the station beside this window.
+  Tdata_log data_log;
 
   int MeasurementCount() const { return measurement_count_; }
 
@@ -129,8 +131,6 @@ class TWchart : public QMainWindow, public TstationSink {
   uint8_t View = 0;
   // The view whose plots and captions were last applied.
   uint8_t ShownView = 1;
-  // The open data log's descriptor, or -1.
-  int LogFile = -1;
   // The name the save dialog offers; the last one chosen.
   std::string log_file_name = "samples.dat";
 
@@ -204,20 +204,9 @@ class TWchart : public QMainWindow, public TstationSink {
   static void UpdateValueLabels(const Tplot_time* plot, std::vector<QLabel*>& labels,
                                 QWidget* panel, double (*shown)(double) = nullptr,
                                 int shown_decimals = 2);
-  // Writes the header lines of a new log; false when they could not all be
-  // written (the file is then left empty).
-  bool WriteHeader(std::time_t now);
-  // Writes one whole row; false when it could not (the file then ends with
-  // the row before).
-  bool WriteRow(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,
-                double altitude);
-  // Appends the text to the log whole, or cuts the file back to where it
-  // ended before; false in that case.
-  bool AppendWhole(const std::string& text);
-  // Whether the log's name still leads to the file being written.
-  bool LogStillAtItsName() const;
-  // Ends logging, then shows the message once.
-  void StopLogging(const std::string& message);
+  // Logging ended by a failure: the window idle at once, the message
+  // shown once the tick that found it is over.
+  void LoggingStopped(const std::string& message);
 
   void SetUpPicture();
   // Draws both panels onto painter, at its origin.
@@ -227,12 +216,6 @@ class TWchart : public QMainWindow, public TstationSink {
   int measurement_count_ = 0;
   // The last measurement, for the present value.
   double last_pressure_ = 0, last_temperature_ = 0, last_altitude_ = 0;
-  // The name the open log was chosen under, and the file's absolute path,
-  // device and inode when opened.
-  std::string log_path_;
-  std::string log_absolute_path_;
-  uint64_t log_device_ = 0;
-  uint64_t log_inode_ = 0;
   // The station this window is a sink of.
   Tstation* station_ = nullptr;
 };

@@ -13,8 +13,10 @@ TmqttSettings LoadMqttSettings(const Tbarometer_ini& ini) {
   s.ca_file = ini.Get("mqtt_ca_file");
   s.user = ini.Get("mqtt_user");
   s.password = ini.Get("mqtt_password");
+  // Left empty when the file gives none: the client works out the default
+  // for the program and folder it runs in when it connects, so a copied
+  // folder never carries another one's id.
   s.client_id = ini.Get("mqtt_client_id");
-  if (s.client_id.empty()) s.client_id = DefaultClientId();
   s.base_topic = ini.Get("mqtt_base_topic");
   if (s.base_topic.empty()) s.base_topic = DefaultBaseTopic();
   s.interval = ini.GetInt("mqtt_interval", TmqttSettings::kDefaultInterval, 0,

@@ -38,9 +38,10 @@ std::string CheckLines(const std::vector<Named>& lines, int highest, const std::
 
 PortChoice ReadPortChoice(const Tbarometer_ini& ini) {
   PortChoice choice;
-  const std::string kind = ini.GetChoice("port", {"lpt", "gpio", "ftdi"}, "lpt");
+  const std::string kind = ini.GetChoice("port", {"lpt", "gpio", "ftdi", "iio"}, "lpt");
   if (kind == "gpio") choice.kind = PortChoice::Kind::kGpio;
   if (kind == "ftdi") choice.kind = PortChoice::Kind::kFtdi;
+  if (kind == "iio") choice.kind = PortChoice::Kind::kIio;
   choice.lpt_device = ini.Get("lpt_device", choice.lpt_device);
   if (choice.lpt_device.empty()) choice.lpt_device = PortChoice().lpt_device;
 
@@ -59,12 +60,15 @@ PortChoice ReadPortChoice(const Tbarometer_ini& ini) {
   ftdi.data_out = ini.GetInt("ftdi_data_out", ftdi.data_out, 0, 7);
   ftdi.data_in = ini.GetInt("ftdi_data_in", ftdi.data_in, 0, 7);
   ftdi.power = ini.GetInt("ftdi_power", ftdi.power, -1, 7);
+
+  choice.iio_device = ini.Get("iio_device", "");
   return choice;
 }
 
 void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini) {
   const char* kind = choice.kind == PortChoice::Kind::kGpio   ? "gpio"
                      : choice.kind == PortChoice::Kind::kFtdi ? "ftdi"
+                     : choice.kind == PortChoice::Kind::kIio  ? "iio"
                                                               : "lpt";
   ini->Set("port", kind);
   ini->Set("lpt_device", choice.lpt_device);
@@ -78,6 +82,9 @@ void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini) {
   ini->SetInt("ftdi_data_out", choice.ftdi.data_out);
   ini->SetInt("ftdi_data_in", choice.ftdi.data_in);
   ini->SetInt("ftdi_power", choice.ftdi.power);
+  // A module's user gets no IIO key; an IIO device chosen once is kept
+  // when the module comes back.
+  if (!choice.iio_device.empty()) ini->Set("iio_device", choice.iio_device);
 }
 
 std::string CheckPortChoice(const PortChoice& choice) {
@@ -96,6 +103,9 @@ std::string CheckPortChoice(const PortChoice& choice) {
       if (w.device.empty()) return "Error : No USB adapter given.";
       return CheckLines(Lines(w.clock, w.data_out, w.data_in, w.power), 7, "adapter bit");
     }
+    case PortChoice::Kind::kIio:
+      if (choice.iio_device.empty()) return "Error : No IIO sensor given.";
+      return "";
   }
   return "";
 }

@@ -8,13 +8,15 @@
 // The module's port in barometer.ini: port (lpt, gpio or ftdi), lpt_device,
 // gpio_chip, gpio_clock, gpio_data_out, gpio_data_in, gpio_power, and
 // ftdi_device, ftdi_clock, ftdi_data_out, ftdi_data_in, ftdi_power (-1 for
-// no power line). No port key: the first parallel port, as always. A value
-// that is bad keeps its default.
+// no power line); port iio reads the kernel's sensor iio_device instead of
+// a module. No port key: the first parallel port, as always. A value that
+// is bad keeps its default.
 PortChoice ReadPortChoice(const Tbarometer_ini& ini);
 // Sets every port key.
 void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini);
 // Why the choice cannot be used (a line or bit out of range or used twice,
-// no device), or empty when it can.
+// no device), or empty when it can. Whether an IIO device is there and
+// has a temperature channel is the sysfs tree's to say, not this check's.
 std::string CheckPortChoice(const PortChoice& choice);
 
 // Highest GPIO line offset taken: far beyond any header, well within the

@@ -42,6 +42,7 @@ bool WriteAll(int fd, const std::string& text) {
   while (left > 0) {
     const ssize_t written = write(fd, data, left);
     if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;  // the system took nothing more
     if (written <= 0) return false;
     data += written;
     left -= static_cast<size_t>(written);
@@ -67,6 +68,7 @@ bool WriteFileInPlace(int fd, const std::string& text) {
   while (left > 0) {
     const ssize_t written = pwrite(fd, data, left, offset);
     if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;
     if (written <= 0) return false;
     data += written;
     left -= static_cast<size_t>(written);
@@ -128,13 +130,19 @@ void RemoveStaleTemporary(const std::string& target, const std::string& saved_st
 // a folder never is. Every step is checked; false when the text could not
 // be saved.
 bool WriteWhole(const std::string& name, const std::string& text, bool private_file) {
-  if (name.empty()) return false;
+  if (name.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   const std::string target = FollowLinks(name);
 
   struct stat info;
   const bool exists = stat(target.c_str(), &info) == 0;
   if (!exists && errno != ENOENT) return false;
-  if (exists && S_ISDIR(info.st_mode)) return false;
+  if (exists && S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
   if (exists && !S_ISREG(info.st_mode)) return WriteInPlace(target, false, text, private_file);
   if (exists) {
     const int probe = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -182,6 +190,11 @@ bool WriteWhole(const std::string& name, const std::string& text, bool private_f
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
+  if (!ok) {
+    // The reason of the failure stays for the caller to tell.
+    const int error = errno;
+    unlink(temporary.c_str());
+    errno = error;
+  }
   return ok;
 }

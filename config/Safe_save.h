@@ -18,5 +18,5 @@ void RemoveStaleTemporary(const std::string& target, const std::string& saved_st
 // lose links or ownership; Safe_save.cpp says which and why). A
 // `private_file` is always left with mode 0600, since it may hold a secret;
 // otherwise the file keeps its mode, or a new one gets the umask's. False
-// when the text could not be saved.
+// when the text could not be saved, with errno saying why.
 bool WriteWhole(const std::string& name, const std::string& text, bool private_file = false);

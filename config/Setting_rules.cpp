@@ -49,7 +49,11 @@ bool WeatherLimitsAllowed(double sunny, double variable, double overcast) {
 }
 
 bool HysteresisAllowed(double hysteresis) {
-  return Finite(hysteresis) && hysteresis >= 0;
+  return Finite(hysteresis) && hysteresis >= 0 && hysteresis <= kLargestHysteresis;
+}
+
+bool WindowPlaceAllowed(double pixels) {
+  return Finite(pixels) && pixels >= -kFarthestWindowPlace && pixels <= kFarthestWindowPlace;
 }
 
 bool SlowDownNotBelowQuickDown(double quick_down, double slow_down) {

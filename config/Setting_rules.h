@@ -34,8 +34,16 @@ bool AltitudeAllowed(double metres);
 bool SunnyAboveVariable(double sunny, double variable);
 bool VariableAboveOvercast(double variable, double overcast);
 bool WeatherLimitsAllowed(double sunny, double variable, double overcast);
-// The hysteresis [mbar] is the half width of a band: not below 0.
+// The hysteresis [mbar] is the half width of a band: not below 0, and
+// not beyond kLargestHysteresis, where a band would already span every
+// pressure the weather limits can tell apart.
+constexpr double kLargestHysteresis = 100;
 bool HysteresisAllowed(double hysteresis);
+
+// The small window's place on the desktop [pixels]: a window system's
+// coordinates are 16-bit signed numbers.
+constexpr double kFarthestWindowPlace = 32767;
+bool WindowPlaceAllowed(double pixels);
 
 // The trend rates [mbar/h] in order; equal rates pass.
 bool SlowDownNotBelowQuickDown(double quick_down, double slow_down);

@@ -76,6 +76,7 @@ std::optional<double> ParseIniNumber(const std::string& text) {
 bool Tbarometer_ini::Load(const std::string& path) {
   path_ = path;
   last_error_.clear();
+  refusals_.clear();
   readable_ = false;
   RemoveStaleTemporary(FollowLinks(path), kSavedFileStart);
   // Never blocks on a FIFO nor reads on from a device; refuses a file of
@@ -164,7 +165,10 @@ double Tbarometer_ini::GetNumber(const std::string& key, double fallback, double
   const Line* line = Find(key);
   if (!line) return fallback;
   const std::optional<double> value = ParseIniNumber(line->value);
-  return value && *value >= min && *value <= max ? *value : fallback;
+  if (value && *value >= min && *value <= max) return *value;
+  Refuse(key,
+         (value ? "not from " : "not a number from ") + NumberText(min) + " to " + NumberText(max));
+  return fallback;
 }
 
 int Tbarometer_ini::GetInt(const std::string& key, int fallback, int min, int max) const {
@@ -176,24 +180,51 @@ int Tbarometer_ini::GetInt(const std::string& key, int fallback, int min, int ma
   if (begin != end && *begin == '+') ++begin;
   int value = 0;
   const std::from_chars_result result = std::from_chars(begin, end, value);
-  if (text.empty() || result.ec != std::errc() || result.ptr != end) return fallback;
-  return value >= min && value <= max ? value : fallback;
+  if (!text.empty() && result.ec == std::errc() && result.ptr == end && value >= min &&
+      value <= max)
+    return value;
+  Refuse(key, "not a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+  return fallback;
 }
 
 bool Tbarometer_ini::GetBool(const std::string& key, bool fallback) const {
+  if (!Has(key)) return fallback;
   const std::string value = Trimmed(Get(key));
   if (value == "1") return true;
   if (value == "0") return false;
+  Refuse(key, "neither 1 nor 0");
   return fallback;
 }
 
 std::string Tbarometer_ini::GetChoice(const std::string& key,
                                       const std::vector<std::string>& choices,
                                       const std::string& fallback) const {
+  if (!Has(key)) return fallback;
   const std::string value = Trimmed(Get(key));
   for (const std::string& choice : choices)
     if (value == choice) return choice;
+  std::string allowed;
+  for (size_t i = 0; i < choices.size(); ++i)
+    allowed += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+  Refuse(key, "not " + allowed);
   return fallback;
+}
+
+void Tbarometer_ini::Refuse(const std::string& key, const std::string& reason) const {
+  for (const Refusal& refusal : refusals_)
+    if (refusal.key == key) return;
+  const Line* line = Find(key);
+  refusals_.push_back({key, line ? Trimmed(line->value) : std::string(), reason});
+}
+
+std::string Tbarometer_ini::RefusalsText() const {
+  std::string text;
+  for (const Refusal& refusal : refusals_) {
+    if (!text.empty()) text += ", ";
+    text += refusal.key + " " + (refusal.value.empty() ? "(empty)" : refusal.value) + " (" +
+            refusal.reason + ")";
+  }
+  return text;
 }
 
 void Tbarometer_ini::Set(const std::string& key, const std::string& value) {

@@ -12,6 +12,9 @@
 // typed getters below, which give the default for a key that is missing,
 // not a number, or out of the feature's range.
 //
+// A value a getter refuses is kept as a refusal (the key, its value and why),
+// so that the program can say once which keys it did not take.
+//
 // Everything else in the file stays as it was when the file is saved:
 // unknown keys (a newer program's), comments and blank lines, in their
 // order. The file may hold a password, so it is always written with mode
@@ -47,6 +50,20 @@ class Tbarometer_ini {
   std::string GetChoice(const std::string& key, const std::vector<std::string>& choices,
                         const std::string& fallback) const;
 
+  // A key whose value a getter refused.
+  struct Refusal {
+    std::string key;
+    std::string value;
+    std::string reason;  // "not a whole number from 1 to 65535", ...
+  };
+  // The keys refused since the last Load or ClearRefusals, each once, in
+  // the order they were first refused.
+  const std::vector<Refusal>& Refusals() const { return refusals_; }
+  void ClearRefusals() { refusals_.clear(); }
+  // The refusals in one line: "mqtt_port 70000 (not a whole number from 1
+  // to 65535), mqtt_interval -1 (...)"; empty when there are none.
+  std::string RefusalsText() const;
+
   // Sets the key's value (its last line, or a new line at the end). Line
   // ends in the value are dropped: one setting stays one line.
   void Set(const std::string& key, const std::string& value);
@@ -66,11 +83,15 @@ class Tbarometer_ini {
     std::string text;   // for anything else
   };
   const Line* Find(const std::string& key) const;
+  // Keeps the refusal of the key's value (once per key).
+  void Refuse(const std::string& key, const std::string& reason) const;
 
   std::vector<Line> lines_;
   std::string path_ = kFileName;
   std::string last_error_;
   bool readable_ = true;
+  // The getters are const: what they refuse is kept all the same.
+  mutable std::vector<Refusal> refusals_;
 };
 
 // A number in the file's form: decimal, with a point, read whole (blanks

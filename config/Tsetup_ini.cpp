@@ -7,6 +7,7 @@
 #include <locale.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "atmosphere/Lib_vc.h"
 #include "config/Safe_save.h"
 #include "config/Setting_rules.h"
+#include "platform/Regular_file.h"
 
 namespace {
 
@@ -113,21 +115,11 @@ std::string Number(double value) {
   return std::string(buffer, result.ptr);
 }
 
-// Some editors begin a text file with the UTF-8 byte-order mark; it is no
-// part of the first key. Anything else is read from the start.
-void SkipByteOrderMark(std::FILE* file) {
-  unsigned char start[3];
-  const size_t length = std::fread(start, 1, sizeof start, file);
-  if (length == 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF) return;
-  // A stream that cannot seek (a fifo) takes the bytes back instead.
-  if (std::fseek(file, 0, SEEK_SET) != 0)
-    for (size_t i = length; i > 0; --i) std::ungetc(start[i - 1], file);
-}
-
-// Whether the settings dialog edits the setting: its limits then hold for a
-// file too.
+// Whether the settings dialog edits the setting, or the setting has limits
+// of its own (the small window's place): they hold for a file too.
 bool DialogSetting(uint8_t key) {
-  return key >= kSamplingN && key <= kSlowUpRate && key != kSeaOffset;
+  return (key >= kSamplingN && key <= kSlowUpRate && key != kSeaOffset) || key == kSmallX ||
+         key == kSmallY;
 }
 
 // The limit of one setting alone.
@@ -142,6 +134,9 @@ bool SettingAllowed(uint8_t key, double value) {
       return AltitudeAllowed(value);
     case kHysteresis:
       return HysteresisAllowed(value);
+    case kSmallX:
+    case kSmallY:
+      return WindowPlaceAllowed(value);
     default:
       return std::isfinite(value);
   }
@@ -163,19 +158,27 @@ Tsetup_ini::Reading Tsetup_ini::Read(const std::string& name, const SettingValue
   Reading reading;
   // The next start after a save was killed cleans up after it.
   RemoveStaleTemporary(FollowLinks(name), kSavedFileStart);
-  std::FILE* file = std::fopen(name.c_str(), "rb");
-  // A folder opens for reading here, but holds no text to read.
-  struct stat info;
-  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(file);
-    file = nullptr;
-  }
-  if (!file) {
-    reading.error = "Error : Unable to open input file " + name;
+  // What is no regular file (a FIFO, a device, a folder, a link to one) or
+  // is larger than any settings file is refused before it is read: nothing
+  // at the start can block on it or read on for ever.
+  Tfile_read read = ReadRegularFile(name);
+  if (!read.Ok()) {
+    reading.error = "Error : " + read.message;
+    reading.missing = read.status == Tfile_read::Status::Missing;
     return reading;
   }
   reading.opened = true;
-  SkipByteOrderMark(file);
+  std::string& content = read.content;
+  // Some editors begin a text file with the UTF-8 byte-order mark; it is no
+  // part of the first key.
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  if (content.empty()) return reading;
+  std::FILE* file = fmemopen(content.data(), content.size(), "rb");
+  if (file == nullptr) {
+    reading.opened = false;
+    reading.error = "Error : Unable to read input file " + name + ": " + std::strerror(errno);
+    return reading;
+  }
   Tstreamtokenizer tokenizer;
   tokenizer.Attach(file);
 

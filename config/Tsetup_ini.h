@@ -46,8 +46,11 @@ class Tsetup_ini {
   struct Reading {
     bool opened = false;
     // Why it could not be read, in words ("Error : Unable to open input
-    // file setup.ini..."), when not opened.
+    // file setup.ini: Permission denied", "Error : setup.ini is a FIFO, not
+    // a settings file"), when not opened; and whether there was no such
+    // file at all.
     std::string error;
+    bool missing = false;
     // Whether the file held any setting at all.
     bool any_setting = false;
     // The settings to apply one by one, in file order; the weather limits

@@ -132,7 +132,9 @@ bool WriteIioAttribute(const std::string& path, const std::string& text, std::st
   int ignored = 0;
   if (error == nullptr) error = &ignored;
   *error = 0;
-  const int fd = OpenAttribute(path, O_WRONLY, why, error);
+  // Truncated as a shell's "echo 4 >" does: sysfs takes the value written
+  // either way, and a file that holds a longer one keeps none of it.
+  const int fd = OpenAttribute(path, O_WRONLY | O_TRUNC, why, error);
   if (fd < 0) return false;
   ssize_t put;
   do {

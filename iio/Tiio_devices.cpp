@@ -4,6 +4,8 @@
 #include "iio/Tiio_devices.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -138,6 +140,12 @@ std::optional<TiioDevice> Tiio_devices::Find(const std::string& name_or_path,
     if (device.name == name_or_path) return std::move(device);
   *why = "no IIO pressure sensor named " + name_or_path + " under " + root_;
   return std::nullopt;
+}
+
+bool MayWriteOversampling(const TiioDevice& device) {
+  // The effective ids and capabilities, those the write would have.
+  return device.oversampling_ratio > 0 &&
+         ::faccessat(AT_FDCWD, device.OversamplingFile().c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool SetPressureOversampling(const TiioDevice& device, int ratio, std::string* why) {

@@ -57,6 +57,9 @@ class Tiio_devices {
   std::string root_;
 };
 
+// Whether this process may write the pressure oversampling ratio, as the
+// file's permissions stand (false where the driver offers none).
+bool MayWriteOversampling(const TiioDevice& device);
 // Sets the driver's pressure oversampling ratio. False with the reason in
 // words: a ratio the driver does not list, an attribute the program may not
 // write (the driver's setting then stays), or the driver's refusal.

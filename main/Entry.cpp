@@ -71,6 +71,7 @@ namespace {
 void BeginProgramState(Clock& clock, Dialogs& dialogs) {
   ProgramState& program = Program();
   program.closing = false;
+  program.exit_status = 0;
   program.ClearAliveFlags();
   program.terminate_requests = 0;
   // Every window chooses its files through the guard, which refuses the
@@ -95,6 +96,8 @@ void BeginStation(Tsensor* sensor, Clock& clock) {
   program.sensor = sensor;
   program.station = new Tstation(clock);
   program.station->UseSensor(sensor);
+  // An IIO sensor chosen in the module's place.
+  UseChosenSource();
 }
 
 }  // namespace
@@ -109,6 +112,34 @@ void BeginProgram(ModuleLines& lines, Clock& clock, Dialogs& dialogs) {
   BeginStation(new Tsensor(lines, clock), clock);
 }
 
+namespace {
+
+// barometer.ini that exists but could not be read (its settings keep their
+// defaults and the file is not saved over), or the keys of it that the
+// windows and features refused as they read them: said once the start is
+// under way, so that no box holds it up.
+void ShowIniProblems() {
+  ProgramState& program = Program();
+  std::string text;
+  if (!program.ini.LastError().empty())
+    text = "Error : Unable to read " + program.ini.Path() + ": " + program.ini.LastError() +
+           ". Its settings keep their defaults.";
+  else if (!program.ini.Refusals().empty())
+    text = "Error : Settings in " + program.ini.Path() +
+           " were not taken: " + program.ini.RefusalsText() + ". They keep their defaults.";
+  program.ini.ClearRefusals();
+  if (text.empty()) return;
+  auto show = [text] {
+    if (Program().dialogs != nullptr) Program().dialogs->Error(text);
+  };
+  if (program.Wmain != nullptr && program.Wmain_alive)
+    program.Wmain->ShowLater(show);
+  else
+    show();
+}
+
+}  // namespace
+
 void CreateWindows() {
   QCoreApplication::setApplicationName("Barometer");
   // Quitting is decided by the program alone: a confirmed close request or
@@ -118,11 +149,6 @@ void CreateWindows() {
   QApplication::setWindowIcon(AssetIcon("app_icon"));
 
   ProgramState& program = Program();
-  // A settings file that exists but cannot be read is said once; its
-  // settings keep their defaults and the file is not saved over.
-  if (!program.ini.LastError().empty() && program.dialogs)
-    program.dialogs->Error("Error : Unable to read " + program.ini.Path() + ": " +
-                           program.ini.LastError() + ". Its settings keep their defaults.");
 
   // The record opens first, so that a damaged one is put aside and a new one
   // recording before anything else; its box, if any, waits for the event
@@ -157,6 +183,7 @@ void CreateWindows() {
   if (program.Wchart != nullptr && program.Wchart_alive) program.Wchart->ResetToAutoscale();
 
   ShowPortName();
+  ShowIniProblems();
   // The splash window is the one window visible from the start; detection
   // then runs on its timer.
   if (program.Wintro != nullptr && program.Wintro_alive) {
@@ -227,17 +254,20 @@ int RunProgramLoop(int& argc, char** argv);
 }  // namespace
 
 int RunProgram(int& argc, char** argv, PortIo& port, Clock& clock, Dialogs& dialogs) {
+  CatchStopSignals();
   BeginProgram(port, clock, dialogs);
   return RunProgramLoop(argc, argv);
 }
 
 int RunProgram(int& argc, char** argv, ModuleLines& lines, Clock& clock, Dialogs& dialogs) {
+  CatchStopSignals();
   BeginProgram(lines, clock, dialogs);
   return RunProgramLoop(argc, argv);
 }
 
 namespace {
 int RunProgramLoop(int& argc, char** argv) {
+  int status = 0;
   bool escaped = false;
   std::string message;
   {
@@ -262,8 +292,9 @@ int RunProgramLoop(int& argc, char** argv) {
     try {
       CreateWindows();
       // An exception escaping a handler while the windows were being shown
-      // has nothing to end yet: the loop is not run at all then.
-      if (!app.escaped.caught) QApplication::exec();
+      // has nothing to end yet: the loop is not run at all then; nor after
+      // a request to stop that a box of the start already read.
+      if (!app.escaped.caught && !Program().closing) QApplication::exec();
     } catch (const std::exception& e) {
       escaped = true;
       message = e.what();
@@ -281,9 +312,10 @@ int RunProgramLoop(int& argc, char** argv) {
     // one that comes after it finds the close under way and is not read.
     if (escaped) ReportException(message);
     RemoveSignalClose();
+    status = Program().exit_status;
     EndProgram();
     Program().notifier = nullptr;
   }
-  return 0;
+  return status;
 }
 }  // namespace

@@ -62,6 +62,9 @@ struct ProgramState {
   bool Whelp_alive = false;
 
   bool closing = false;
+  // What the program ends with: 0, or 1 when a close asked for from outside
+  // could not save the settings.
+  int exit_status = 0;
   // How often the application was told to terminate (tests read it).
   int terminate_requests = 0;
 

@@ -23,6 +23,8 @@ volatile sig_atomic_t write_end = -1;
 
 QSocketNotifier* notifier = nullptr;
 QMetaObject::Connection commit_data;
+// The handlers are in place and the pipe holds only this run's requests.
+bool caught = false;
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
@@ -54,7 +56,7 @@ void Drain() {
 
 }  // namespace
 
-bool InstallSignalClose() {
+bool CatchStopSignals() {
   if (!MakePipe()) return false;
   struct sigaction action = {};
   action.sa_handler = WakeOnSignal;
@@ -63,9 +65,17 @@ bool InstallSignalClose() {
   // the program fails with EINTR because of it.
   action.sa_flags = SA_RESTART;
   for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
-
-  RemoveSignalClose();
+  // A file-size limit makes a write fail (EFBIG), told as any failed write,
+  // instead of ending the program.
+  signal(SIGXFSZ, SIG_IGN);
   Drain();  // a signal of an earlier run in this process is no request now
+  caught = true;
+  return true;
+}
+
+bool InstallSignalClose() {
+  if (!caught && !CatchStopSignals()) return false;
+  RemoveSignalClose();
   notifier = new QSocketNotifier(read_end, QSocketNotifier::Read);
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
     Drain();
@@ -80,6 +90,7 @@ bool InstallSignalClose() {
 }
 
 void RemoveSignalClose() {
+  caught = false;
   delete notifier;
   notifier = nullptr;
   QObject::disconnect(commit_data);

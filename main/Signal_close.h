@@ -5,7 +5,8 @@
 // and the session manager's request to commit data before a logout. Each is
 // the confirmed close without the question: the record committed, the
 // settings saved when autosave is on, the event loop ended, and then the
-// normal shut-down of the entry closes the data log. The exit status is 0.
+// normal shut-down of the entry closes the data log. The exit status is 0,
+// or 1 when the settings could not be saved (said on standard error).
 //
 // A signal handler may do almost nothing safely, so it only writes one byte
 // to a pipe; a socket notifier on the pipe's other end runs the close in the
@@ -13,7 +14,13 @@
 // again: after the event loop nothing reads the pipe any more, and the close
 // goes on to its end.
 
-// Installs the handlers and the notifier for the running application; call
+// Catches the stop signals from the very start of the program, before any
+// settings file is read: a signal that comes before the event loop runs
+// waits in the pipe and closes the program as soon as the loop reads it. A
+// signal of an earlier run in this process is dropped.
+bool CatchStopSignals();
+// Installs the handlers (unless CatchStopSignals did since the last
+// RemoveSignalClose) and the notifier for the running application; call
 // it once the application object exists. The handlers stay for the rest of
 // the process. False when the pipe could not be made (the signals then end
 // the program as before).

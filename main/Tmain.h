@@ -177,7 +177,12 @@ class TWmain : public QMainWindow, public TmeteoDisplay, public TstationSink {
   // restarts the minima and maxima, refreshes, and takes the sample a new ts
   // asked for (the station's).
   void SettingsApplied();
+  // Saves the settings in force, or shows why they could not be saved.
   void SaveSettings(const std::string& name);
+  // The same without a box: "" when saved, else the message with its
+  // reason ("Error : Unable to open output file setup.ini: No space left on
+  // device").
+  std::string SaveSettingsFile(const std::string& name);
 
   // ---- Menu and quit path ----
   // Shows the small window and hides this one when minimized, else the
@@ -192,7 +197,9 @@ class TWmain : public QMainWindow, public TmeteoDisplay, public TstationSink {
   int ConfirmClose();
   // The close asked for from outside (a signal, the session manager): as
   // confirmed, without the question, the record committed before the
-  // settings are saved; nothing when closing already.
+  // settings are saved; nothing when closing already. Nobody is there to
+  // answer a box: a save that fails is told on standard error and in the
+  // program's exit status (Program().exit_status).
   void CloseWithoutQuestion();
   // Close request of this window: the window itself never closes.
   void OnClose();
@@ -405,11 +412,14 @@ class TWmain : public QMainWindow, public TmeteoDisplay, public TstationSink {
   void BuildBarometerPage(QWidget* page);
   void BuildAltimeterPage(QWidget* page);
   void BuildMenu();
+  // The units' marks in the menu and the units' captions beside the
+  // pressures, as Program().readings says (from the start on).
   void ShowUnitChecks();
   // The close from here on: the closing flag set and the timer stopped for
   // good, then the settings saved when `save` and autosave is on (unless
-  // settings_file_kept).
-  void BeginClose(bool save);
+  // settings_file_kept). The message of a save that failed, "" when none
+  // did; shown in a box unless `quiet`.
+  std::string BeginClose(bool save, bool quiet = false);
   Tlcd_bar* HistoryBar(int index) const;
   // The sensor and the small and chart windows when they exist and are
   // alive; null otherwise.

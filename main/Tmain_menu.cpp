@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+#include <cstdio>
+#include <string>
 
 #include "archive/Tarchive.h"
 #include "chart/Tchart.h"
@@ -152,14 +154,19 @@ int TWmain::ConfirmClose() {
   return 2;
 }
 
-void TWmain::BeginClose(bool save) {
+std::string TWmain::BeginClose(bool save, bool quiet) {
   // Closing from the start: the timer stays off (OnTimer no longer restarts
   // it), and a request from outside while a box of the save is open does
   // not begin the close again.
   Program().closing = true;
   Timer1->stop();
-  if (save && save_on_exit && !settings_file_kept)
-    SaveSettings(save_file_name.empty() ? kDefaultSettingsFile : save_file_name);
+  if (!save || !save_on_exit || settings_file_kept) return std::string();
+  const std::string name = save_file_name.empty() ? kDefaultSettingsFile : save_file_name;
+  if (!quiet) {
+    SaveSettings(name);
+    return std::string();
+  }
+  return SaveSettingsFile(name);
 }
 
 void TWmain::CloseWithoutQuestion() {
@@ -170,7 +177,12 @@ void TWmain::CloseWithoutQuestion() {
   if (Program().archive != nullptr) Program().archive->Flush();
   // Before the measurement started the window holds only the defaults, and
   // the settings file has not been read: saving them would overwrite it.
-  BeginClose(settings_taken_);
+  const std::string failed = BeginClose(settings_taken_, true);
+  if (!failed.empty()) {
+    std::fprintf(stderr, "%s\n", failed.c_str());
+    std::fflush(stderr);
+    Program().exit_status = 1;
+  }
   TerminateApplication();
 }
 

@@ -84,6 +84,12 @@ void TWmain::ShowStormWarning() {
 
 void TWmain::ShowUnitChecks() {
   const DisplayUnits& units = Program().readings.units;
+  // The captions of the pressures read in the unit their values are in,
+  // from the first value shown on.
+  const QString unit = PressureUnitText(units.pressure);
+  lb_pressure_unit->setText(unit);
+  lb_sea_unit->setText(unit);
+  lb_var_unit->setText("[" + unit + "/h]");
   for (int i = 0; i < kPressureUnitCount; ++i)
     if (PressureUnits1[i]) PressureUnits1[i]->setChecked(kPressureUnits[i] == units.pressure);
   if (Celsius1) Celsius1->setChecked(units.temperature == TemperatureUnit::Celsius);
@@ -92,10 +98,6 @@ void TWmain::ShowUnitChecks() {
 
 void TWmain::ShowUnits() {
   const DisplayUnits units = Program().readings.units;
-  const QString unit = PressureUnitText(units.pressure);
-  lb_pressure_unit->setText(unit);
-  lb_sea_unit->setText(unit);
-  lb_var_unit->setText("[" + unit + "/h]");
   ShowUnitChecks();
   if (has_good_sample && last_sample_good) {
     lbpressure->setText(PressureText(p_shown, units.pressure));

@@ -2,7 +2,9 @@
 // the window's own (minimized, autosave, the small window's place), and the
 // settings file read and written through its grammar in config/.
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "config/Safe_save.h"
@@ -75,6 +77,11 @@ void TWmain::LoadSettings(const std::string& name) {
   for (uint8_t index = 1; index <= kSettingCount; ++index) in_force[index] = GetParameter(index);
   const Tsetup_ini::Reading reading = Tsetup_ini::Read(name, in_force);
   if (!reading.opened) {
+    // Something that is there but could not be read (a FIFO, a device, a
+    // folder, a file this user may not read) is not saved over on exit.
+    if (!reading.missing &&
+        SameFile(name, save_file_name.empty() ? Tsetup_ini::kFileName : save_file_name))
+      settings_file_kept = true;
     ShowError(reading.error);
     return;
   }
@@ -110,16 +117,20 @@ void TWmain::SettingsApplied() {
 }
 
 void TWmain::SaveSettings(const std::string& name) {
-  const std::string error = "Error : Unable to open output file " + name;
-  if (!station.Source() || !SmallWindow()) {
-    ShowError(error);
-    return;
-  }
+  const std::string error = SaveSettingsFile(name);
+  if (!error.empty()) ShowError(error);
+}
+
+std::string TWmain::SaveSettingsFile(const std::string& name) {
+  const std::string error = "Error : Unable to open output file " + name + ": ";
+  // Without a measurement nor the small window there is nothing to take the
+  // settings and its place from.
+  if (!station.Source() || !SmallWindow()) return error + "no measurement runs";
   SettingValues values;
   for (uint8_t index = 1; index <= kSettingCount; ++index) values[index] = GetParameter(index);
-  if (!WriteWhole(name, Tsetup_ini::Text(values))) {
-    ShowError(error);
-    return;
-  }
+  errno = 0;
+  if (!WriteWhole(name, Tsetup_ini::Text(values)))
+    return error + std::strerror(errno != 0 ? errno : EIO);
   settings_file_kept = false;
+  return std::string();
 }

@@ -16,6 +16,8 @@ std::string PortName(const PortChoice& choice) {
       return "GPIO " + choice.gpio.chip;
     case PortChoice::Kind::kFtdi:
       return "USB adapter";
+    case PortChoice::Kind::kIio:
+      return "IIO sensor " + choice.iio_device;
     case PortChoice::Kind::kLpt:
       break;
   }
@@ -47,6 +49,10 @@ OpenedPort OpenModulePort(const PortChoice& choice) {
       opened.description = "USB adapter " + choice.ftdi.device + ", not opened: " + reason;
       break;
     }
+    case PortChoice::Kind::kIio:
+      opened.description = "no module port: the IIO sensor " + choice.iio_device + " is read";
+      opened.lines = std::make_unique<UnconnectedLines>(opened.description);
+      return opened;
     case PortChoice::Kind::kLpt: {
       if (choice.IsDefaultLpt()) {
         opened.registers = OpenHardwarePort(&opened.description, &opened.finding);

@@ -11,13 +11,17 @@
 #include "platform/PortIo.h"
 
 // Which port the module is on: a parallel port (the default, LPT1 as
-// always), a gpiochip's lines, or a USB adapter's bits.
+// always), a gpiochip's lines, or a USB adapter's bits; or, in the module's
+// place, a pressure sensor the kernel drives (IIO), with no module port.
 struct PortChoice {
-  enum class Kind { kLpt, kGpio, kFtdi };
+  enum class Kind { kLpt, kGpio, kFtdi, kIio };
   Kind kind = Kind::kLpt;
   std::string lpt_device = "/dev/parport0";
   GpioWiring gpio = DefaultGpio();
   FtdiWiring ftdi;
+  // The IIO sensor: a device's name (the first device of that name) or its
+  // sysfs folder.
+  std::string iio_device;
 
   // A Raspberry Pi's header: GPIO17 (pin 11) clock, GPIO27 (pin 13) data
   // out, GPIO22 (pin 15) data in.
@@ -32,7 +36,8 @@ struct PortChoice {
 };
 
 // What the texts call the port: "LPT1" for the first parallel port, else
-// "parallel port /dev/parport1", "GPIO /dev/gpiochip0", "USB adapter".
+// "parallel port /dev/parport1", "GPIO /dev/gpiochip0", "USB adapter",
+// "IIO sensor bme280".
 std::string PortName(const PortChoice& choice);
 
 // A port opened for the module: the lines (always there: when the port
@@ -46,7 +51,8 @@ struct OpenedPort {
 };
 
 // Opens the chosen port. The first parallel port is tried as always:
-// ppdev, else direct register access, else nothing.
+// ppdev, else direct register access, else nothing. An IIO sensor has no
+// module port: its lines lead nowhere.
 OpenedPort OpenModulePort(const PortChoice& choice);
 
 // Lines that lead nowhere: drives go nowhere and the data line reads high,

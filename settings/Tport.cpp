@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVariant>
+#include <algorithm>
 #include <optional>
 
 #include "components/UiStyle.h"
@@ -77,6 +79,14 @@ QString DeviceOf(const QComboBox* box) {
   return space < 0 ? text : text.left(space);
 }
 
+// The IIO sensor a list names: the setting of the item shown, or what was
+// typed (a name or a folder).
+std::string IioSettingOf(const QComboBox* box) {
+  const int index = box->findText(box->currentText());
+  if (index >= 0) return box->itemData(index).toString().toStdString();
+  return DeviceOf(box).toStdString();
+}
+
 }  // namespace
 
 std::string WiringText(const PortChoice& choice) {
@@ -104,21 +114,30 @@ std::string WiringText(const PortChoice& choice) {
              "\nModule GND  -- the adapter's GND";
       break;
     }
+    case PortChoice::Kind::kIio:
+      // An I2C breakout on a Raspberry Pi's header; its driver is loaded by
+      // an overlay (dtoverlay=i2c-sensor,bme280, see the README).
+      text =
+          "Sensor VIN  <- 3.3 V (header pin 1)\nSensor GND  -- ground (header pin 6)\nSensor SDA "
+          "<-> GPIO2 (header pin 3, SDA1)\nSensor SCL  <- GPIO3 (header pin 5, SCL1)";
+      break;
   }
   return text;
 }
 
 TWport::TWport(QWidget* parent) : QDialog(parent) {
-  SetFixedDialogFrame(this, "Module port", 520, 470);
+  SetFixedDialogFrame(this, "Module port", 520, 558);
   setFont(ArialFont(11));
 
   rb_lpt = new QRadioButton("Parallel port", this);
-  rb_lpt->setGeometry(12, 10, 150, 20);
+  rb_lpt->setGeometry(12, 10, 112, 20);
   rb_gpio = new QRadioButton("GPIO (gpiochip)", this);
-  rb_gpio->setGeometry(172, 10, 150, 20);
+  rb_gpio->setGeometry(126, 10, 128, 20);
   rb_ftdi = new QRadioButton("USB adapter (FTDI)", this);
-  rb_ftdi->setGeometry(332, 10, 170, 20);
-  for (QRadioButton* rb : {rb_lpt, rb_gpio, rb_ftdi})
+  rb_ftdi->setGeometry(256, 10, 150, 20);
+  rb_iio = new QRadioButton("IIO sensor", this);
+  rb_iio->setGeometry(410, 10, 104, 20);
+  for (QRadioButton* rb : {rb_lpt, rb_gpio, rb_ftdi, rb_iio})
     connect(rb, &QRadioButton::clicked, this, [this] { OnKindClick(); });
 
   auto* lpt = new QGroupBox("Parallel port", this);
@@ -146,24 +165,41 @@ TWport::TWport(QWidget* parent) : QDialog(parent) {
   lb_ftdi_absent->setGeometry(10, 20, 484, 60);
   lb_ftdi_absent->setWordWrap(true);
 
+  // A pressure sensor the kernel drives, in the module's place.
+  auto* iio = new QGroupBox("IIO sensor: a pressure sensor the kernel drives", this);
+  iio->setGeometry(8, 268, 504, 84);
+  cb_iio_device = AddDeviceRow(iio, "Sensor", nullptr);
+  auto* oversampling = new QLabel("Oversampling", iio);
+  oversampling->setGeometry(10, 53, 80, 16);
+  cb_iio_oversampling = new QComboBox(iio);
+  cb_iio_oversampling->setGeometry(92, 50, 70, 22);
+  lb_iio_note = new QLabel(iio);
+  lb_iio_note->setGeometry(172, 46, 322, 34);
+  lb_iio_note->setWordWrap(true);
+  lb_iio_note->setFont(ArialFont(9));
+  connect(cb_iio_device, &QComboBox::currentTextChanged, this, [this] {
+    OnIioDeviceChange();
+    OnChange();
+  });
+
   lb_wiring = new QLabel(this);
-  lb_wiring->setGeometry(12, 270, 496, 84);
+  lb_wiring->setGeometry(12, 358, 496, 84);
   lb_wiring->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lb_wiring->setFont(QFont("DejaVu Sans Mono", 9));
   lb_note = new QLabel(this);
-  lb_note->setGeometry(12, 356, 496, 32);
+  lb_note->setGeometry(12, 444, 496, 32);
   lb_note->setWordWrap(true);
   lb_test = new QLabel(this);
-  lb_test->setGeometry(12, 390, 496, 40);
+  lb_test->setGeometry(12, 478, 496, 40);
   lb_test->setWordWrap(true);
 
   bt_test = new QPushButton("Test", this);
-  bt_test->setGeometry(12, 436, 75, 25);
+  bt_test->setGeometry(12, 524, 75, 25);
   bt_ok = new QPushButton("OK", this);
-  bt_ok->setGeometry(352, 436, 75, 25);
+  bt_ok->setGeometry(352, 524, 75, 25);
   bt_ok->setDefault(true);
   bt_cancel = new QPushButton("Cancel", this);
-  bt_cancel->setGeometry(435, 436, 75, 25);
+  bt_cancel->setGeometry(435, 524, 75, 25);
   connect(bt_test, &QPushButton::clicked, this, [this] { bt_testClick(); });
   connect(bt_ok, &QPushButton::clicked, this, [this] { bt_okClick(); });
   connect(bt_cancel, &QPushButton::clicked, this, [this] { bt_cancelClick(); });
@@ -182,6 +218,7 @@ void TWport::Fill(const PortChoice& choice) {
   rb_lpt->setChecked(choice.kind == PortChoice::Kind::kLpt);
   rb_gpio->setChecked(choice.kind == PortChoice::Kind::kGpio);
   rb_ftdi->setChecked(choice.kind == PortChoice::Kind::kFtdi);
+  rb_iio->setChecked(choice.kind == PortChoice::Kind::kIio);
   cb_lpt_device->setEditText(QString::fromStdString(choice.lpt_device));
   cb_gpio_chip->setEditText(QString::fromStdString(choice.gpio.chip));
   ed_gpio_clock->setText(QString::number(choice.gpio.clock));
@@ -193,6 +230,12 @@ void TWport::Fill(const PortChoice& choice) {
   ed_ftdi_data_out->setText(QString::number(choice.ftdi.data_out));
   ed_ftdi_data_in->setText(QString::number(choice.ftdi.data_in));
   ed_ftdi_power->setText(QString::number(choice.ftdi.power));
+  // None chosen yet: the first sensor listed is offered.
+  const int listed = cb_iio_device->findData(QString::fromStdString(choice.iio_device));
+  if (listed >= 0 || (choice.iio_device.empty() && cb_iio_device->count() > 0))
+    cb_iio_device->setCurrentIndex(std::max(listed, 0));
+  else
+    cb_iio_device->setEditText(QString::fromStdString(choice.iio_device));
 }
 
 void TWport::OnShow() {
@@ -221,9 +264,23 @@ void TWport::OnShow() {
                      static_cast<QWidget*>(ed_ftdi_data_in), static_cast<QWidget*>(ed_ftdi_power)})
     w->setVisible(ftdi);
   rb_ftdi->setEnabled(ftdi);
+  // Each sensor by its name where it is the first of that name (found again
+  // by it after a rebind), else by its folder.
+  cb_iio_device->clear();
+  const std::vector<TiioDevice> sensors = Tiio_devices(port.iio_root).List();
+  for (size_t i = 0; i < sensors.size(); ++i) {
+    const TiioDevice& d = sensors[i];
+    bool first = true;
+    for (size_t j = 0; j < i; ++j) first = first && sensors[j].name != d.name;
+    const std::string text = d.name + "  (" + d.path + ", " +
+                             (d.HasTemperature() ? "with temperature" : "no temperature") + ")";
+    cb_iio_device->addItem(QString::fromStdString(text),
+                           QString::fromStdString(first ? d.name : d.path));
+  }
   lb_note->setText(port.open ? QString()
                              : "The simulated module answers on whatever port is chosen here; the "
-                               "choice is saved for the barometer program.");
+                               "choice is saved for the barometer program. An IIO sensor is read "
+                               "here too.");
   lb_test->clear();
   Fill(port.choice);
   OnKindClick();
@@ -239,7 +296,51 @@ void TWport::OnKindClick() {
                      static_cast<QWidget*>(ed_ftdi_data_out),
                      static_cast<QWidget*>(ed_ftdi_data_in), static_cast<QWidget*>(ed_ftdi_power)})
     w->setEnabled(rb_ftdi->isChecked());
+  cb_iio_device->setEnabled(rb_iio->isChecked());
+  OnIioDeviceChange();
   OnChange();
+}
+
+std::optional<TiioDevice> TWport::ChosenIioDevice(std::string* why) const {
+  return Tiio_devices(ProgramPort().iio_root).Find(IioSettingOf(cb_iio_device), why);
+}
+
+void TWport::OnIioDeviceChange() {
+  cb_iio_oversampling->clear();
+  std::string why, note;
+  const std::optional<TiioDevice> device = ChosenIioDevice(&why);
+  bool offered = false;
+  if (!device) {
+    note = why;
+  } else if (!device->HasTemperature()) {
+    note = "It has no temperature channel: the station cannot use it.";
+  } else if (device->oversampling_ratio == 0) {
+    note = "Its driver offers no oversampling setting.";
+  } else {
+    std::vector<int> ratios = device->oversampling_available;
+    if (ratios.empty()) ratios.push_back(device->oversampling_ratio);
+    for (int ratio : ratios) cb_iio_oversampling->addItem(QString::number(ratio), ratio);
+    cb_iio_oversampling->setCurrentIndex(cb_iio_oversampling->findData(device->oversampling_ratio));
+    if (device->oversampling_available.empty())
+      note = "Its driver lists no ratios to choose from; its setting stays.";
+    else if (!MayWriteOversampling(*device))
+      note = "The program may not change it (no right to write " + device->OversamplingFile() +
+             "); the driver's setting stays.";
+    else
+      offered = true;
+  }
+  cb_iio_oversampling->setEnabled(rb_iio->isChecked() && offered);
+  lb_iio_note->setText(rb_iio->isChecked() ? QString::fromStdString(note) : QString());
+}
+
+void TWport::ApplyOversampling() {
+  if (!cb_iio_oversampling->isEnabled() || cb_iio_oversampling->currentIndex() < 0) return;
+  std::string why;
+  const std::optional<TiioDevice> device = ChosenIioDevice(&why);
+  const int ratio = cb_iio_oversampling->currentData().toInt();
+  if (!device || ratio == device->oversampling_ratio) return;
+  if (!SetPressureOversampling(*device, ratio, &why) && Program().dialogs)
+    Program().dialogs->Error("Error : The oversampling was not changed: " + why + ".");
 }
 
 void TWport::OnChange() {
@@ -256,7 +357,9 @@ bool TWport::ReadFields(PortChoice* choice, std::string* error) const {
   *choice = PortChoice();
   if (rb_gpio->isChecked()) choice->kind = PortChoice::Kind::kGpio;
   if (rb_ftdi->isChecked()) choice->kind = PortChoice::Kind::kFtdi;
+  if (rb_iio->isChecked()) choice->kind = PortChoice::Kind::kIio;
   choice->lpt_device = DeviceOf(cb_lpt_device).toStdString();
+  choice->iio_device = IioSettingOf(cb_iio_device);
   choice->gpio.chip = DeviceOf(cb_gpio_chip).toStdString();
   choice->ftdi.device = DeviceOf(cb_ftdi_device).toStdString();
   struct Field {
@@ -304,11 +407,25 @@ void TWport::bt_okClick() {
     return;
   }
   ProgramState& program = Program();
+  if (choice.kind == PortChoice::Kind::kIio) {
+    // The station needs the temperature beside the pressure. A sensor that
+    // is not there now may be chosen: it is looked for at every sample.
+    std::string why;
+    const std::optional<TiioDevice> device = ChosenIioDevice(&why);
+    if (device && !device->HasTemperature()) {
+      if (program.dialogs)
+        program.dialogs->Error("Error : " + device->name + " at " + device->path +
+                               " has no temperature channel; the station needs one beside the "
+                               "pressure. Please choose another sensor.");
+      return;
+    }
+  }
   WritePortChoice(choice, &program.ini);
   if (!program.ini.Save() && program.dialogs) {
     program.dialogs->Error("Error : Unable to save " + program.ini.Path() + ": " +
                            program.ini.LastError());
   }
+  if (choice.kind == PortChoice::Kind::kIio) ApplyOversampling();
   accept();
   MoveModuleToPort(choice);
 }

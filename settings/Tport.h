@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "iio/Tiio_devices.h"
 #include "platform/ModulePort.h"
 
 class QComboBox;
@@ -14,9 +17,12 @@ class QRadioButton;
 
 // The module's port ("Wport", File > Module port...): a parallel port, a
 // gpiochip's lines or a USB adapter's bits, with the devices found and the
-// wiring each choice means. "Test" runs a detection on the chosen port;
-// OK saves the choice in barometer.ini and detects the module again on it.
-// Bad values are refused with a box and nothing is saved.
+// wiring each choice means; or, in the module's place, a pressure sensor
+// the kernel drives (IIO), with its pressure oversampling where the driver
+// offers it. "Test" runs a detection on the chosen port (reads the sensor
+// once); OK saves the choice in barometer.ini and detects the module again
+// on it. Bad values, and a sensor without temperature, are refused with a
+// box and nothing is saved.
 class TWport : public QDialog {
  public:
   explicit TWport(QWidget* parent = nullptr);
@@ -28,6 +34,8 @@ class TWport : public QDialog {
   void OnKindClick();
   // A field changed: the wiring text follows.
   void OnChange();
+  // Another IIO sensor chosen: its oversampling and what stands in its way.
+  void OnIioDeviceChange();
   // Detection on the port the fields give; the result in lb_test.
   void bt_testClick();
   // Checks the fields (a box and nothing else when one is bad), saves
@@ -42,6 +50,7 @@ class TWport : public QDialog {
   QRadioButton* rb_lpt = nullptr;
   QRadioButton* rb_gpio = nullptr;
   QRadioButton* rb_ftdi = nullptr;
+  QRadioButton* rb_iio = nullptr;
   QComboBox* cb_lpt_device = nullptr;
   QComboBox* cb_gpio_chip = nullptr;
   QLineEdit* ed_gpio_clock = nullptr;
@@ -54,6 +63,12 @@ class TWport : public QDialog {
   QLineEdit* ed_ftdi_data_in = nullptr;
   QLineEdit* ed_ftdi_power = nullptr;
   QLabel* lb_ftdi_absent = nullptr;
+  // The IIO pressure sensors found: "bme280  (/sys/...:device0, with
+  // temperature)"; the item's data is the setting (its name, or its folder
+  // when an earlier device has the same name).
+  QComboBox* cb_iio_device = nullptr;
+  QComboBox* cb_iio_oversampling = nullptr;
+  QLabel* lb_iio_note = nullptr;
   QLabel* lb_wiring = nullptr;
   QLabel* lb_note = nullptr;
   QLabel* lb_test = nullptr;
@@ -66,6 +81,11 @@ class TWport : public QDialog {
 
  private:
   void Fill(const PortChoice& choice);
+  // The IIO sensor the field names, as the sysfs tree shows it now.
+  std::optional<TiioDevice> ChosenIioDevice(std::string* why) const;
+  // The driver's oversampling set to the ratio chosen, when it differs; a
+  // box says why when the driver's setting stays.
+  void ApplyOversampling();
 };
 
 // The wiring a choice means, one module pin a line: "CLK <- GPIO17 (header

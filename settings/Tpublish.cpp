@@ -65,6 +65,8 @@ TWpublish::TWpublish(QWidget* parent) : QDialog(parent) {
   ed_password->setEchoMode(QLineEdit::Password);
   Text(this, 20, 190, 90, 21, "Client id");
   ed_client_id = Field(this, 112, 190, 308);
+  // Empty is the default of this program and folder, shown greyed.
+  ed_client_id->setPlaceholderText(QString::fromStdString(DefaultClientId()));
 
   Group(this, 8, 226, 424, 110, "Messages");
   Text(this, 20, 248, 90, 21, "Base topic");

@@ -22,8 +22,8 @@
 #include "components/Number_text.h"
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
-#include "main/Program.h"
 #include "config/Setting_rules.h"
+#include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings_layout.h"
@@ -46,6 +46,8 @@ const char kOvercastNumber[] = "Error : The \"Overcast\" limit for the meteo mus
 const char kHysteresisNumber[] = "Error : The \"Hysteresis\" limit for the meteo must be a number";
 const char kHysteresisNegative[] =
     "Error : The \"Hysteresis\" limit for the meteo must not be negative";
+const char kHysteresisLarge[] =
+    "Error : The \"Hysteresis\" limit for the meteo must not be larger than 100 mbar";
 const char kSunnyOrder[] =
     "Error : The \"Sunny\" limit for the meteo must be larger than the \"Variable\" one";
 const char kVariableOrder[] =
@@ -330,6 +332,7 @@ void TWsettings::OnShow() {
   wmain->GetCalibration(&WorkCalibration);
   ShowWords();
   ShowCoefficients();
+  ShowSensorPage();
 
   ed_sunny->setText(FormatFixed(wmain->GetParameter(kSunnyLimit), 1));
   ed_variable->setText(FormatFixed(wmain->GetParameter(kVariableLimit), 1));
@@ -453,7 +456,7 @@ void TWsettings::bt_okClick() {
   // A band around each limit is twice the hysteresis wide: a negative one
   // would be no band at all.
   if (weather_valid && !rejected && !HysteresisAllowed(hysteresis)) {
-    ShowError(kHysteresisNegative);
+    ShowError(hysteresis < 0 ? kHysteresisNegative : kHysteresisLarge);
     weather_valid = false;
   }
   if (!weather_valid) rejected = true;

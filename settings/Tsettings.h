@@ -102,6 +102,9 @@ class TWsettings : public QDialog {
   QLabel* lb_c5 = nullptr;
   QLabel* lb_c6 = nullptr;
   QPushButton* Button1 = nullptr;
+  // In their place while an IIO sensor is read: its kernel driver
+  // compensates it, and there is nothing to edit.
+  QLabel* lb_kernel = nullptr;
   // Weather Situation.
   QLabel* img_sunny = nullptr;
   QLabel* img_variable = nullptr;
@@ -137,6 +140,9 @@ class TWsettings : public QDialog {
   // One part of ts: kept when it parses, else the edit shows `part` again.
   static void ExitTimePart(QLineEdit* edit, int32_t& part);
 
+  // The calibration editor, or the note that the kernel driver compensates
+  // the sensor read.
+  void ShowSensorPage();
   void ShowWords();
   void ShowWordsHex();
   void ShowCoefficients();
@@ -151,4 +157,6 @@ class TWsettings : public QDialog {
   int32_t TsMinutes = 0;
   int32_t TsSeconds = 0;
   Tsensor_wc WorkCalibration;
+  QWidget* gb_words_ = nullptr;
+  QWidget* gb_coefficients_ = nullptr;
 };

@@ -1,7 +1,8 @@
 // The "Sensor coefficients" page of the settings dialog: the four
 // calibration words and the six coefficients of the working copy, each in
 // decimal with its hexadecimal value beside it, kept in step as the user
-// types, and the words read back from the module on request.
+// types, and the words read back from the module on request. A sensor the
+// kernel drives has its compensation in its driver: the page says so.
 
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 #include "atmosphere/Lib_vc.h"
+#include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
@@ -63,6 +65,25 @@ void TWsettings::BuildSensorPage(QWidget* page) {
   Button1 = new QPushButton("Restore from sensor", page);
   Button1->setGeometry(153, 310, 161, 25);
   Button1->setAutoDefault(false);
+
+  gb_words_ = words;
+  gb_coefficients_ = coefficients;
+  lb_kernel = Paragraph(page, 24, 24, 420, 120, "");
+  lb_kernel->hide();
+}
+
+void TWsettings::ShowSensorPage() {
+  const bool kernel = IioSensorChosen();
+  if (kernel) {
+    lb_kernel->setText(QString::fromStdString(
+        "The " + ProgramPort().name +
+        " is compensated by its kernel driver: the driver reads the sensor's own calibration "
+        "and gives the pressure and temperature ready to use.\n\nThere is nothing to edit "
+        "here."));
+  }
+  lb_kernel->setVisible(kernel);
+  for (QWidget* w : {gb_words_, gb_coefficients_, static_cast<QWidget*>(Button1)})
+    w->setVisible(!kernel);
 }
 
 void TWsettings::ShowWords() {

@@ -81,7 +81,9 @@ void TWintro::StartSearch() {
   }
   detection.Start();
   Timer1->start();
-  lbstatus->setText(QString::fromStdString("Searching barometer module on " + ProgramPort().name));
+  lbstatus->setText(QString::fromStdString(IioSensorChosen() ? "Searching " + ProgramPort().name
+                                                             : "Searching barometer module on " +
+                                                                   ProgramPort().name));
 }
 
 void TWintro::OnTimer() {
@@ -106,6 +108,19 @@ void TWintro::OnTimer() {
       Timer1->start();
       break;
     case Tdetection::Action::kMissing: {
+      if (IioSensorChosen()) {
+        // The kernel's sensor in the module's place: its reading said why.
+        Timer1->stop();
+        const PortState& port = ProgramPort();
+        lbstatus->setText(QString::fromStdString("Error: " + port.name + " cannot be read"));
+        if (program.dialogs != nullptr)
+          program.dialogs->Information(
+              "Note: The " + port.name + " cannot be read: " + detection.why +
+              ".\n\nPlease check that its kernel driver is loaded (ls /sys/bus/iio/devices) or "
+              "choose another sensor in File > Module port.\n");
+        Timer1->start();
+        break;
+      }
       Timer1->stop();
       const PortState& port = ProgramPort();
       lbstatus->setText(QString::fromStdString("Error: No module found on " + port.name));
@@ -123,7 +138,9 @@ void TWintro::OnTimer() {
       break;
     }
     case Tdetection::Action::kFound:
-      lbstatus->setText("OK: module found");
+      lbstatus->setText(IioSensorChosen()
+                            ? QString::fromStdString("OK: " + ProgramPort().name + " found")
+                            : QString("OK: module found"));
       break;
     case Tdetection::Action::kHandOver:
       hide();

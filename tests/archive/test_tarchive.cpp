@@ -2,12 +2,14 @@
 // restart keeps, the minute summaries, and the retention of the samples.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -421,6 +423,69 @@ TEST_F(TarchiveTest, AFileHeldForAMomentByAnotherProgramIsWaitedFor) {
   RecordAt(kStart + 86400, 5);
   archive.Close();
   EXPECT_EQ(FileCount("sample"), 11);
+}
+
+// A disk that fills: recording stops with one box, and is tried again
+// every minute without another; a minute at most after space comes back
+// the rows go in again, and that is said once.
+TEST_F(TarchiveTest, RecordingComesBackByItselfAfterADiskFull) {
+  ASSERT_TRUE(archive.Open(path));
+  std::time_t t = kStart;
+  for (; t < kStart + 20; ++t) RecordAt(t, 1000);
+  archive.Flush();
+  const long long before = FileCount("sample");
+  ASSERT_EQ(before, 20);
+
+  // No write goes in any more (a file-size limit of one byte).
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  rlimit full = old_limit;
+  full.rlim_cur = 1;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  std::time_t failed_at = 0;
+  for (; t < kStart + 200; ++t) {
+    RecordAt(t, 1000);
+    if (failed_at == 0 && !archive.IsRecording()) failed_at = t;
+  }
+  ASSERT_NE(failed_at, 0);
+  EXPECT_FALSE(archive.IsRecording()) << "the tries at +60 s and +120 s failed too";
+  const std::string box = NoticeText(ScriptedDialogs::Kind::Error);
+  EXPECT_NE(box.find("stopped"), std::string::npos) << box;
+  EXPECT_NE(box.find("tries again to record every minute"), std::string::npos) << box;
+  EXPECT_FALSE(archive.HasNotice());
+
+  // Space again: within a minute the samples go in, with one word of it.
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  const std::time_t room_at = t;
+  std::time_t back_at = 0;
+  for (; t < room_at + 120; ++t) {
+    RecordAt(t, 1001);
+    if (back_at == 0 && archive.IsRecording()) back_at = t;
+    if (archive.HasNotice())
+      EXPECT_EQ(NoticeText(ScriptedDialogs::Kind::Information),
+                "Recording into the pressure record " + path + " goes on again.");
+  }
+  ASSERT_NE(back_at, 0);
+  EXPECT_LE(back_at - room_at, Tarchive::kRetrySeconds);
+  RecordProperty("seconds_to_rows_again", static_cast<int>(back_at - room_at));
+  EXPECT_EQ(dialogs.calls.size(), 2u);
+  EXPECT_TRUE(archive.FailureText().empty());
+  archive.Close();
+  // Every sample from the try that succeeded on is in, and every minute
+  // summarises exactly the samples of it in the file.
+  EXPECT_EQ(
+      QueryNumber(path, "SELECT count(*) FROM sample WHERE time >= " + std::to_string(back_at)),
+      room_at + 120 - back_at);
+  EXPECT_EQ(QueryNumber(path, "SELECT sum(count) FROM minute"), FileCount("sample"));
+  EXPECT_EQ(QueryText(path, "PRAGMA integrity_check"), "ok");
+
+  // A second failure after the record came back is told again.
+  ASSERT_TRUE(archive.Open(path));
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  for (std::time_t end = t + 20; t < end; ++t) RecordAt(t, 1002);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  EXPECT_FALSE(NoticeText(ScriptedDialogs::Kind::Error).empty());
 }
 
 // A clock set back loses no sample, and the time recorded twice is known,

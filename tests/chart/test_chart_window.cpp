@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <csignal>
@@ -33,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/Tarchive.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
@@ -119,7 +121,8 @@ TEST_F(ChartTest, LogHasItsHeaderAndOneRowPerMeasurement) {
   EXPECT_EQ(ReadFile(PathOf("log.dat")), header);
 
   // A row from the main window's tick, then one with known values written
-  // under a comma locale: numbers keep their point.
+  // under a comma locale: numbers keep their point. The altitude is the
+  // one the windows show, within -1000..10000 m.
   MeasureTicks(1);
   EXPECT_TRUE(chart->lb_rec->isHidden()) << "blinks off for each row";
   EXPECT_TRUE(chart->timer_rec->isActive());
@@ -127,7 +130,17 @@ TEST_F(ChartTest, LogHasItsHeaderAndOneRowPerMeasurement) {
   EXPECT_FALSE(chart->lb_rec->isHidden());
   const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  chart->AddMeasurement(16000, 27000, 1013.254, 21.5, 432.1);
+  Sample sample;
+  sample.time = clock.Now();
+  sample.good = true;
+  sample.d1 = 16000;
+  sample.d2 = 27000;
+  sample.pressure = 1013.254;
+  sample.temperature = 21.5;
+  sample.altitude = 12345.6;
+  chart->data_log.OnSample(sample);
+  sample.good = false;  // a failed sample is no row
+  chart->data_log.OnSample(sample);
   std::setlocale(LC_NUMERIC, previous.c_str());
   std::string text = ReadFile(PathOf("log.dat"));
   ASSERT_EQ(text.compare(0, header.size(), header), 0);
@@ -138,7 +151,7 @@ TEST_F(ChartTest, LogHasItsHeaderAndOneRowPerMeasurement) {
   EXPECT_EQ(text.compare(0, 18, "2001-02-20 10:44:5"), 0) << text;
   const std::string second_row = text.substr(text.find('\n') + 1);
   EXPECT_EQ(second_row.compare(0, 18, "2001-02-20 10:44:5"), 0) << second_row;
-  EXPECT_EQ(second_row.substr(19), ";16000;27000;1013.25;21.50;432.10\n");
+  EXPECT_EQ(second_row.substr(19), ";16000;27000;1013.25;21.50;10000.00\n");
 
   chart->Enddatalogging1Click();
   EXPECT_FALSE(chart->IsLogging());
@@ -183,8 +196,8 @@ TEST_F(ChartTest, RefusedAndFailingLogsLeaveTheWindowIdle) {
   const std::string folder = PathOf("no-such-folder/log.dat").toStdString();
   dialogs.file_answers.push_back(folder);
   chart->Storesamplestofile1Click();
-  EXPECT_EQ(ErrorTexts(dialogs),
-            std::vector<std::string>{"Error : Unable to open output file " + folder});
+  EXPECT_EQ(ErrorTexts(dialogs), std::vector<std::string>{"Error : Unable to open output file " +
+                                                          folder + ": No such file or directory"});
   expect_idle();
 
   // A full disk: the error shows once, logging ends, ticks go on quietly.
@@ -192,7 +205,8 @@ TEST_F(ChartTest, RefusedAndFailingLogsLeaveTheWindowIdle) {
   dialogs.confirm_answers.push_back(true);
   chart->Storesamplestofile1Click();
   MeasureTicks(3);
-  EXPECT_EQ(ErrorTexts(dialogs).back(), "Error : Unable to write output file /dev/full");
+  EXPECT_EQ(ErrorTexts(dialogs).back(),
+            "Error : Unable to write output file /dev/full: No space left on device");
   EXPECT_EQ(ErrorCount(), 2);
   expect_idle();
 }
@@ -228,8 +242,9 @@ TEST_F(ChartTest, LogOnAFullDiskEndsWithTheLastWholeRow) {
   const std::string rows = text.substr(text.rfind(")\n") + 2);  // after the column names
   EXPECT_EQ(std::count(rows.begin(), rows.end(), ';'),
             5 * std::count(rows.begin(), rows.end(), '\n'));
-  EXPECT_EQ(ErrorTexts(dialogs), std::vector<std::string>{"Error : Unable to write output file " +
-                                                          PathOf("log.dat").toStdString()});
+  EXPECT_EQ(ErrorTexts(dialogs),
+            std::vector<std::string>{"Error : Unable to write output file " +
+                                     PathOf("log.dat").toStdString() + ": File too large"});
   EXPECT_FALSE(chart->IsLogging());
   EXPECT_TRUE(chart->lb_rec->isHidden());
   const int samples = chart->MeasurementCount();
@@ -246,6 +261,60 @@ TEST_F(ChartTest, LogOnAFullDiskEndsWithTheLastWholeRow) {
   EXPECT_EQ(ReadFile(PathOf("short.dat")), "");
   EXPECT_FALSE(chart->IsLogging());
   EXPECT_EQ(ErrorTexts(dialogs).size(), 2u);
+}
+
+// A disk that fills while logging: the log ends with the reason, and its box
+// comes once the tick is over, with the timer running behind it. The
+// record and the windows go on: each of the next 30 ticks is a good sample,
+// in the record at its own time.
+TEST_F(ChartTest, ALogOnADiskThatFillsHoldsUpNoSample) {
+  RunDetection();
+  TWchart* chart = Chart();
+  BeginLog(chart, dialogs, PathOf("log.dat"));
+  MeasureTicks(3);
+  int rows_written = 0;
+  chart->data_log.write_call = [&rows_written](int, const void*, size_t) -> ssize_t {
+    ++rows_written;
+    errno = ENOSPC;
+    return -1;
+  };
+  bool in_tick = false;
+  std::vector<bool> box_in_tick, timer_behind_box;
+  dialogs.on_call = [&](const ScriptedDialogs::Call& call) {
+    if (call.kind != Kind::Error) return;
+    box_in_tick.push_back(in_tick);
+    timer_behind_box.push_back(Program().Wmain->Timer1->isActive());
+  };
+  const std::time_t first = clock.Now() + 1;
+  std::vector<std::time_t> ticks;
+  for (int tick = 0; tick < 30; ++tick) {
+    clock.AdvanceSeconds(1);
+    in_tick = true;
+    Program().Wmain->OnTimer();
+    in_tick = false;
+    const Sample& last = Program().station->Last();
+    EXPECT_TRUE(last.good);
+    if (ticks.empty() || last.time > ticks.back()) ticks.push_back(last.time);
+    ShowLaterBoxes();
+  }
+  dialogs.on_call = nullptr;
+  EXPECT_EQ(rows_written, 1) << "one try, then logging is over";
+  EXPECT_EQ(ErrorTexts(dialogs), std::vector<std::string>{"Error : Unable to write output file " +
+                                                          PathOf("log.dat").toStdString() +
+                                                          ": No space left on device"});
+  EXPECT_EQ(box_in_tick, std::vector<bool>{false});
+  EXPECT_EQ(timer_behind_box, std::vector<bool>{true});
+  EXPECT_FALSE(chart->IsLogging());
+  EXPECT_TRUE(chart->Storesamplestofile1->isEnabled());
+  EXPECT_TRUE(chart->lb_rec->isHidden());
+
+  ASSERT_EQ(ticks.size(), 30u) << "a sample of its own each tick";
+  std::vector<std::time_t> recorded;
+  for (const TarchiveSample& s : Program().archive->Samples(first, ticks.back() + 1))
+    recorded.push_back(s.time);
+  EXPECT_EQ(recorded, ticks);
+  EXPECT_EQ(chart->pressure_plot->TimeAt(chart->pressure_plot->Count() - 1),
+            static_cast<double>(ticks.back()));
 }
 
 // A log whose file is deleted, moved away or loses its folder stops at the
@@ -297,7 +366,7 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
     for (int i = from; i < to; ++i) {
       clock.AdvanceSeconds(1);
       const double p = 1000 + (i % 13);
-      for (TWchart* chart : {hidden, &shown}) chart->AddMeasurement(i, i, p, 20 + i % 5, 100 + i);
+      for (TWchart* chart : {hidden, &shown}) chart->AddMeasurement(p, 20 + i % 5, 100 + i);
     }
   };
   feed(0, 700);  // more samples than columns
@@ -336,8 +405,8 @@ TEST_F(ChartTest, HiddenChartDrawsOnShowWhatItWouldHaveDrawnAllAlong) {
   EXPECT_EQ(hidden->altitude_plot->GetBitmap(), shown.altitude_plot->GetBitmap());
   shown.PressureTemperature1Click();
   feed(720, 760);
-  shown.AddMeasurement(0, 0, 1030, 20, 0);
-  hidden->AddMeasurement(0, 0, 1030, 20, 0);
+  shown.AddMeasurement(1030, 20, 0);
+  hidden->AddMeasurement(1030, 20, 0);
   EXPECT_EQ(Shown(hidden->lb_pvalue).front(), "800") << "altitude labels while in that view";
   hidden->PressureTemperature1Click();
   EXPECT_EQ(Text(hidden->lb_p), "Chart of pressure vs time");

@@ -19,91 +19,21 @@
 #include "iio/Tiio_devices.h"
 #include "iio/Tiio_sensor.h"
 #include "platform/Clock.h"
+#include "tests/support/fake_iio.h"
 #include "tests/support/without_permission_override.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Files = std::map<std::string, std::string>;
-
-// The attributes of the real drivers, as they print them.
-// bmp280-core.c: pressure IIO_VAL_FRACTIONAL (Pa in Q24.8 over 256000),
-// temperature IIO_VAL_INT in milli-degrees; its own list of ratios.
-Files Bmp280() {
-  return {{"name", "bmp280\n"},
-          {"in_pressure_input", "100.040000000\n"},
-          {"in_temp_input", "27700\n"},
-          {"in_pressure_oversampling_ratio", "16\n"},
-          {"in_pressure_oversampling_ratio_available", "1 2 4 8 16\n"},
-          {"in_temp_oversampling_ratio", "2\n"},
-          {"in_temp_oversampling_ratio_available", "1 2 4 8 16\n"}};
-}
-Files Bme280() {
-  Files files = Bmp280();
-  files["name"] = "bme280\n";
-  files["in_pressure_input"] = "96.386199218\n";  // 24674867 / 256000
-  files["in_temp_input"] = "21560\n";
-  files["in_humidityrelative_input"] = "46332\n";
-  return files;
-}
-// st_pressure_core.c (LPS22HB): 24-bit raw pressure, scale 10^8 / 4096
-// nano-kPa as IIO_VAL_INT_PLUS_NANO; raw temperature at 100 LSB/deg C, scale
-// 1000/100 as IIO_VAL_FRACTIONAL, no offset.
-Files Lps22hb() {
-  return {{"name", "lps22hb\n"},
-          {"in_pressure_raw", "4150272\n"},
-          {"in_pressure_scale", "0.000024414\n"},
-          {"in_temp_raw", "2250\n"},
-          {"in_temp_scale", "10.000000000\n"},
-          {"sampling_frequency", "1\n"},
-          {"sampling_frequency_available", "1 10 25 50 75\n"}};
-}
-// The same driver for the LPS25H: 480 LSB/deg C and an offset of 42.5 deg C,
-// both as IIO_VAL_FRACTIONAL.
-Files Lps25h() {
-  Files files = Lps22hb();
-  files["name"] = "lps25h\n";
-  files["in_temp_raw"] = "-9600\n";
-  files["in_temp_scale"] = "2.083333333\n";
-  files["in_temp_offset"] = "20400.000000000\n";
-  return files;
-}
-// ms5611_core.c: processed values (pressure in kPa as IIO_VAL_INT_PLUS_MICRO,
-// temperature in milli-degrees) beside scales, and a list of ratios shared
-// by both channels.
-Files Ms5611() {
-  return {{"name", "ms5611\n"},
-          {"in_pressure_input", "100.009000\n"},
-          {"in_pressure_scale", "0.001000\n"},
-          {"in_temp_input", "20070\n"},
-          {"in_temp_scale", "10\n"},
-          {"in_pressure_oversampling_ratio", "4096\n"},
-          {"in_temp_oversampling_ratio", "4096\n"},
-          {"oversampling_ratio_available", "256 512 1024 2048 4096\n"}};
-}
-// dps310.c: pressure in Pa over 1000 (IIO_VAL_FRACTIONAL), no list of ratios.
-Files Dps310() {
-  return {{"name", "dps310\n"},
-          {"in_pressure_input", "101.325000000\n"},
-          {"in_temp_input", "21500\n"},
-          {"in_pressure_oversampling_ratio", "1\n"},
-          {"in_pressure_sampling_frequency", "1\n"}};
-}
+using namespace fake_iio;
 
 class FakeSysfs : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-  std::string Device(int number) const { return root + "/iio:device" + std::to_string(number); }
-  std::string Add(int number, const Files& files) {
-    fs::create_directories(Device(number));
-    for (const auto& [name, text] : files) Write(Device(number) + "/" + name, text);
-    return Device(number);
-  }
-  static void Write(const std::string& path, const std::string& text) {
-    fs::remove(path);
-    std::ofstream(path) << text;
-  }
+  std::string Device(int number) const { return tree.Device(number); }
+  std::string Add(int number, const Files& files) { return tree.Add(number, files); }
+  static void Write(const std::string& path, const std::string& text) { Tree::Write(path, text); }
   // One tick, a second after the last.
   SourceReading Tick(Tiio_sensor& sensor, bool force = false) {
     clock.AdvanceMs(1000);
@@ -112,6 +42,7 @@ class FakeSysfs : public ::testing::Test {
 
   QTemporaryDir dir;
   std::string root = dir.filePath("devices").toStdString();
+  Tree tree{root};
   VirtualClock clock;
 };
 
@@ -376,11 +307,15 @@ TEST_F(FakeSysfs, DetectionRefusesADeviceWithoutTemperatureAndTheTestSaysWhatItR
   EXPECT_FALSE(test.ok);
   EXPECT_NE(test.text.find("has no temperature channel"), std::string::npos) << test.text;
 
-  // The oversampling: a ratio the driver lists goes in; one it does not
-  // list, or a file the program may not write, leaves the driver's.
+  // The oversampling: a ratio the driver lists goes in, whole (a shorter
+  // one leaves nothing of the longer); one it does not list, or a file the
+  // program may not write, leaves the driver's.
   TiioDevice device = *Tiio_devices(root).Find("ms5611", &why);
-  EXPECT_TRUE(SetPressureOversampling(device, 1024, &why)) << why;
+  EXPECT_TRUE(SetPressureOversampling(device, 512, &why)) << why;
   std::string text;
+  ASSERT_TRUE(ReadIioAttribute(device.OversamplingFile(), &text, &why));
+  EXPECT_EQ(text, "512");
+  EXPECT_TRUE(SetPressureOversampling(device, 1024, &why)) << why;
   ASSERT_TRUE(ReadIioAttribute(device.OversamplingFile(), &text, &why));
   EXPECT_EQ(text, "1024");
   EXPECT_FALSE(SetPressureOversampling(device, 100, &why));

@@ -8,8 +8,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "config/Mqtt_ini.h"
+#include "config/Port_settings.h"
+#include "config/Reading_settings.h"
 #include "config/Tbarometer_ini.h"
+#include "publish/Mqtt_settings.h"
 
 namespace {
 
@@ -117,6 +122,56 @@ TEST(BarometerIni, AFileThatCannotBeReadIsNotWrittenOver) {
   ASSERT_EQ(mkfifo("fifo.ini", 0600), 0);
   EXPECT_FALSE(ini.Load("fifo.ini"));
   EXPECT_EQ(ini.LastError(), "it is a FIFO, not a settings file");
+}
+
+// Each feature reads its keys; what they refuse is kept, each key once with
+// its value and why, for the one message of the start.
+TEST(BarometerIni, TheKeysRefusedAreNamedWithWhy) {
+  WriteFile("refused.ini",
+            "mqtt_enabled\tyes\nmqtt_port\t70000\nmqtt_interval\t-1\npressure_unit\tbar\n"
+            "temperature_unit\tF\nstorm_threshold\tnan\ngpio_clock\t12abc\nport\tgpio\n");
+  Tbarometer_ini ini;
+  ASSERT_TRUE(ini.Load("refused.ini"));
+  const TmqttSettings mqtt = LoadMqttSettings(ini);
+  LoadReadingSettings(ini);
+  const PortChoice port = ReadPortChoice(ini);
+  LoadMqttSettings(ini);  // read again: no second refusal
+  EXPECT_FALSE(mqtt.enabled);
+  EXPECT_EQ(mqtt.port, TmqttSettings::kPlainPort);
+  EXPECT_EQ(mqtt.interval, TmqttSettings::kDefaultInterval);
+  EXPECT_EQ(port.kind, PortChoice::Kind::kGpio);
+  std::vector<std::string> keys;
+  for (const Tbarometer_ini::Refusal& r : ini.Refusals()) keys.push_back(r.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"mqtt_enabled", "mqtt_port", "mqtt_interval",
+                                            "pressure_unit", "storm_threshold", "gpio_clock"}));
+  EXPECT_EQ(ini.RefusalsText().rfind(
+                "mqtt_enabled yes (neither 1 nor 0), mqtt_port 70000 (not a whole number from 1 "
+                "to 65535), mqtt_interval -1 (not a whole number from 0 to 86400), ",
+                0),
+            0u)
+      << ini.RefusalsText();
+  EXPECT_NE(ini.RefusalsText().find("pressure_unit bar (not mbar, hPa, inHg, mmHg or kPa)"),
+            std::string::npos)
+      << ini.RefusalsText();
+  EXPECT_NE(ini.RefusalsText().find("storm_threshold nan (not a number from 1 to 10)"),
+            std::string::npos)
+      << ini.RefusalsText();
+  ASSERT_TRUE(ini.Load("refused.ini"));
+  EXPECT_TRUE(ini.Refusals().empty()) << "a new load starts afresh";
+}
+
+// No client id in the file stays none when the settings are stored again:
+// the client works out the default where it runs, so a copied folder
+// never carries another's.
+TEST(BarometerIni, AnEmptyClientIdStaysEmpty) {
+  Tbarometer_ini ini;
+  ASSERT_TRUE(ini.Load("id.ini"));
+  TmqttSettings s = LoadMqttSettings(ini);
+  EXPECT_EQ(s.client_id, "");
+  StoreMqttSettings(ini, s);
+  EXPECT_EQ(ini.Get("mqtt_client_id", "none"), "");
+  ini.Set("mqtt_client_id", "kitchen");
+  EXPECT_EQ(LoadMqttSettings(ini).client_id, "kitchen");
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ TEST_F(MainWindowTest, FirstSampleWithoutAltitudeStandsForZeroMetres) {
 
   // No setup.ini in the working folder: reported, and the program goes on.
   ASSERT_EQ(dialogs.CountOf(ScriptedDialogs::Kind::Error), 1);
-  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open input file setup.ini");
+  EXPECT_EQ(dialogs.calls[0].text,
+            "Error : Unable to open input file setup.ini: No such file or directory");
 
   EXPECT_NEAR(wmain->p_sea, sensor->Pressure, 0.1);  // not local + 1013.25
   EXPECT_NEAR(wmain->alt_shown, 0, 1.0);

@@ -269,12 +269,13 @@ TEST_F(SettingsTest, MissingFileIsReportedAndChangesNothing) {
   wmain->LoadSettings("nofile.ini");
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
-  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open input file nofile.ini");
-  // A folder opens on this system but cannot be read as a file.
+  EXPECT_EQ(dialogs.calls[0].text,
+            "Error : Unable to open input file nofile.ini: No such file or directory");
+  // A folder is named as such.
   ASSERT_EQ(mkdir("folder.ini", 0755) == 0 || errno == EEXIST, true);
   wmain->LoadSettings("folder.ini");
   ASSERT_EQ(dialogs.calls.size(), 2u);
-  EXPECT_EQ(dialogs.calls[1].text, "Error : Unable to open input file folder.ini");
+  EXPECT_EQ(dialogs.calls[1].text, "Error : folder.ini is a folder, not a settings file");
   ExpectSettings(before);
 }
 
@@ -293,12 +294,13 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
 
   EXPECT_EQ(ReadFile("keep.ini"), "old contents\n");
   ASSERT_EQ(dialogs.calls.size(), 1u);
-  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open output file keep.ini");
+  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open output file keep.ini: File too large");
 
   wmain->SaveSettings("no_such_folder/x.ini");
   wmain->SaveSettings("");
   ASSERT_EQ(dialogs.calls.size(), 3u);
-  EXPECT_EQ(dialogs.calls[1].text, "Error : Unable to open output file no_such_folder/x.ini");
+  EXPECT_EQ(dialogs.calls[1].text,
+            "Error : Unable to open output file no_such_folder/x.ini: No such file or directory");
 
   // A file the user may not write is not replaced behind his back (root may
   // write any file, so this holds for other users only).
@@ -307,7 +309,8 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     ASSERT_EQ(chmod("locked.ini", 0444), 0);
     wmain->SaveSettings("locked.ini");
     EXPECT_EQ(ReadFile("locked.ini"), "old contents\n");
-    EXPECT_EQ(dialogs.calls.back().text, "Error : Unable to open output file locked.ini");
+    EXPECT_EQ(dialogs.calls.back().text,
+              "Error : Unable to open output file locked.ini: Permission denied");
     dialogs.calls.pop_back();
   }
 
@@ -484,7 +487,8 @@ TEST_F(SettingsTest, SavingNeverHarmsWhatItReplaces) {
   close(reader);
   wmain->SaveSettings("pipe.ini");
   ASSERT_EQ(dialogs.calls.size(), 1u);
-  EXPECT_EQ(dialogs.calls[0].text, "Error : Unable to open output file pipe.ini");
+  EXPECT_EQ(dialogs.calls[0].text,
+            "Error : Unable to open output file pipe.ini: No such device or address");
   struct stat info {};
   ASSERT_EQ(lstat("pipe.ini", &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
@@ -589,6 +593,12 @@ TEST_F(SettingsTest, WhatTheDialogWouldRefuseIsNotTakenFromAFile) {
       {"set_meteo_overcast_limit\t1012\nset_meteo_variable_limit\t1010",
        "set_meteo_overcast_limit, set_meteo_variable_limit"},
       {"set_slow_up_weather_rate\t1", "set_slow_up_weather_rate"},  // above the fast one
+      {"set_meteo_hysteresis_limit\t1e308", "set_meteo_hysteresis_limit"},
+      {"set_meteo_hysteresis_limit\t100.5", "set_meteo_hysteresis_limit"},
+      // The small window's place: within a window system's coordinates.
+      {"set_small_x\t1e300", "set_small_x"},
+      {"set_small_y\t-32768", "set_small_y"},
+      {"set_small_x\t12px", "set_small_x"},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.line);
@@ -601,7 +611,13 @@ TEST_F(SettingsTest, WhatTheDialogWouldRefuseIsNotTakenFromAFile) {
   // the ends of the altitude's range, equal rates, a hysteresis of 0.
   WriteFile("fine.ini",
             "set_sampling_n\t9\nset_sampling_ts\t2\nset_altitude\t9166\n"
-            "set_meteo_hysteresis_limit\t0\nset_quick_down_weather_rate\t-0.23\n");
+            "set_meteo_hysteresis_limit\t0\nset_quick_down_weather_rate\t-0.23\n"
+            "set_small_x\t-32767\n");
+  EXPECT_EQ(Load("fine.ini"), "");
+  WriteFile("fine.ini", "set_meteo_hysteresis_limit\t100\nset_small_x\t32767\n");
+  EXPECT_EQ(Load("fine.ini"), "");
+  EXPECT_EQ(wmain->GetParameter(7), 100);
+  WriteFile("fine.ini", "set_meteo_hysteresis_limit\t0\n");
   EXPECT_EQ(Load("fine.ini"), "");
   EXPECT_EQ(wmain->GetParameter(1), 9);
   EXPECT_EQ(wmain->GetParameter(2), 2);

@@ -217,6 +217,10 @@ TEST_F(SettingsDialogTest, WeatherLimitsAreStrictlyOrderedAndAppliedAsOneSet) {
   EXPECT_EQ(ClickOk(), std::vector<std::string>{"Error : The \"Hysteresis\" limit for the meteo "
                                                 "must not be negative"});
   EXPECT_EQ(wmain->GetParameter(6), 1002);
+  // Nor is one wider than any pressure the limits tell apart.
+  dialog->ed_hysteresis->setText("1e308");
+  EXPECT_EQ(ClickOk(), std::vector<std::string>{"Error : The \"Hysteresis\" limit for the meteo "
+                                                "must not be larger than 100 mbar"});
   dialog->ed_hysteresis->setText("0");
 
   // All lower than the limits in force (1016/1009/1002): one by one, the

@@ -102,7 +102,7 @@ TEST_F(RecordDialogsTest, TheRecordsOwnFilesAreRefusedAsANameToWrite) {
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_NE(dialogs.calls[0].text.find("is the pressure record"), std::string::npos);
   // No log was begun, and the record went on as it was.
-  EXPECT_LT(Program().Wchart->LogFile, 0);
+  EXPECT_FALSE(Program().Wchart->IsLogging());
   MeasureTicks(10);
   EXPECT_TRUE(Program().archive->IsRecording());
   EndProgramNow();

@@ -3,15 +3,21 @@
 // with a data log open and the session manager's request.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "archive/Tarchive.h"
@@ -175,32 +181,156 @@ TEST_F(SignalCloseTest, ARequestClosesWithTheLogWholeAndTheSettingsSaved) {
   for (int i = 0; i < 3; ++i) sigaction(stops[i], &previous[i], nullptr);
 }
 
-// A settings file that cannot be written is said in a box; the record is in
-// the file while the box is open, and a second signal ends the box rather
-// than beginning the close again.
-TEST_F(SignalCloseTest, ABoxOfTheCloseHoldsNothingUp) {
-  struct sigaction previous[3];
-  const int stops[3] = {SIGTERM, SIGHUP, SIGINT};
-  for (int i = 0; i < 3; ++i) sigaction(stops[i], nullptr, &previous[i]);
-  ASSERT_TRUE(InstallSignalClose());
+// Nobody is there to answer a box after a request from outside: a settings
+// file that cannot be written is said on standard error and in the exit
+// status, the record is in the file, and the loop ends at once.
+TEST_F(SignalCloseTest, ASaveThatFailsAtARequestIsToldWithoutABox) {
   StartMeasuringProgram();
-  Program().Wmain->save_file_name = PathOf("no folder/setup.ini").toStdString();
   MeasureTicks(3);
-  long long in_file_at_box = -1;
-  dialogs.on_call = [&](const ScriptedDialogs::Call& call) {
-    if (call.kind != ScriptedDialogs::Kind::Error) return;
-    in_file_at_box = Samples();
-    raise(SIGTERM);
-    QCoreApplication::processEvents();
-  };
+  ASSERT_TRUE(QFile::remove(PathOf("setup.ini")));
+  ASSERT_EQ(symlink("/dev/full", PathOf("setup.ini").toStdString().c_str()), 0);
+  testing::internal::CaptureStderr();
   CloseOnRequest();
-  dialogs.on_call = nullptr;
-  EXPECT_EQ(ErrorCount(), 1);
-  EXPECT_EQ(in_file_at_box, static_cast<long long>(Program().archive->Revision()));
-  EXPECT_GE(Program().terminate_requests, 2);
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(dialogs.calls.empty());
+  EXPECT_EQ(Program().terminate_requests, 1);
+  EXPECT_EQ(Program().exit_status, 1);
+  EXPECT_NE(told.find("Error : Unable to open output file setup.ini: No space left on device\n"),
+            std::string::npos)
+      << told;
+  EXPECT_EQ(Samples(), static_cast<long long>(Program().archive->Revision()));
   EndProgramNow();
-  RemoveSignalClose();
-  for (int i = 0; i < 3; ++i) sigaction(stops[i], &previous[i], nullptr);
+}
+
+// The same in the real program: it ends on the signal with status 1 and the
+// reason on standard error (a box would hold it up for ever).
+TEST_F(SignalCloseTest, ARealProgramWhoseSaveFailsEndsWithTheReason) {
+  InstallSetupToBeSaved();
+  QProcess child;
+  child.setWorkingDirectory(PathOf(""));
+  child.start(BAROMETER_SIM, {});
+  ASSERT_TRUE(child.waitForStarted());
+  for (int i = 0; i < 1200 && Samples() < 3; ++i) QThread::msleep(100);
+  ASSERT_GE(Samples(), 3);
+  ASSERT_TRUE(QFile::remove(PathOf("setup.ini")));
+  ASSERT_EQ(symlink("/dev/full", PathOf("setup.ini").toStdString().c_str()), 0);
+  QElapsedTimer took;
+  took.start();
+  ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+  ASSERT_TRUE(child.waitForFinished(60000)) << "held up";
+  RecordProperty("exit_ms", static_cast<int>(took.elapsed()));
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 1);
+  EXPECT_NE(child.readAllStandardError().toStdString().find(
+                "Error : Unable to open output file setup.ini: No space left on device"),
+            std::string::npos);
+}
+
+// True once process `pid` has its own handler for SIGTERM: from then on the
+// signal is a request to close.
+bool CatchesSigterm(qint64 pid) {
+  QFile status(QString("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return false;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (!line.startsWith("SigCgt:")) continue;
+    const unsigned long long mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
+    return (mask >> (SIGTERM - 1)) & 1;
+  }
+  return false;
+}
+
+// What is no settings file (a FIFO nobody writes, a link to /dev/zero, a
+// folder) as setup.ini or barometer.ini: said once, the start goes on to
+// measure, the odd file is left as it is, and a stop at any point ends the
+// program with status 0.
+class OddSettingsFileTest : public SignalCloseTest {
+ protected:
+  struct Odd {
+    const char* name;
+    const char* kind;
+    std::function<int(const std::string&)> make;
+  };
+  static std::vector<Odd> Odds() {
+    return {
+        {"setup.ini", "a FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0600); }},
+        {"setup.ini", "a link to a character device",
+         [](const std::string& p) { return symlink("/dev/zero", p.c_str()); }},
+        {"setup.ini", "a folder", [](const std::string& p) { return mkdir(p.c_str(), 0700); }},
+        {"barometer.ini", "a FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0600); }},
+        {"barometer.ini", "a link to a character device",
+         [](const std::string& p) { return symlink("/dev/zero", p.c_str()); }},
+        {"barometer.ini", "a folder", [](const std::string& p) { return mkdir(p.c_str(), 0700); }}};
+  }
+  // Puts the odd file in place (and the default setup.ini beside an odd
+  // barometer.ini).
+  void Install(const Odd& odd) {
+    RemoveFiles();
+    QFile::remove(PathOf("barometer.ini"));
+    QDir(PathOf("setup.ini")).removeRecursively();
+    QDir(PathOf("barometer.ini")).removeRecursively();
+    if (std::string(odd.name) == "barometer.ini") InstallDefaultSetup();
+    ASSERT_EQ(odd.make(PathOf(odd.name).toStdString()), 0);
+  }
+  void ExpectUntouched(const Odd& odd) {
+    struct stat info {};
+    ASSERT_EQ(lstat(PathOf(odd.name).toStdString().c_str(), &info), 0);
+    const std::string kind = odd.kind;
+    EXPECT_TRUE(kind == "a FIFO"     ? S_ISFIFO(info.st_mode)
+                : kind == "a folder" ? S_ISDIR(info.st_mode)
+                                     : S_ISLNK(info.st_mode));
+  }
+};
+
+TEST_F(OddSettingsFileTest, EachIsSaidOnceAndTheProgramMeasuresAndStops) {
+  for (const Odd& odd : Odds()) {
+    SCOPED_TRACE(std::string(odd.name) + " as " + odd.kind);
+    Install(odd);
+    dialogs.calls.clear();
+    StartProgram();
+    RunDetection();
+    MeasureTicks(3);
+    const std::string message = std::string(odd.name) + " is " + odd.kind;
+    const std::string expected =
+        std::string(odd.name) == "setup.ini"
+            ? "Error : " + message + ", not a settings file"
+            : "Error : Unable to read barometer.ini: it is " + std::string(odd.kind) +
+                  ", not a settings file. Its settings keep their defaults.";
+    std::vector<std::string> errors;
+    for (const auto& call : dialogs.calls)
+      if (call.kind == ScriptedDialogs::Kind::Error) errors.push_back(call.text);
+    EXPECT_EQ(errors, std::vector<std::string>{expected});
+    EXPECT_TRUE(Program().archive->LastSample().has_value()) << "measuring";
+    CloseOnRequest();
+    EXPECT_EQ(Program().exit_status, 0);
+    EndProgramNow();
+    ExpectUntouched(odd);
+  }
+}
+
+TEST_F(OddSettingsFileTest, TheRealProgramStartsOnAndEndsOnAStopWithStatusZero) {
+  for (const Odd& odd : Odds()) {
+    for (bool measuring : {false, true}) {
+      SCOPED_TRACE(std::string(odd.name) + " as " + odd.kind + (measuring ? ", measuring" : ""));
+      Install(odd);
+      QProcess child;
+      child.setWorkingDirectory(PathOf(""));
+      child.start(BAROMETER_SIM, {});
+      ASSERT_TRUE(child.waitForStarted());
+      if (measuring) {
+        // The start went past the odd file (behind its box) to measuring.
+        for (int i = 0; i < 1200 && Samples() < 3; ++i) QThread::msleep(100);
+        EXPECT_GE(Samples(), 3);
+      } else {
+        // A stop as soon as the program takes one: in the middle of its start.
+        for (int i = 0; i < 6000 && !CatchesSigterm(child.processId()); ++i) QThread::msleep(5);
+      }
+      ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+      EXPECT_TRUE(child.waitForFinished(60000));
+      EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+      EXPECT_EQ(child.exitCode(), 0);
+      ExpectUntouched(odd);
+    }
+  }
 }
 
 // Before the module is found the settings file is not read yet: a request

@@ -208,8 +208,18 @@ TEST_F(UnitsProgramTest, TheKeysComeBackAtTheNextStartAndABadValueKeepsItsDefaul
   WriteFile(PathOf("barometer.ini"),
             "pressure_unit\tbar\ntemperature_unit\tK\npressure_correction\t25\n"
             "temperature_correction\tx\nstorm_warning\t2\nstorm_threshold\t0.5\n");
+  dialogs.calls.clear();
   StartProgram();
   RunDetection();
+  // One box names every key refused, with its value and why.
+  std::vector<std::string> boxes;
+  for (const auto& call : dialogs.calls)
+    if (call.text.find("barometer.ini were not taken") != std::string::npos)
+      boxes.push_back(call.text);
+  ASSERT_EQ(boxes.size(), 1u);
+  for (const char* key : {"pressure_unit bar", "temperature_unit K", "pressure_correction 25",
+                          "temperature_correction x", "storm_warning 2", "storm_threshold 0.5"})
+    EXPECT_NE(boxes[0].find(key), std::string::npos) << key << " in " << boxes[0];
   EXPECT_EQ(r.units.pressure, PressureUnit::Mbar);
   EXPECT_EQ(r.units.temperature, TemperatureUnit::Celsius);
   EXPECT_EQ(r.pressure_correction, 0);
@@ -218,6 +228,36 @@ TEST_F(UnitsProgramTest, TheKeysComeBackAtTheNextStartAndABadValueKeepsItsDefaul
   EXPECT_EQ(r.storm_threshold, 4.0);
   EXPECT_EQ(Text(Program().Wmain->lbpressure),
             FormatFixed(Program().Wmain->p_local, 2).toStdString());
+}
+
+// A unit chosen in one run is the unit of every pressure and of its caption
+// from the first sample of the next, on every window.
+TEST_F(UnitsProgramTest, EveryPressureReadsTheChosenUnitAtTheNextStart) {
+  module.SetFixedConditions(1000, 20);
+  StartMeasuringProgram();
+  for (int i = 1; i < kPressureUnitCount; ++i) {
+    const PressureUnit unit = kPressureUnits[i];
+    const std::string name = PressureUnitText(unit).toStdString();
+    const std::string bracketed = " [" + name + "]";
+    SCOPED_TRACE(name);
+    Program().Wmain->PressureUnits1[i]->trigger();
+    Minutes(2);
+    EndProgramNow();
+    StartProgram();
+    RunDetection();
+    TWmain* w = Program().Wmain;
+    EXPECT_TRUE(w->PressureUnits1[i]->isChecked());
+    EXPECT_EQ(Text(w->lbpressure), PressureText(w->p_local, unit).toStdString());
+    EXPECT_EQ(Text(w->lb_pressure_unit), name);
+    EXPECT_EQ(Text(w->lbpresssea), PressureText(w->p_sea, unit).toStdString());
+    EXPECT_EQ(Text(w->lb_sea_unit), name);
+    EXPECT_EQ(Text(w->lb_var_unit), "[" + name + "/h]");
+    EXPECT_EQ(Text(w->lb_pmax), PressureText(w->p_sea_max, unit).toStdString() + bracketed);
+    EXPECT_EQ(Text(Program().Wsmall->lbpresssea),
+              PressureText(w->p_local, unit).toStdString() + bracketed);
+    EXPECT_EQ(Text(Program().Wchart->lb_press), "Pressure" + bracketed);
+    EXPECT_EQ(Text(Program().Wbarograph->Label1), "Sea-level pressure" + bracketed);
+  }
 }
 
 TEST_F(UnitsProgramTest, ACorrectionShiftsWhatIsShownLoggedAndRecordedWhileTheRawStays) {

@@ -1,0 +1,439 @@
+// barometerd's station: the files, the port, the record and the publisher
+// around it, and the log and status of what it finds.
+
+#include "service/Tservice.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "config/Mqtt_ini.h"
+#include "config/Port_settings.h"
+#include "config/Refused_keys.h"
+#include "config/Tsetup_ini.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "service/Tsd_notify.h"
+#include "service/Tservice_log.h"
+
+namespace {
+
+// The settings a new port keeps, as a new detection keeps them on the
+// desktop: n, ts and the altitude.
+constexpr uint8_t kKeptByDetection[3] = {kSamplingN, kSamplingTs, kAltitude};
+
+// A number for the log: as short as it reads well, with a point.
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+// The port's keys as barometer.ini holds them: two choices with the same
+// text are the same port.
+std::string PortKeys(const PortChoice& choice) {
+  Tbarometer_ini keys;
+  WritePortChoice(choice, &keys);
+  return keys.Text();
+}
+
+// What the record has to tell, kept for the log instead of a box.
+class Kept_notice : public Dialogs {
+ public:
+  void Error(const std::string& text) override { Keep(true, text); }
+  void Information(const std::string& text) override { Keep(false, text); }
+  bool Confirm(const std::string&) override { return false; }
+  bool OpenFileName(std::string&, const std::string&, const std::string&) override { return false; }
+  bool SaveFileName(std::string&, const std::string&, const std::string&) override { return false; }
+
+  bool error = false;
+  std::string text;
+
+ private:
+  void Keep(bool is_error, const std::string& what) {
+    error = is_error;
+    text = what;
+  }
+};
+
+Kept_notice& NoticeOf(Dialogs* dialogs) {
+  return *static_cast<Kept_notice*>(dialogs);
+}
+
+}  // namespace
+
+Tservice::Tservice(Clock& clock, Tservice_log& log, Tsd_notify* notify, std::string folder,
+                   ModuleLines* lines, std::string lines_name)
+    : clock_(clock),
+      log_(log),
+      notify_(notify),
+      folder_(std::move(folder)),
+      fixed_lines_(lines),
+      port_name_(std::move(lines_name)),
+      station_(clock),
+      notices_(new Kept_notice),
+      archive_(clock, notices_.get()) {
+  // The record keeps its own batches (a commit every 5 s): longer ones or
+  // fewer checkpoints write hardly less, and would put more at risk.
+  if (fixed_lines_ != nullptr && port_name_.empty()) port_name_ = fixed_lines_->Describe();
+}
+
+Tservice::~Tservice() {
+  Stop();
+}
+
+std::string Tservice::Path(const char* name) const {
+  return folder_ + "/" + name;
+}
+
+// ---------------------------------------------------------------------------
+// Start and stop
+
+void Tservice::Start() {
+  if (started_) return;
+  started_ = true;
+  if (!ini_.Load(Path(Tbarometer_ini::kFileName)))
+    log_.Warning("barometer.ini: " + ini_.LastError() + "; the defaults are in force");
+  const std::vector<std::string> refused = RefusedBarometerKeys(ini_);
+  if (!refused.empty()) {
+    std::string keys;
+    for (const std::string& key : refused) keys += (keys.empty() ? "" : ", ") + key;
+    log_.Warning("barometer.ini: values refused, the defaults are in force for: " + keys);
+  }
+  readings_ = LoadReadingSettings(ini_);
+  mqtt_ = LoadMqttSettings(ini_);
+
+  if (fixed_lines_ != nullptr) {
+    sensor_ = std::make_unique<Tsensor>(*fixed_lines_, clock_);
+  } else {
+    choice_ = ReadPortChoice(ini_);
+    sensor_ = std::make_unique<Tsensor>(parked_, clock_);
+    OpenPort();
+  }
+  log_.Info("Starting on " + port_name_ + " in " + folder_);
+  station_.UseSensor(sensor_.get());
+
+  archive_.Open(Path(Tarchive::kFileName));
+  station_.UseRecord(&archive_);
+  WatchRecord();
+
+  ApplyReadings(readings_, true);
+  publisher_ = std::make_unique<Tpublisher>();
+  station_.AddSink(publisher_.get(), SinkOrder::kPublisher);
+  station_.AddSink(this, SinkOrder::kView);
+  ApplyMqtt(mqtt_, true);
+
+  BeginMeasuring(nullptr);
+  start_second_ = clock_.Now();
+  WatchRecord();
+}
+
+void Tservice::Stop() {
+  if (stopped_ || !started_) return;
+  stopped_ = true;
+  station_.RemoveSink(this);
+  if (publisher_) {
+    station_.RemoveSink(publisher_.get());
+    publisher_.reset();  // "offline" goes out, the client disconnects
+  }
+  const bool recording = archive_.IsRecording();
+  station_.UseRecord(nullptr);
+  archive_.Close();
+  log_.Info(recording ? "Stopping: the record is committed" : "Stopping");
+  sensor_.reset();  // its last drive takes the module's supply away
+  opened_ = OpenedPort();
+}
+
+void Tservice::OpenPort() {
+  // The port in use is given up first: the new one may be the same device.
+  sensor_->UseLines(parked_);
+  opened_ = OpenedPort();
+  opened_ = OpenModulePort(choice_);
+  sensor_->UseLines(*opened_.lines);
+  port_name_ = PortName(choice_);
+  const std::string problem = CheckPortChoice(choice_);
+  if (!problem.empty()) log_.Warning("Port " + port_name_ + ": " + problem);
+  if (!opened_.finding.empty()) log_.Warning("Port " + port_name_ + ": " + opened_.finding);
+}
+
+void Tservice::BeginMeasuring(const SettingValues* kept) {
+  // As the desktop program starts: the settings first, so that the first
+  // sample is taken with their n and ts, and the refresh that follows a
+  // set of settings waits for it.
+  station_.starting = true;
+  station_.settings_applied_pending = false;
+  station_.has_good_sample = false;
+  if (kept == nullptr) {
+    LoadSetup(true);
+  } else {
+    Tsetup_ini::Reading again;
+    for (uint8_t key : kKeptByDetection) again.apply.push_back({key, (*kept)[key]});
+    station_.ResetForDetection();
+    station_.ApplySettings(again);
+  }
+  station_.starting = false;
+  station_.sample_after_loading = false;
+  const bool taken = station_.Measure(true);
+  if (station_.settings_applied_pending) station_.SettingsApplied();
+  if (taken) station_.Deliver();
+}
+
+// ---------------------------------------------------------------------------
+// The tick
+
+void Tservice::Tick() {
+  if (!started_ || stopped_) return;
+  ++ticks_;
+  if (before_tick) before_tick();
+  // The start took its sample: the loop's first tick, due at once, would
+  // take a second one in the same second.
+  if (ticks_ > 1 || clock_.Now() != start_second_) station_.Tick();
+  WatchRecord();
+  WatchBroker();
+}
+
+void Tservice::OnSample(const Sample& sample) {
+  ++samples_;
+  std::string status;
+  if (sample.good) {
+    if (!module_seen_) {
+      module_seen_ = true;
+      log_.Change("module", "found", LogPriority::kInfo, "Module found on " + port_name_);
+    } else {
+      log_.Change("module", "found", LogPriority::kInfo, "Module back on " + port_name_);
+    }
+    std::tm local{};
+    const std::time_t t = sample.time;
+    localtime_r(&t, &local);
+    char text[96];
+    std::snprintf(text, sizeof text, "Recording: %.1f mbar at %02d:%02d:%02d",
+                  sample.sea_level_pressure, local.tm_hour, local.tm_min, local.tm_sec);
+    status = text;
+  } else if (sample.failure == SampleFailure::kNoModule ||
+             sample.failure == SampleFailure::kReadError) {
+    const std::string reason = sample.reason.empty() ? "no answer" : sample.reason;
+    if (!module_seen_) {
+      status = "No module found on " + port_name_ + ": " + reason;
+      log_.Change("module", "absent", LogPriority::kWarning, status + "; the service keeps trying");
+    } else {
+      status = "Module lost on " + port_name_ + ": " + reason;
+      log_.Change("module", "lost", LogPriority::kWarning, status + "; the service keeps trying");
+    }
+  } else {
+    // The module answers, but the reading is no data: the state stays.
+    status = "Reading refused on " + port_name_ + ": " + sample.reason;
+  }
+  if (notify_ != nullptr) notify_->Status(status);
+
+  if (sample.storm_event == StormEvent::kRaised) {
+    log_.Warning("Storm warning: the pressure fell " +
+                 Number(std::round(sample.storm_fall * 10) / 10) + " mbar in 3 hours");
+  } else if (sample.storm_event == StormEvent::kCleared) {
+    log_.Info("Storm warning cleared");
+  }
+}
+
+void Tservice::WatchRecord() {
+  Kept_notice& notice = NoticeOf(notices_.get());
+  notice.text.clear();
+  if (archive_.HasNotice()) archive_.ShowNotice();
+  const std::time_t now = clock_.Now();
+  if (archive_.IsRecording()) {
+    if (!record_ok_) log_.Info("The record is written again: " + archive_.Path());
+    record_ok_ = true;
+    // What the record tells while it records (a damaged file put aside).
+    if (!notice.text.empty())
+      log_.Write(notice.error ? LogPriority::kWarning : LogPriority::kInfo, notice.text);
+    return;
+  }
+  if (record_ok_) {
+    record_ok_ = false;
+    record_failed_at_ = now;
+    log_.Error("The record fails: " + archive_.FailureText() +
+               " The service measures on and tries the record again every minute.");
+    return;
+  }
+  // Opened again now and then: a disk that was full may have room again.
+  if (now - record_failed_at_ >= kRecordRetrySeconds || now < record_failed_at_) {
+    record_failed_at_ = now;
+    archive_.Open(Path(Tarchive::kFileName));
+    if (archive_.HasNotice()) archive_.ShowNotice();
+    if (archive_.IsRecording()) {
+      record_ok_ = true;
+      log_.Info("The record is written again: " + archive_.Path());
+    }
+  }
+}
+
+void Tservice::WatchBroker() {
+  if (!publisher_ || !mqtt_.enabled) {
+    log_.Forget("mqtt");
+    return;
+  }
+  const TmqttStatus status = publisher_->client.Status();
+  const std::string broker = mqtt_.host + ":" + std::to_string(mqtt_.port);
+  switch (status.phase) {
+    case TmqttPhase::Connected:
+      log_.Change("mqtt", "connected", LogPriority::kInfo, "MQTT: connected to " + broker);
+      break;
+    case TmqttPhase::Waiting:
+      log_.Change("mqtt", "lost", LogPriority::kWarning,
+                  "MQTT: " +
+                      std::string(log_.State("mqtt") == "connected" ? "connection lost to "
+                                                                    : "cannot connect to ") +
+                      broker + ": " + status.words + "; trying again");
+      break;
+    case TmqttPhase::Off:
+      log_.Change("mqtt", "off", LogPriority::kWarning, "MQTT: not publishing: " + status.words);
+      break;
+    case TmqttPhase::Connecting:
+    case TmqttPhase::Done:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+void Tservice::LoadSetup(bool start) {
+  SettingValues in_force;
+  station_.GetParameters(in_force);
+  const Tsetup_ini::Reading reading = Tsetup_ini::Read(Path(Tsetup_ini::kFileName), in_force);
+  const std::string kept = start ? "the defaults are in force" : "the settings in force stay";
+  if (!reading.opened) {
+    log_.Warning(reading.error + " (" + Path(Tsetup_ini::kFileName) + "); " + kept);
+    return;
+  }
+  if (!reading.any_setting) {
+    log_.Warning("setup.ini holds no settings; " + kept);
+    return;
+  }
+  if (!reading.refused_keys.empty()) {
+    log_.Warning("setup.ini: values refused, " +
+                 std::string(start ? "the defaults are" : "the values in force stay") +
+                 " in force for: " + reading.refused_keys);
+  }
+  if (start) {
+    station_.ApplySettings(reading);
+    return;
+  }
+  // A reload applies only what changed: the altitude applied again would
+  // take the present pressure as its reference anew, a ts again a sample.
+  Tsetup_ini::Reading changed = reading;
+  changed.apply.clear();
+  std::string said;
+  auto note = [&](uint8_t key, double value) {
+    said += (said.empty() ? "" : ", ") + std::string(Tsetup_ini::Key(key)) + " " +
+            Number(in_force[key]) + " -> " + Number(value);
+  };
+  for (const Tsetup_ini::Setting& s : reading.apply) {
+    if (s.value == in_force[s.key]) continue;
+    changed.apply.push_back(s);
+    note(s.key, s.value);
+  }
+  bool any_limit = false;
+  for (int i = 0; i < 3; ++i) {
+    const uint8_t key = static_cast<uint8_t>(kSunnyLimit + i);
+    if (changed.has_limit[i] && changed.limits[i] == in_force[key]) {
+      changed.has_limit[i] = false;
+    } else if (changed.has_limit[i]) {
+      any_limit = true;
+      note(key, changed.limits[i]);
+    }
+  }
+  if (changed.apply.empty() && !any_limit) return;
+  station_.ApplySettings(changed);
+  log_.Info("setup.ini: applied " + said);
+}
+
+void Tservice::ApplyReadings(const ReadingSettings& r, bool all) {
+  if (all || r.pressure_correction != readings_.pressure_correction ||
+      r.temperature_correction != readings_.temperature_correction) {
+    if (all) {
+      station_.SetCorrections(r.pressure_correction, r.temperature_correction);
+    } else {
+      station_.ApplyCorrections(r.pressure_correction, r.temperature_correction);
+      log_.Info("barometer.ini: corrections " + Number(r.pressure_correction) + " mbar, " +
+                Number(r.temperature_correction) + " deg C");
+    }
+  }
+  if (all || r.storm_threshold != readings_.storm_threshold) {
+    station_.storm.SetThreshold(r.storm_threshold);
+    if (!all)
+      log_.Info("barometer.ini: storm warning at " + Number(r.storm_threshold) +
+                " mbar in 3 hours");
+  }
+  if (all || r.storm_warning != readings_.storm_warning) {
+    const bool cleared =
+        station_.storm.SetEnabled(r.storm_warning) == Tstorm_warning::Event::Cleared;
+    if (!all)
+      log_.Info(std::string("barometer.ini: storm warning ") + (r.storm_warning ? "on" : "off"));
+    if (cleared) log_.Info("Storm warning cleared");
+  }
+  readings_ = r;
+}
+
+void Tservice::ApplyMqtt(const TmqttSettings& m, bool all) {
+  const bool same = m.enabled == mqtt_.enabled && m.host == mqtt_.host && m.port == mqtt_.port &&
+                    m.tls == mqtt_.tls && m.ca_file == mqtt_.ca_file && m.user == mqtt_.user &&
+                    m.password == mqtt_.password && m.client_id == mqtt_.client_id &&
+                    m.base_topic == mqtt_.base_topic && m.interval == mqtt_.interval &&
+                    m.retain == mqtt_.retain && m.discovery == mqtt_.discovery;
+  if (!all && same) return;
+  mqtt_ = m;
+  log_.Forget("mqtt");
+  if (publisher_) publisher_->Apply(m);
+  if (m.enabled)
+    log_.Info("MQTT: publishing to " + m.host + ":" + std::to_string(m.port) + " under " +
+              m.base_topic);
+  else if (!all)
+    log_.Info("MQTT: publishing switched off");
+}
+
+std::string Tservice::KeepRefusedKeys(Tbarometer_ini& fresh) const {
+  std::string keys;
+  for (const std::string& key : RefusedBarometerKeys(fresh)) {
+    if (ini_.Has(key))
+      fresh.Set(key, ini_.Get(key));
+    else
+      fresh.Remove(key);
+    keys += (keys.empty() ? "" : ", ") + key;
+  }
+  return keys;
+}
+
+void Tservice::Reload() {
+  if (!started_ || stopped_) return;
+  log_.Info("Reading setup.ini and barometer.ini again");
+  LoadSetup(false);
+
+  Tbarometer_ini fresh;
+  if (!fresh.Load(Path(Tbarometer_ini::kFileName))) {
+    log_.Error("barometer.ini: " + fresh.LastError() + "; the settings in force stay");
+    return;
+  }
+  const std::string refused = KeepRefusedKeys(fresh);
+  if (!refused.empty())
+    log_.Warning("barometer.ini: values refused, the values in force stay for: " + refused);
+  ApplyReadings(LoadReadingSettings(fresh), false);
+  ApplyMqtt(LoadMqttSettings(fresh), false);
+  if (fixed_lines_ == nullptr) {
+    const PortChoice choice = ReadPortChoice(fresh);
+    if (PortKeys(choice) != PortKeys(choice_)) {
+      // Another port may hold another module: detected anew (which puts
+      // n and ts back), then n, ts and the altitude as they were.
+      SettingValues kept;
+      station_.GetParameters(kept);
+      choice_ = choice;
+      OpenPort();
+      log_.Info("Port changed: now " + port_name_);
+      module_seen_ = false;
+      log_.Forget("module");
+      std::string why;
+      station_.Source()->Detect(&why);
+      BeginMeasuring(&kept);
+    }
+  }
+  ini_ = fresh;
+}

@@ -1,0 +1,372 @@
+// The real barometerd on the simulated module, as a service manager runs
+// it: its notifications on a datagram socket of the test's own, its log on
+// standard error, its signals, its record, and no window system.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support_listener.h"
+#include "tests/publish/support_broker.h"
+#include "tests/support/sqlite_query.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadAll(const std::string& name) {
+  std::ifstream in(name);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Cwd() {
+  char cwd[4096];
+  return ::getcwd(cwd, sizeof cwd) ? cwd : ".";
+}
+
+const char kSetup[] =
+    "set_sampling_n\t1\nset_sampling_ts\t1\nset_altitude\t250.000000\n"
+    "set_meteo_overcast_limit\t1002.000000\nset_meteo_variable_limit\t1009.000000\n"
+    "set_meteo_sunny_limit\t1016.000000\n";
+
+// What the child is given beside the test's environment.
+struct Launch {
+  std::vector<std::string> args;
+  std::vector<std::pair<std::string, std::string>> env;  // empty value: unset
+  std::string log;                                       // standard error
+  bool watchdog = false;                                 // WATCHDOG_PID names the child
+  uid_t uid = 0;                                         // run as this user (with gid) when not 0
+  gid_t gid = 0;
+  mode_t umask = 022;
+};
+
+pid_t Start(const Launch& l) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  // The child: no window system, whatever the test runs in.
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("QT_QPA_PLATFORM");
+  for (const auto& [name, value] : l.env) {
+    if (value.empty())
+      ::unsetenv(name.c_str());
+    else
+      ::setenv(name.c_str(), value.c_str(), 1);
+  }
+  if (l.watchdog) ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
+  const int fd = ::open(l.log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (fd >= 0) ::dup2(fd, 2);
+  ::umask(l.umask);
+  if (l.uid != 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(l.gid) != 0 || ::setuid(l.uid) != 0) ::_exit(125);
+  }
+  std::vector<char*> argv;
+  std::string program = BAROMETERD;
+  argv.push_back(program.data());
+  std::vector<std::string> args = l.args;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(127);
+}
+
+// The exit status, or -1 when it did not end within the time.
+int WaitExit(pid_t pid, int seconds = 30) {
+  const auto until = Clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (Clock::now() > until) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    ::usleep(20000);
+  }
+}
+
+// The manager's side: every datagram kept, in order.
+struct Manager {
+  NotifyListener listener;
+  std::vector<std::string> got;
+
+  // Waits until a datagram holding `what` comes (real time); whether one did.
+  bool WaitFor(const std::string& what, int seconds = 30) {
+    const auto until = Clock::now() + std::chrono::seconds(seconds);
+    while (Clock::now() < until) {
+      const std::string m = listener.Wait(200);
+      if (m.empty()) continue;
+      got.push_back(m);
+      if (m.find(what) != std::string::npos) return true;
+    }
+    return false;
+  }
+  int Count(const std::string& what) const {
+    int n = 0;
+    for (const std::string& m : got) n += m.find(what) != std::string::npos;
+    return n;
+  }
+};
+
+class Barometerd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "barometerd.XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    folder = Cwd() + "/" + name;
+    std::ofstream(Path("setup.ini")) << kSetup;
+  }
+  std::string Path(const std::string& name) const { return folder + "/" + name; }
+  Launch Simulated() const {
+    Launch l;
+    l.args = {"--simulated", "--folder", folder};
+    l.log = Path("stderr.log");
+    return l;
+  }
+  std::string folder;
+};
+
+int CountHaving(const std::vector<std::string>& lines, const std::string& text) {
+  int n = 0;
+  for (const std::string& line : lines) n += line.find(text) != std::string::npos;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(Barometerd, TellsTheManagerItsStateThroughAnUnplugAndEndsCleanlyOnSigterm) {
+  Manager manager;
+  ASSERT_TRUE(manager.listener.Valid());
+  Launch l = Simulated();
+  l.env = {{"WATCHDOG_USEC", "1000000"}, {"BAROMETERD_TEST_UNPLUG", Path("unplugged")}};
+  l.watchdog = true;
+  const pid_t pid = Start(l);
+  ASSERT_TRUE(manager.WaitFor("READY=1")) << ReadAll(l.log);
+  const auto ready = Clock::now();
+  ASSERT_TRUE(manager.WaitFor("STATUS=Recording: ")) << ReadAll(l.log);
+  const std::string recording = manager.got.back();
+  double mbar = 0;
+  int h = -1, m = -1, sec = -1, end = 0;
+  ASSERT_EQ(std::sscanf(recording.c_str(), "STATUS=Recording: %lf mbar at %2d:%2d:%2d%n", &mbar, &h,
+                        &m, &sec, &end),
+            4)
+      << recording;
+  EXPECT_EQ(static_cast<size_t>(end), recording.size()) << recording;
+  EXPECT_GT(mbar, 950);
+  EXPECT_LT(mbar, 1070);
+
+  std::ofstream(Path("unplugged")) << "";
+  ASSERT_TRUE(manager.WaitFor("STATUS=Module lost on the simulated module: ")) << ReadAll(l.log);
+  ::unlink(Path("unplugged").c_str());
+  ASSERT_TRUE(manager.WaitFor("STATUS=Recording: ")) << ReadAll(l.log);
+  ASSERT_TRUE(manager.WaitFor("STATUS=Recording: "));  // a second sample back
+
+  ::kill(pid, SIGTERM);
+  EXPECT_TRUE(manager.WaitFor("STOPPING=1"));
+  const double seconds = std::chrono::duration<double>(Clock::now() - ready).count();
+  EXPECT_EQ(WaitExit(pid), 0);
+  EXPECT_EQ(manager.Count("READY=1"), 1);
+  // At least one a watchdog interval (1 s) from the loop, as it ran.
+  EXPECT_GE(manager.Count("WATCHDOG=1"), static_cast<int>(seconds) - 1) << seconds << " s";
+
+  // One line per change of state, none per sample.
+  const std::vector<std::string> log = Lines(ReadAll(l.log));
+  ASSERT_EQ(log.size(), 5u) << ReadAll(l.log);
+  EXPECT_EQ(log[0], "<6>Starting on the simulated module in " + folder);
+  EXPECT_EQ(log[1], "<6>Module found on the simulated module");
+  EXPECT_EQ(log[2].rfind("<4>Module lost on the simulated module: ", 0), 0u) << log[2];
+  EXPECT_EQ(log[3], "<6>Module back on the simulated module");
+  EXPECT_EQ(log[4], "<6>Stopping: the record is committed");
+
+  // The record whole and committed, its log copied back.
+  const std::string db = Path("barometer.db");
+  EXPECT_EQ(QueryText(db, "PRAGMA integrity_check"), "ok");
+  EXPECT_GE(QueryNumber(db, "SELECT count(*) FROM sample"), 3);
+  struct stat st {};
+  EXPECT_TRUE(::stat((db + "-wal").c_str(), &st) != 0 || st.st_size == 0);
+}
+
+TEST_F(Barometerd, ALoopStuckInAPortCallSendsNoMoreWatchdogMessages) {
+  Manager manager;
+  Launch l = Simulated();
+  l.env = {{"WATCHDOG_USEC", "1000000"}, {"BAROMETERD_TEST_HANG_AFTER", "3"}};
+  l.watchdog = true;
+  const pid_t pid = Start(l);
+  ASSERT_TRUE(manager.WaitFor("READY=1")) << ReadAll(l.log);
+  ASSERT_TRUE(manager.WaitFor("WATCHDOG=1"));
+  // Once it hangs, three watchdog intervals pass in silence while it lives.
+  bool silent = false;
+  auto last = Clock::now();
+  const auto until = last + std::chrono::seconds(30);
+  while (!silent && Clock::now() < until) {
+    const std::string m = manager.listener.Wait(200);
+    if (m.find("WATCHDOG=1") != std::string::npos) last = Clock::now();
+    silent = Clock::now() - last > std::chrono::seconds(3);
+  }
+  EXPECT_TRUE(silent);
+  EXPECT_EQ(::kill(pid, 0), 0);  // still there: only the manager ends it
+  ::kill(pid, SIGKILL);
+  EXPECT_EQ(WaitExit(pid), 128 + SIGKILL);
+}
+
+TEST_F(Barometerd, SighupAppliesAChangedAltitudeAndKeepsARefusedOne) {
+  Manager manager;
+  Launch l = Simulated();
+  const pid_t pid = Start(l);
+  ASSERT_TRUE(manager.WaitFor("READY=1")) << ReadAll(l.log);
+  ASSERT_TRUE(manager.WaitFor("STATUS=Recording: ")) << ReadAll(l.log);
+
+  std::string setup = kSetup;
+  setup.replace(setup.find("250.000000"), 10, "99999.000");
+  std::ofstream(Path("setup.ini")) << setup;
+  ::kill(pid, SIGHUP);
+  ASSERT_TRUE(manager.WaitFor("RELOADING=1"));
+  ASSERT_TRUE(manager.WaitFor("READY=1"));
+
+  setup.replace(setup.find("99999.000"), 9, "412.000000");
+  std::ofstream(Path("setup.ini")) << setup;
+  ::kill(pid, SIGHUP);
+  ASSERT_TRUE(manager.WaitFor("RELOADING=1"));
+  ASSERT_TRUE(manager.WaitFor("READY=1"));
+  ASSERT_TRUE(manager.WaitFor("STATUS=Recording: "));
+
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid), 0);
+  const std::vector<std::string> log = Lines(ReadAll(l.log));
+  EXPECT_EQ(CountHaving(log,
+                        "<4>setup.ini: values refused, the values in force stay in force "
+                        "for: set_altitude"),
+            1)
+      << ReadAll(l.log);
+  EXPECT_EQ(CountHaving(log, "<6>setup.ini: applied set_altitude 250 -> 412"), 1) << ReadAll(l.log);
+  // The refused one changed nothing; the other is in the record.
+  const std::string db = Path("barometer.db");
+  EXPECT_EQ(QueryNumber(db, "SELECT count(*) FROM altitude_change"), 1);
+  EXPECT_EQ(QueryDouble(db, "SELECT new_altitude FROM altitude_change"), 412);
+  EXPECT_NEAR(QueryDouble(db, "SELECT altitude FROM sample ORDER BY time DESC LIMIT 1"), 412, 1);
+}
+
+TEST_F(Barometerd, RefusesABadCommandLineOrFolderInOneLineWithStatusTwo) {
+  auto run = [&](std::vector<std::string> args) {
+    ::unlink(Path("stderr.log").c_str());
+    Launch l = Simulated();
+    l.args = std::move(args);
+    return WaitExit(Start(l));
+  };
+  EXPECT_EQ(run({"--frobnicate"}), 2);
+  EXPECT_EQ(Lines(ReadAll(Path("stderr.log"))).size(), 1u);
+  EXPECT_EQ(run({"--folder", Path("missing")}), 2);
+  EXPECT_EQ(Lines(ReadAll(Path("stderr.log"))).size(), 1u);
+  EXPECT_EQ(run({"--version"}), 0);
+}
+
+TEST(BarometerdProgram, LinksNoWindowSystemLibrary) {
+  FILE* pipe = ::popen("readelf -d " BAROMETERD " 2>/dev/null", "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string dynamic;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) dynamic += buffer;
+  const int rc = ::pclose(pipe);
+  if (rc != 0 || dynamic.empty()) GTEST_SKIP() << "readelf is not installed";
+  EXPECT_NE(dynamic.find("(NEEDED)"), std::string::npos);
+  EXPECT_EQ(dynamic.find("libQt"), std::string::npos) << dynamic;
+  EXPECT_EQ(dynamic.find("libX11"), std::string::npos) << dynamic;
+  EXPECT_EQ(dynamic.find("libxcb"), std::string::npos) << dynamic;
+  EXPECT_EQ(dynamic.find("libwayland"), std::string::npos) << dynamic;
+}
+
+// As the unit runs it, as far as a machine without systemd as PID 1 allows:
+// as the user barometer, in a state folder of its own with the unit's
+// umask, publishing to a real broker on loopback; stopped and started again,
+// the record goes on.
+TEST_F(Barometerd, RunsAsTheUnitWouldAndTheRecordGoesOnAfterARestart) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can run it as another user";
+  if (::getpwnam("barometer") == nullptr &&
+      std::system("useradd --system --user-group --no-create-home --home-dir /var/lib/barometer "
+                  "--shell /usr/sbin/nologin barometer >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no user barometer, and none can be made here";
+  const passwd* user = ::getpwnam("barometer");
+  ASSERT_NE(user, nullptr);
+  const uid_t uid = user->pw_uid;
+  const gid_t gid = user->pw_gid;
+
+  TestBroker broker(folder, TestBroker::Kind::Anonymous);
+  if (!broker.Start()) GTEST_SKIP() << "no broker: " << broker.Failure();
+  TestSubscriber subscriber(broker.Port(), {"service-test/#"});
+  ASSERT_TRUE(WaitUntil([&] { return subscriber.Connected(); }));
+
+  // The state folder as StateDirectory= makes it: the user's, 0750, in a
+  // folder the user may pass through.
+  ASSERT_EQ(::chmod(Cwd().c_str(), 0711), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0711), 0);
+  const std::string state = Path("state");
+  ASSERT_EQ(::mkdir(state.c_str(), 0750), 0);
+  ASSERT_EQ(::chown(state.c_str(), uid, gid), 0);
+  {
+    std::ofstream(state + "/setup.ini") << kSetup;
+    std::ofstream(state + "/barometer.ini")
+        << "mqtt_enabled\t1\nmqtt_host\t127.0.0.1\nmqtt_port\t" << broker.Port()
+        << "\nmqtt_interval\t0\nmqtt_base_topic\tservice-test\n";
+    ASSERT_EQ(::chown((state + "/setup.ini").c_str(), uid, gid), 0);
+    ASSERT_EQ(::chown((state + "/barometer.ini").c_str(), uid, gid), 0);
+  }
+  auto run = [&](int states) {
+    Manager manager;
+    // The manager's socket is for the service's user to write to.
+    ASSERT_EQ(::chmod((Cwd() + "/notify." + std::to_string(::getpid())).c_str(), 0666), 0);
+    Launch l;
+    l.args = {"--simulated", "--folder", state};
+    l.log = Path("unit.log");
+    l.uid = uid;
+    l.gid = gid;
+    l.umask = 027;
+    subscriber.Clear();
+    const pid_t pid = Start(l);
+    EXPECT_TRUE(manager.WaitFor("READY=1")) << ReadAll(l.log);
+    EXPECT_TRUE(subscriber.WaitFor("service-test/state", states)) << ReadAll(l.log);
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid), 0) << ReadAll(l.log);
+    bool offline = false;
+    for (const auto& m : subscriber.On("service-test/availability"))
+      offline = m.payload == "offline";
+    EXPECT_TRUE(offline);
+  };
+  run(3);
+  const std::string db = state + "/barometer.db";
+  const long long first = QueryNumber(db, "SELECT count(*) FROM sample");
+  EXPECT_GE(first, 3);
+  struct stat st {};
+  ASSERT_EQ(::stat(db.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, uid);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // the group may read it, nobody else
+
+  run(3);
+  EXPECT_GE(QueryNumber(db, "SELECT count(*) FROM sample"), first + 3);
+  EXPECT_EQ(QueryText(db, "PRAGMA integrity_check"), "ok");
+  const std::vector<std::string> log = Lines(ReadAll(Path("unit.log")));
+  EXPECT_EQ(CountHaving(log, "<6>MQTT: connected to 127.0.0.1:"), 2) << ReadAll(Path("unit.log"));
+}
