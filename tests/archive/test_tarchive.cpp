@@ -462,9 +462,10 @@ TEST_F(TarchiveTest, RecordingComesBackByItselfAfterADiskFull) {
   for (; t < room_at + 120; ++t) {
     RecordAt(t, 1001);
     if (back_at == 0 && archive.IsRecording()) back_at = t;
-    if (archive.HasNotice())
+    if (archive.HasNotice()) {
       EXPECT_EQ(NoticeText(ScriptedDialogs::Kind::Information),
                 "Recording into the pressure record " + path + " goes on again.");
+    }
   }
   ASSERT_NE(back_at, 0);
   EXPECT_LE(back_at - room_at, Tarchive::kRetrySeconds);

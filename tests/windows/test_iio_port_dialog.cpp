@@ -19,7 +19,7 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "settings/Tsettings.h"
 #include "station/Tstation.h"

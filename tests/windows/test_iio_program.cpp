@@ -16,7 +16,7 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "publish/Mqtt_messages.h"
-#include "sensor/Tintro.h"
+#include "windows/Tintro.h"
 #include "station/Tpublisher.h"
 #include "station/Tstation.h"
 #include "support_program.h"
