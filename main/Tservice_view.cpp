@@ -139,7 +139,6 @@ void Tservice_view::Start() {
       });
     }
   }
-  for (ViewerEvent& e : early) Handle(e);
   if (!Refused()) {
     // The windows take over from the splash at once: the service measures.
     if (program.Wintro != nullptr && program.Wintro_alive) program.Wintro->hide();
@@ -154,10 +153,13 @@ void Tservice_view::Start() {
       for (const Tsetup_ini::Setting& s : reading.apply)
         if (s.key >= kMinimized) wmain->SetParameter(s.key, s.value);
       wmain->settings_taken_ = true;
-      wmain->ApplyMinimized();
-      const Sample& last = program.station != nullptr ? program.station->Last() : Sample();
-      if (last.time == 0) wmain->ShowReadingFailed();
+      wmain->ShowReadingFailed();
     }
+  }
+  // The hello and what came with it, into the displays made ready above.
+  for (ViewerEvent& e : early) Handle(e);
+  if (!Refused()) {
+    if (TWmain* wmain = MainWindow()) wmain->ApplyMinimized();
   }
   Watch();
   timer_->start();
