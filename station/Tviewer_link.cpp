@@ -283,7 +283,7 @@ void Tviewer_link::ReadAvailable(std::vector<ViewerEvent>& events) {
       size_t start = 0;
       for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
         if (buffer[i] != '\n') continue;
-        if (!skipping_) {
+        if (!skipping_ && in_.size() + (i - start) <= kMaxLine) {
           in_.append(buffer + start, i - start);
           TakeLine(in_, events);
         }
