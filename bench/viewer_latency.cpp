@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
       service.Send(line);
       std::this_thread::sleep_for(std::chrono::milliseconds(interval_ms));
     }
-    QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   });
   QApplication::exec();
   writer.join();
@@ -107,8 +108,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto at = [](double q) {
-    return latencies_ms[std::min(latencies_ms.size() - 1,
-                                 static_cast<size_t>(q * static_cast<double>(latencies_ms.size())))];
+    return latencies_ms[std::min(
+        latencies_ms.size() - 1,
+        static_cast<size_t>(q * static_cast<double>(latencies_ms.size())))];
   };
   std::printf("samples shown %zu of %d, %d ms apart\n", latencies_ms.size(), samples, interval_ms);
   std::printf("latency line written -> label: median %.3f ms, p99 %.3f ms, max %.3f ms\n", at(0.5),
