@@ -396,6 +396,16 @@ bool Tarchive::Open(const std::string& path) {
   return false;
 }
 
+bool Tarchive::OpenForReading(const std::string& path) {
+  Close();
+  path_ = path;
+  failure_ = "the record is another program's";
+  reported_ = true;
+  suspended_ = false;
+  notice_.reset();
+  return OpenReadOnly();
+}
+
 bool Tarchive::OpenReadOnly() {
   read_only_ = false;
   log_unread_ = false;

@@ -100,6 +100,10 @@ class Tarchive {
   // is then read, when it can be); a corrupt file is renamed aside and a new
   // one started. Either way the box waits for ShowNotice.
   bool Open(const std::string& path = kFileName);
+  // Opens another program's record for reading only (the recording
+  // service's, for its viewer): nothing is ever written, no lock is taken,
+  // and no box is made. False when it cannot be read.
+  bool OpenForReading(const std::string& path);
   // Commits what is pending and closes the file; a normal close loses
   // nothing. Safe to call twice.
   void Close();

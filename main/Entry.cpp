@@ -13,17 +13,17 @@
 #include "assets/Assets.h"
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
+#include "components/DbusNotifier.h"
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Publishing.h"
 #include "main/Record_guard.h"
 #include "main/Signal_close.h"
 #include "main/Tmain.h"
+#include "main/Tservice_view.h"
 #include "platform/Clock.h"
-#include "components/DbusNotifier.h"
 #include "platform/Dialogs.h"
 #include "platform/PortIo.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "station/Tstation.h"
@@ -31,6 +31,7 @@
 #include "windows/Tbarograph.h"
 #include "windows/Tdebug.h"
 #include "windows/Thelp.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {
@@ -140,6 +141,22 @@ void ShowIniProblems() {
 
 }  // namespace
 
+namespace {
+
+void OpenRecordAndPublishing() {
+  ProgramState& program = Program();
+  // The record opens first, so that a damaged one is put aside and a new one
+  // recording before anything else; its box, if any, waits for the event
+  // loop after the first tick of the measurement (TWmain::ShowLater).
+  program.archive = new Tarchive(*program.clock, program.dialogs);
+  program.archive->Open(Tarchive::kFileName);
+  if (program.station != nullptr) program.station->UseRecord(program.archive);
+  // Connecting happens on the publisher's own thread; nothing waits here.
+  StartPublishing();
+}
+
+}  // namespace
+
 void CreateWindows() {
   QCoreApplication::setApplicationName("Barometer");
   // Quitting is decided by the program alone: a confirmed close request or
@@ -150,14 +167,11 @@ void CreateWindows() {
 
   ProgramState& program = Program();
 
-  // The record opens first, so that a damaged one is put aside and a new one
-  // recording before anything else; its box, if any, waits for the event
-  // loop after the first tick of the measurement (TWmain::ShowLater).
-  program.archive = new Tarchive(*program.clock, program.dialogs);
-  program.archive->Open(Tarchive::kFileName);
-  if (program.station != nullptr) program.station->UseRecord(program.archive);
-  // Connecting happens on the publisher's own thread; nothing waits here.
-  StartPublishing();
+  // A recording service that answers makes this program its viewer: its
+  // record is read, not written, and nothing is published from here.
+  FindRecordingService();
+  program.service = TakeRecordingService().release();
+  if (program.service == nullptr) OpenRecordAndPublishing();
 
   program.Wintro = new TWintro;
   program.Wmain = new TWmain;
@@ -188,13 +202,18 @@ void CreateWindows() {
   // then runs on its timer.
   if (program.Wintro != nullptr && program.Wintro_alive) {
     program.Wintro->show();
-    program.Wintro->StartSearch();
+    if (program.service == nullptr) program.Wintro->StartSearch();
   }
+  if (program.service != nullptr) program.service->Start();
 }
 
 void EndProgram() {
   ProgramState& program = Program();
   program.ClearAliveFlags();
+  // The service's viewer lets go of its socket first.
+  delete program.service;
+  program.service = nullptr;
+  ForgetRecordingService();
   // "offline" to the broker first, waiting a moment at most.
   StopPublishing();
 

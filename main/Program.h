@@ -22,6 +22,7 @@ class Tpublisher;
 class Dialogs;
 class Clock;
 class Notifier;
+class Tservice_view;
 
 // The program-wide state of the entry: the one sensor object, the eight
 // windows with their alive flags, the closing flag, and the platform services
@@ -38,6 +39,9 @@ struct ProgramState {
   // Publishing to an MQTT broker (main/Publishing.h), while the windows
   // exist; it runs only when switched on in barometer.ini.
   Tpublisher* publisher = nullptr;
+  // The recording service this program views, when one answered at the
+  // start (main/Tservice_view.h); null: the program measures on the port.
+  Tservice_view* service = nullptr;
 
   TWintro* Wintro = nullptr;
   TWmain* Wmain = nullptr;

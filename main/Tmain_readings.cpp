@@ -16,6 +16,7 @@
 #include "config/Reading_settings.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Tservice_view.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Notifier.h"
@@ -116,6 +117,10 @@ void TWmain::ShowUnits() {
 
 void TWmain::ApplyReadingSettings(const ReadingSettings& settings) {
   ProgramState& program = Program();
+  if (program.service != nullptr) {
+    program.service->ApplyReadingSettings(settings);
+    return;
+  }
   ReadingSettings& readings = program.readings;
   // The altimeter's reference moves with the pressure correction, so the
   // altitude shown does not jump.

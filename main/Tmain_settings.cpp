@@ -11,6 +11,7 @@
 #include "config/Tsetup_ini.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Tservice_view.h"
 #include "platform/Dialogs.h"
 #include "windows/Tsmall.h"
 
@@ -54,6 +55,10 @@ void TWmain::SetParameter(uint8_t index, double value) {
 }
 
 double TWmain::GetParameter(uint8_t index) {
+  // The station's settings of a service this program views are the
+  // service's.
+  if (Program().service != nullptr && index < kMinimized)
+    if (const auto value = Program().service->StationSetting(index)) return *value;
   switch (index) {
     case kMinimized:
       return minimized ? 1.0 : 0.0;

@@ -25,6 +25,7 @@
 #include "config/Setting_rules.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Tservice_view.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings_layout.h"
 
@@ -330,6 +331,9 @@ void TWsettings::OnShow() {
   ed_tss->setText(QString::number(TsSeconds));
 
   wmain->GetCalibration(&WorkCalibration);
+  // The module is the recording service's: its calibration is shown, not
+  // changed from here.
+  ts_sensor->setEnabled(Program().service == nullptr);
   ShowWords();
   ShowCoefficients();
   ShowSensorPage();
@@ -485,6 +489,24 @@ void TWsettings::bt_okClick() {
   if (rejected) return;
   TWmain* wmain = MainWindow();
   if (!wmain) return;
+
+  // The station is the recording service's: it checks, applies, keeps and
+  // announces what changed; a value it refuses comes back as a box.
+  if (Tservice_view* service = Program().service) {
+    service->SendStationSettings({{kSamplingN, n},
+                                  {kSamplingTs, ts},
+                                  {kAltitude, WorkAltitude},
+                                  {kSunnyLimit, sunny},
+                                  {kVariableLimit, variable},
+                                  {kOvercastLimit, overcast},
+                                  {kHysteresis, hysteresis},
+                                  {kQuickDownRate, quick_down},
+                                  {kSlowDownRate, slow_down},
+                                  {kQuickUpRate, quick_up},
+                                  {kSlowUpRate, slow_up}});
+    accept();
+    return;
+  }
 
   wmain->SetParameter(kSamplingN, n);
   wmain->SetParameter(kSamplingTs, ts);

@@ -160,6 +160,36 @@ void Tstation::Deliver() {
   last_ = sample;
 }
 
+void Tstation::DeliverFrom(const Sample& sample) {
+  last_sample_good = sample.good;
+  if (sample.good) {
+    p_local = sample.pressure;
+    t_local = sample.temperature;
+    p_sea = sample.sea_level_pressure;
+    altitude = sample.altitude;
+    has_good_sample = true;
+    if (archive_refill_pending) RefillFromRecord();
+    // The hourly history and its trend go on here, for the bars; the words
+    // shown are the service's.
+    meteo->Assess(p_sea);
+    weather_seen_ = sample.weather;
+    precipitation_ = sample.precipitation;
+    has_trend_ = sample.has_trend;
+    trend_ = sample.trend;
+    if (!minmax_started) {
+      Restart(p_sea_min, p_sea_max, p_sea);
+      Restart(alt_min, alt_max, altitude);
+      Restart(t_min, t_max, t_local);
+      minmax_started = true;
+    }
+    Track(p_sea_min, p_sea_max, p_sea);
+    Track(alt_min, alt_max, altitude);
+    Track(t_min, t_max, t_local);
+  }
+  Fan(SinkOrder::kView, sample);
+  last_ = sample;
+}
+
 void Tstation::FillDerived(Sample& sample) const {
   sample.pressure = p_local;
   sample.temperature = t_local;

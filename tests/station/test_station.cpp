@@ -210,6 +210,46 @@ TEST_F(StationTest, EachTickOneSampleGoesToEverySinkInOrderAndTheTendencyOnceAMi
   EXPECT_EQ(view.samples.size(), 601u);
 }
 
+TEST_F(StationTest, ASampleFromElsewhereGoesToTheViewsOnlyAndIsNeitherMeasuredNorRecorded) {
+  std::vector<std::string> log;
+  Recorder view(&log, "view"), publisher(&log, "publisher"), record(&log, "record");
+  station.AddSink(&view, SinkOrder::kView);
+  station.AddSink(&publisher, SinkOrder::kPublisher);
+  station.AddSink(&record, SinkOrder::kRecord);
+  const int conversions = module.ConversionCount();
+  Sample s;
+  s.time = clock.Now();
+  s.good = true;
+  s.pressure = 950.5;
+  s.temperature = 12.25;
+  s.sea_level_pressure = 1011.75;
+  s.altitude = 540.0;
+  s.weather = WeatherOvercast;
+  station.DeliverFrom(s);
+  s.pressure = 951.0;
+  s.sea_level_pressure = 1012.5;
+  station.DeliverFrom(s);
+  EXPECT_EQ(log, (std::vector<std::string>{"view", "view"}));
+  EXPECT_EQ(station.Last().pressure, 951.0);
+  EXPECT_EQ(station.p_local, 951.0);
+  EXPECT_EQ(station.p_sea, 1012.5);
+  EXPECT_EQ(station.altitude, 540.0);
+  EXPECT_EQ(station.Weather(), WeatherOvercast);
+  EXPECT_EQ(station.p_sea_min, 1011.75);
+  EXPECT_EQ(station.p_sea_max, 1012.5);
+  EXPECT_EQ(module.ConversionCount(), conversions);
+  archive.Flush();
+  EXPECT_TRUE(archive.Samples(0, clock.Now() + 1).empty());
+  // A failed one: the values in force stay, the views are told.
+  Sample failed;
+  failed.time = clock.Now();
+  station.DeliverFrom(failed);
+  EXPECT_FALSE(station.Last().good);
+  EXPECT_FALSE(station.last_sample_good);
+  EXPECT_EQ(station.p_local, 951.0);
+  EXPECT_EQ(view.samples.size(), 3u);
+}
+
 TEST_F(StationTest, AFailedSampleSaysWhyAndIsNotRecordedAndReadingsComeBack) {
   Recorder sink(nullptr, "view");
   station.AddSink(&sink, SinkOrder::kView);
