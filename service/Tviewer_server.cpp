@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -215,6 +216,13 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
   }
   group_ = st.st_gid;
   group_name_ = GroupName(group_);
+  queued_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (queued_fd_ < 0) {
+    log_.Error(no + std::strerror(errno) + "; the service runs without viewers");
+    Close();
+    return false;
+  }
+  loop_.Watch(queued_fd_, POLLIN, [this](short) { WriteQueued(); });
   loop_.Watch(listen_fd_, POLLIN, [this](short) { Accept(); });
   if (!watching_station_) {
     service_.Station().AddSink(this, SinkOrder::kView);
@@ -239,6 +247,12 @@ void Tviewer_server::Close() {
     listen_fd_ = -1;
     ::unlink(path_.c_str());
   }
+  if (queued_fd_ >= 0) {
+    loop_.Unwatch(queued_fd_);
+    ::close(queued_fd_);
+    queued_fd_ = -1;
+    queued_ = false;
+  }
   if (watching_station_) {
     service_.Station().RemoveSink(this);
     watching_station_ = false;
@@ -246,6 +260,7 @@ void Tviewer_server::Close() {
 }
 
 void Tviewer_server::Stopping() {
+  WriteQueued();
   Broadcast(Event("stopping"));
   Close();
 }
@@ -478,6 +493,48 @@ void Tviewer_server::Broadcast(const std::string& line) {
   Sweep();
 }
 
+void Tviewer_server::Queue(const std::string& line) {
+  bool any = false;
+  for (const auto& p : viewers_) {
+    Viewer& v = *p;
+    if (v.dead) continue;
+    if (v.out.size() - v.sent + line.size() + 1 > kMostQueued) {
+      log_.Info("A viewer was dropped: it read nothing while " +
+                std::to_string(v.out.size() - v.sent) + " bytes waited for it");
+      Drop(v);
+      continue;
+    }
+    v.out += line;
+    v.out += '\n';
+    // With a backlog the loop already watches for room.
+    if (!v.writing) {
+      v.queued = true;
+      any = true;
+    }
+  }
+  if (any && !queued_ && queued_fd_ >= 0) {
+    const uint64_t one = 1;
+    queued_ = ::write(queued_fd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one);
+  }
+}
+
+void Tviewer_server::WriteQueued() {
+  if (queued_fd_ >= 0) {
+    uint64_t count = 0;
+    (void)!::read(queued_fd_, &count, sizeof count);
+  }
+  queued_ = false;
+  ++busy_;
+  for (size_t i = 0; i < viewers_.size(); ++i) {
+    Viewer& v = *viewers_[i];
+    if (v.dead || !v.queued) continue;
+    v.queued = false;
+    Flush(v);
+  }
+  --busy_;
+  Sweep();
+}
+
 void Tviewer_server::AnnounceSettingsIfChanged() {
   std::string settings = SettingsJson();
   if (settings == announced_) return;
@@ -575,7 +632,10 @@ void Tviewer_server::OnSample(const Sample& sample) {
   }
   storm_active_ = sample.storm_active;
   if (Viewers() == 0) return;
+  // Queued only: the loop writes them once the tick is done.
+  ++busy_;
   for (const std::string& e : events)
-    if (!e.empty()) Broadcast(e);
-  Broadcast(SampleLine(sample));
+    if (!e.empty()) Queue(e);
+  Queue(SampleLine(sample));
+  --busy_;
 }

@@ -69,6 +69,11 @@ class Tviewer_server : private TstationSink {
   // The group whose members are served.
   gid_t Group() const { return group_; }
 
+  // Writes what the samples queued for the viewers, without waiting. The
+  // tick only queues (one copy a viewer); the loop calls this right after
+  // it, through a descriptor of its own, so that no write costs the tick.
+  void WriteQueued();
+
   // The settings in force as the viewers get them.
   std::string SettingsJson() const;
   // One sample's line.
@@ -83,6 +88,7 @@ class Tviewer_server : private TstationSink {
     std::string out;
     size_t sent = 0;       // of `out`
     bool writing = false;  // watched for POLLOUT
+    bool queued = false;   // lines queued by a tick, not yet written
     int64_t window_ms = 0;
     int requests = 0;
     bool dead = false;
@@ -101,6 +107,8 @@ class Tviewer_server : private TstationSink {
   // Tells why (when `why` is given), then closes.
   void Drop(Viewer& v, const std::string& why = std::string());
   void Broadcast(const std::string& line);
+  // The same in the tick: queued only, written by WriteQueued.
+  void Queue(const std::string& line);
   // Removes the dropped viewers once no callback of theirs runs.
   void Sweep();
   Viewer* Find(uint64_t serial);
@@ -112,6 +120,9 @@ class Tviewer_server : private TstationSink {
   Clock& clock_;
   std::string path_;
   int listen_fd_ = -1;
+  // Readable when a tick queued lines (an eventfd).
+  int queued_fd_ = -1;
+  bool queued_ = false;
   gid_t group_ = 0;
   std::string group_name_;
   std::vector<std::unique_ptr<Viewer>> viewers_;

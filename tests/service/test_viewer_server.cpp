@@ -139,6 +139,8 @@ struct Station {
       if (--left == 0) loop.Stop();
     };
     loop.Run();
+    // What the last tick queued, as the loop's next turn would write it.
+    viewers.WriteQueued();
   }
   std::string LogText() const { return ReadAll(log_name); }
 
