@@ -184,11 +184,6 @@ Tsetup_ini::Reading Tsetup_ini::Read(const std::string& name, const SettingValue
 
   // The whole file is read first; the settings taken are then applied in
   // file order, each at once.
-  struct Given {
-    uint8_t key;
-    double value;
-    bool number;  // a finite number, and for the dialog's settings one as a whole
-  };
   std::vector<Given> settings;  // the last value of each key, in file order
   int position = 0;             // of the token within its line
   uint8_t key = 0;
@@ -221,7 +216,15 @@ Tsetup_ini::Reading Tsetup_ini::Read(const std::string& name, const SettingValue
       ++position;
   } while (!end_of_file);
   std::fclose(file);
-  reading.any_setting = !settings.empty();
+  Reading judged = Judge(settings, in_force);
+  judged.opened = true;
+  judged.any_setting = !settings.empty();
+  return judged;
+}
+
+Tsetup_ini::Reading Tsetup_ini::Judge(const std::vector<Given>& settings,
+                                      const SettingValues& in_force) {
+  Reading reading;
 
   // The set the file would leave in force, and the settings refused.
   double after[kSettingCount + 1] = {};
@@ -254,6 +257,7 @@ Tsetup_ini::Reading Tsetup_ini::Read(const std::string& name, const SettingValue
   for (const Given& s : settings) {
     if (refused[s.key]) {
       reading.refused_keys += std::string(reading.refused_keys.empty() ? "" : ", ") + kKeys[s.key];
+      reading.refused.push_back(s.key);
       continue;
     }
     if (!s.number) continue;  // beyond the dialog's settings: the old value stays

@@ -63,6 +63,16 @@ class Tsetup_ini {
     // Whether any setting was taken; the keys refused, ", "-separated.
     bool applied = false;
     std::string refused_keys;
+    // The same, by index, in file order.
+    std::vector<uint8_t> refused;
+  };
+  // A setting as given: its value, and whether the value is a number the
+  // setting can take at all (finite, and all of the field for the settings
+  // the dialog edits).
+  struct Given {
+    uint8_t key;
+    double value;
+    bool number;
   };
 
   // Reads a settings file. A setting the settings dialog would refuse is not
@@ -70,6 +80,9 @@ class Tsetup_ini {
   // (the order of the limits, of the rates, n and ts together): `in_force`
   // holds the values in force, which the file's are judged against.
   static Reading Read(const std::string& name, const SettingValues& in_force);
+  // The same judgement for settings given another way (each key at most
+  // once, in the order given): what to apply and what is refused.
+  static Reading Judge(const std::vector<Given>& settings, const SettingValues& in_force);
   // The text of a saved file for these values.
   static std::string Text(const SettingValues& values);
   // The key of a setting (null for 8 and any other index).

@@ -3,14 +3,18 @@
 
 #include "service/Tservice.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
 #include "config/Mqtt_ini.h"
 #include "config/Port_settings.h"
 #include "config/Refused_keys.h"
+#include "config/Safe_save.h"
+#include "config/Setting_rules.h"
 #include "config/Tsetup_ini.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -318,8 +322,13 @@ void Tservice::LoadSetup(bool start) {
     station_.ApplySettings(reading);
     return;
   }
-  // A reload applies only what changed: the altitude applied again would
-  // take the present pressure as its reference anew, a ts again a sample.
+  ApplyChangedSetup(reading, in_force, "setup.ini");
+}
+
+bool Tservice::ApplyChangedSetup(const Tsetup_ini::Reading& reading, const SettingValues& in_force,
+                                 const std::string& from) {
+  // Only what changed is applied: the altitude applied again would take
+  // the present pressure as its reference anew, a ts again a sample.
   Tsetup_ini::Reading changed = reading;
   changed.apply.clear();
   std::string said;
@@ -342,9 +351,10 @@ void Tservice::LoadSetup(bool start) {
       note(key, changed.limits[i]);
     }
   }
-  if (changed.apply.empty() && !any_limit) return;
+  if (changed.apply.empty() && !any_limit) return false;
   station_.ApplySettings(changed);
-  log_.Info("setup.ini: applied " + said);
+  log_.Info(from + ": applied " + said);
+  return true;
 }
 
 void Tservice::ApplyReadings(const ReadingSettings& r, bool all) {
@@ -436,4 +446,159 @@ void Tservice::Reload() {
     }
   }
   ini_ = fresh;
+}
+
+// ---------------------------------------------------------------------------
+// Settings from a viewer
+
+namespace {
+
+// setup.ini's settings under the names the viewers use.
+struct Viewer_setup_key {
+  const char* name;
+  uint8_t index;
+};
+constexpr Viewer_setup_key kViewerSetupKeys[] = {
+    {"n", kSamplingN},
+    {"ts", kSamplingTs},
+    {"altitude", kAltitude},
+    {"sunny_limit", kSunnyLimit},
+    {"variable_limit", kVariableLimit},
+    {"overcast_limit", kOvercastLimit},
+    {"hysteresis", kHysteresis},
+    {"quick_down_rate", kQuickDownRate},
+    {"slow_down_rate", kSlowDownRate},
+    {"quick_up_rate", kQuickUpRate},
+    {"slow_up_rate", kSlowUpRate},
+};
+
+uint8_t SetupIndex(const std::string& name) {
+  for (const Viewer_setup_key& k : kViewerSetupKeys)
+    if (name == k.name) return k.index;
+  return 0;
+}
+
+std::string ViewerName(uint8_t index) {
+  for (const Viewer_setup_key& k : kViewerSetupKeys)
+    if (index == k.index) return k.name;
+  return std::string();
+}
+
+// Why setup.ini does not take a value, by the rule it breaks.
+std::string SetupReason(uint8_t index) {
+  using namespace setting_rules;
+  switch (index) {
+    case kSamplingN:
+      return "n is a whole number from 1 to " + Number(kLargestSampleCount) + "; more than " +
+             Number(kLargeSampleCount) + " need a ts of at least " +
+             Number(kShortestIntervalForLargeCount) + " s";
+    case kSamplingTs:
+      return "ts is a whole number of seconds from 1 to " + Number(kLongestSequenceInterval) +
+             ", at least " + Number(kShortestIntervalForLargeCount) + " with n above " +
+             Number(kLargeSampleCount);
+    case kAltitude:
+      return "the altitude is from " + Number(kLowestAltitude) + " to " + Number(kHighestAltitude) +
+             " m";
+    case kSunnyLimit:
+    case kVariableLimit:
+    case kOvercastLimit:
+      return "the weather limits stay in order: sunny above variable above overcast";
+    case kHysteresis:
+      return "the hysteresis is from 0 to " + Number(kLargestHysteresis) + " mbar";
+    default:
+      return "the trend rates stay in order: quick down, slow down, slow up, quick up, each at "
+             "least the one before";
+  }
+}
+
+// The setting a problem of the MQTT settings is about, by the dialog's
+// field it names.
+std::string MqttKey(const std::string& field, bool password_given) {
+  if (field == "Host") return "mqtt_host";
+  if (field == "Port") return "mqtt_port";
+  if (field == "Base topic") return "mqtt_base_topic";
+  if (field == "Interval") return "mqtt_interval";
+  if (field == "User") return password_given ? "mqtt_password" : "mqtt_user";
+  if (field == "CA file") return "mqtt_tls";
+  return "mqtt_enabled";
+}
+
+}  // namespace
+
+std::optional<Tservice::Refusal> Tservice::ChangeSettings(
+    const std::vector<Tviewer_setting>& settings) {
+  if (!started_ || stopped_) return Refusal{"", "the service is stopping"};
+  SettingValues in_force;
+  station_.GetParameters(in_force);
+  std::vector<Tsetup_ini::Given> setup;
+  Tbarometer_ini fresh = ini_;
+  fresh.ClearRefusals();
+  bool mqtt_given = false, password_given = false, ini_given = false;
+  for (const Tviewer_setting& s : settings) {
+    const Tviewer_value& v = s.value;
+    if (const uint8_t index = SetupIndex(s.key)) {
+      if (v.kind != Tviewer_value::Kind::kNumber) return Refusal{s.key, "a number is expected"};
+      setup.push_back({index, v.number, true});
+      continue;
+    }
+    ini_given = true;
+    mqtt_given = mqtt_given || s.key.compare(0, 5, "mqtt_") == 0;
+    password_given = password_given || s.key == "mqtt_password";
+    if (v.kind == Tviewer_value::Kind::kBool)
+      fresh.SetBool(s.key, v.flag);
+    else if (v.kind == Tviewer_value::Kind::kString)
+      fresh.Set(s.key, v.text);
+    else if (v.number == std::floor(v.number) && std::fabs(v.number) <= 2147483647.0)
+      fresh.SetInt(s.key, static_cast<int>(v.number));
+    else
+      fresh.SetNumber(s.key, v.number);
+  }
+
+  // setup.ini's settings, as the file's would be judged.
+  const Tsetup_ini::Reading reading = Tsetup_ini::Judge(setup, in_force);
+  if (!reading.refused.empty())
+    return Refusal{ViewerName(reading.refused.front()), SetupReason(reading.refused.front())};
+  // barometer.ini's, by the getters of their features.
+  for (const std::string& key : RefusedBarometerKeys(fresh)) {
+    for (const Tviewer_setting& s : settings) {
+      if (s.key != key) continue;
+      for (const Tbarometer_ini::Refusal& r : fresh.Refusals())
+        if (r.key == key) return Refusal{key, r.reason};
+      return Refusal{key, "not taken"};
+    }
+  }
+  const TmqttSettings mqtt = LoadMqttSettings(fresh);
+  if (mqtt_given) {
+    if (const std::optional<TmqttProblem> problem = CheckMqttSettings(mqtt))
+      return Refusal{MqttKey(problem->field, password_given), problem->text};
+  }
+
+  ApplyChangedSetup(reading, in_force, "A viewer");
+  if (ini_given) {
+    ApplyReadings(LoadReadingSettings(fresh), false);
+    ApplyMqtt(mqtt, false);
+    ini_ = fresh;
+  }
+
+  // Saved as the desktop program saves them: setup.ini whole, barometer.ini
+  // with every other line kept.
+  if (!setup.empty()) {
+    SettingValues now;
+    station_.GetParameters(now);
+    if (!WriteWhole(Path(Tsetup_ini::kFileName), Tsetup_ini::Text(now))) {
+      const std::string why = std::strerror(errno);
+      log_.Error("setup.ini: the settings a viewer changed are in force but not saved: " + why);
+      return Refusal{ViewerName(setup.front().key),
+                     "in force, but setup.ini could not be saved: " + why};
+    }
+  }
+  if (ini_given && !ini_.Save()) {
+    log_.Error("barometer.ini: the settings a viewer changed are in force but not saved: " +
+               ini_.LastError());
+    for (const Tviewer_setting& s : settings)
+      if (!SetupIndex(s.key))
+        return Refusal{s.key,
+                       "in force, but barometer.ini could not be saved: " + ini_.LastError()};
+  }
+  return std::nullopt;
 }

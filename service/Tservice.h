@@ -3,7 +3,9 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/Tarchive.h"
 #include "config/Reading_settings.h"
@@ -11,6 +13,7 @@
 #include "platform/ModulePort.h"
 #include "publish/Mqtt_settings.h"
 #include "sensor/Tsensor.h"
+#include "service/Tviewer_request.h"
 #include "station/Tpublisher.h"
 #include "station/Tstation.h"
 
@@ -51,6 +54,16 @@ class Tservice : private TstationSink {
   void Tick();
   // Reads both files again and applies what changed.
   void Reload();
+  // Settings a viewer sent: each judged by the rules of the file that keeps
+  // it (setup.ini's against the settings in force, barometer.ini's by their
+  // features, MQTT as a whole), then all applied as a reload would apply
+  // them and saved in the folder; or none of them, and the first refused
+  // with the reason.
+  struct Refusal {
+    std::string key;  // the viewer's name of the setting
+    std::string reason;
+  };
+  std::optional<Refusal> ChangeSettings(const std::vector<Tviewer_setting>& settings);
   // Commits the record and closes it, publishes "offline". Safe twice.
   void Stop();
 
@@ -60,6 +73,10 @@ class Tservice : private TstationSink {
   Tpublisher* Publisher() { return publisher_.get(); }
   // The port's name in the texts ("GPIO /dev/gpiochip0", "simulated module").
   const std::string& PortText() const { return port_name_; }
+  const ReadingSettings& Readings() const { return readings_; }
+  const TmqttSettings& Mqtt() const { return mqtt_; }
+  const std::string& Folder() const { return folder_; }
+  std::string RecordPath() const { return Path(Tarchive::kFileName); }
   // Samples handed out since the start.
   long Samples() const { return samples_; }
   // Called before each tick (the simulated module's test switches).
@@ -76,6 +93,10 @@ class Tservice : private TstationSink {
   // Reads setup.ini and applies it: everything at the start, what changed
   // on a reload; logs the keys refused.
   void LoadSetup(bool start);
+  // Applies what a reading holds that differs from the settings in force,
+  // and logs it as applied from `from`; whether anything changed.
+  bool ApplyChangedSetup(const Tsetup_ini::Reading& reading, const SettingValues& in_force,
+                         const std::string& from);
   // The first sample after the start or a new port: the settings in force
   // first, as the desktop program takes them (setup.ini's at the start,
   // null kept; n, ts and the altitude of kept after a new port).

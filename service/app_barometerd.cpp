@@ -20,6 +20,7 @@
 #include "service/Tservice_log.h"
 #include "service/Tservice_loop.h"
 #include "service/Tservice_options.h"
+#include "service/Tviewer_server.h"
 
 namespace {
 
@@ -99,9 +100,16 @@ int main(int argc, char** argv) {
     };
   }
   service.Start();
+  // The viewers' socket: without it the service measures on all the same.
+  Tviewer_server viewers(service, loop, log, clock);
+  viewers.Open(Tviewer_server::SocketPath(options.Folder()));
   loop.on_tick = [&service] { service.Tick(); };
-  loop.on_reload = [&service] { service.Reload(); };
+  loop.on_reload = [&service, &viewers] {
+    service.Reload();
+    viewers.AnnounceSettingsIfChanged();
+  };
   const int ending = loop.Run();
+  viewers.Stopping();
   service.Stop();
   if (ending == 0) {
     log.Error("The service's loop ended: it cannot wait for its ticks");

@@ -5,15 +5,19 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -195,12 +199,15 @@ TEST_F(Barometerd, TellsTheManagerItsStateThroughAnUnplugAndEndsCleanlyOnSigterm
 
   // One line per change of state, none per sample.
   const std::vector<std::string> log = Lines(ReadAll(l.log));
-  ASSERT_EQ(log.size(), 5u) << ReadAll(l.log);
+  ASSERT_EQ(log.size(), 6u) << ReadAll(l.log);
   EXPECT_EQ(log[0], "<6>Starting on the simulated module in " + folder);
   EXPECT_EQ(log[1], "<6>Module found on the simulated module");
-  EXPECT_EQ(log[2].rfind("<4>Module lost on the simulated module: ", 0), 0u) << log[2];
-  EXPECT_EQ(log[3], "<6>Module back on the simulated module");
-  EXPECT_EQ(log[4], "<6>Stopping: the record is committed");
+  // Started by hand: the viewers' socket beside the record.
+  EXPECT_EQ(log[2].rfind("<6>Viewers' socket: " + folder + "/barometer.sock, for group ", 0), 0u)
+      << log[2];
+  EXPECT_EQ(log[3].rfind("<4>Module lost on the simulated module: ", 0), 0u) << log[3];
+  EXPECT_EQ(log[4], "<6>Module back on the simulated module");
+  EXPECT_EQ(log[5], "<6>Stopping: the record is committed");
 
   // The record whole and committed, its log copied back.
   const std::string db = Path("barometer.db");
@@ -369,4 +376,190 @@ TEST_F(Barometerd, RunsAsTheUnitWouldAndTheRecordGoesOnAfterARestart) {
   EXPECT_EQ(QueryText(db, "PRAGMA integrity_check"), "ok");
   const std::vector<std::string> log = Lines(ReadAll(Path("unit.log")));
   EXPECT_EQ(CountHaving(log, "<6>MQTT: connected to 127.0.0.1:"), 2) << ReadAll(Path("unit.log"));
+}
+
+namespace {
+
+// A user for the viewers' tests, made when missing: in group barometer or
+// not in it. Null when the machine does not allow it.
+const passwd* ViewerUser(const char* name, bool member) {
+  if (::getpwnam(name) == nullptr) {
+    const std::string add = std::string("useradd --no-create-home --shell /usr/sbin/nologin ") +
+                            (member ? "--groups barometer " : "") + name + " >/dev/null 2>&1";
+    if (std::system(add.c_str()) != 0) return nullptr;
+  } else if (member) {
+    const std::string add = std::string("usermod -a -G barometer ") + name + " >/dev/null 2>&1";
+    if (std::system(add.c_str()) != 0) return nullptr;
+  }
+  return ::getpwnam(name);
+}
+
+// What a viewer saw: it connects as the user (with the user's groups), sends
+// `request` (if any) and reads for `ms` milliseconds or until the service
+// closes. `connect_error` is errno of a connect that failed.
+struct Seen {
+  std::string text;
+  int connect_error = 0;
+  bool closed = false;
+};
+
+Seen ViewAs(const char* name, const std::string& socket, const std::string& request, int ms) {
+  Seen seen;
+  const passwd* user = ::getpwnam(name);
+  if (user == nullptr) return seen;
+  // Everything the child needs is made here: it only makes system calls.
+  std::vector<gid_t> groups(256);
+  int count = static_cast<int>(groups.size());
+  ::getgrouplist(user->pw_name, user->pw_gid, groups.data(), &count);
+  groups.resize(count > 0 ? static_cast<size_t>(count) : 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+  const uid_t uid = user->pw_uid;
+  const gid_t gid = user->pw_gid;
+  int out[2];
+  if (::pipe(out) != 0) return seen;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(out[0]);
+    if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+      ::_exit(125);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      const int error = errno;
+      (void)!::write(out[1], &error, sizeof error);
+      ::_exit(1);
+    }
+    const int none = 0;
+    (void)!::write(out[1], &none, sizeof none);
+    if (!request.empty()) (void)!::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buffer[65536];
+    for (int waited = 0; waited < ms; waited += 50) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        const char closed = 'X';  // no line holds a bare X
+        (void)!::write(out[1], &closed, 1);
+        ::_exit(0);
+      }
+      (void)!::write(out[1], buffer, static_cast<size_t>(n));
+    }
+    ::_exit(0);
+  }
+  ::close(out[1]);
+  char buffer[65536];
+  std::string all;
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) all.append(buffer, n);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (all.size() >= sizeof(int)) {
+    std::memcpy(&seen.connect_error, all.data(), sizeof(int));
+    seen.text = all.substr(sizeof(int));
+  }
+  if (!seen.text.empty() && seen.text.back() == 'X') {
+    seen.closed = true;
+    seen.text.pop_back();
+  }
+  return seen;
+}
+
+}  // namespace
+
+// Two users beside the service as the unit runs it (its user, its runtime
+// folder): a member of group barometer watches and changes the altitude; one
+// who is not cannot open the socket, and is refused by the service itself
+// even when the socket's mode would let anyone in.
+TEST_F(Barometerd, AMemberOfTheGroupWatchesAndChangesTheAltitudeAndOthersAreRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make users and run as them";
+  if (::getgrnam("barometer") == nullptr &&
+      std::system("groupadd --system barometer >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no group barometer, and none can be made here";
+  if (::getpwnam("barometer") == nullptr &&
+      std::system("useradd --system --gid barometer --no-create-home --home-dir "
+                  "/var/lib/barometer --shell /usr/sbin/nologin barometer >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no user barometer, and none can be made here";
+  const passwd* service_user = ::getpwnam("barometer");
+  ASSERT_NE(service_user, nullptr);
+  const uid_t uid = service_user->pw_uid;
+  const gid_t gid = service_user->pw_gid;
+  const gid_t group = ::getgrnam("barometer")->gr_gid;
+  if (ViewerUser("barometer-member", true) == nullptr ||
+      ViewerUser("barometer-other", false) == nullptr)
+    GTEST_SKIP() << "no viewers' users can be made here (useradd)";
+  const uid_t other_uid = ::getpwnam("barometer-other")->pw_uid;
+
+  // The folders as the unit makes them: state and runtime, the user's, 0750.
+  ASSERT_EQ(::chmod(Cwd().c_str(), 0711), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0711), 0);
+  const std::string state = Path("state");
+  const std::string run = Path("run");
+  for (const std::string& f : {state, run}) {
+    ASSERT_EQ(::mkdir(f.c_str(), 0750), 0);
+    ASSERT_EQ(::chown(f.c_str(), uid, group), 0);
+  }
+  std::ofstream(state + "/setup.ini") << kSetup;
+  ASSERT_EQ(::chown((state + "/setup.ini").c_str(), uid, gid), 0);
+
+  Launch l;
+  l.args = {"--simulated", "--folder", state};
+  l.env = {{"RUNTIME_DIRECTORY", run}};
+  l.log = Path("unit.log");
+  l.uid = uid;
+  l.gid = gid;
+  l.umask = 027;
+  const pid_t pid = Start(l);
+  // Stopped whatever the checks find.
+  struct Stop {
+    pid_t pid;
+    ~Stop() {
+      if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+    }
+  } stop{pid};
+  const std::string socket = run + "/barometer.sock";
+  struct stat st {};
+  ASSERT_TRUE(WaitUntil([&] { return ::stat(socket.c_str(), &st) == 0; })) << ReadAll(l.log);
+  EXPECT_EQ(st.st_mode & 0777, 0660u);
+  EXPECT_EQ(st.st_gid, group);
+
+  const Seen watched =
+      ViewAs("barometer-member", socket,
+             "{\"request\":\"set\",\"id\":5,\"settings\":{\"altitude\":412}}\n", 3000);
+  EXPECT_EQ(watched.connect_error, 0);
+  const std::vector<std::string> lines = Lines(watched.text);
+  ASSERT_FALSE(lines.empty()) << ReadAll(l.log);
+  EXPECT_EQ(lines[0].rfind("{\"event\":\"hello\",", 0), 0u) << lines[0];
+  EXPECT_EQ(CountHaving(lines, "{\"event\":\"reply\",\"id\":5,\"ok\":true}"), 1) << watched.text;
+  EXPECT_EQ(CountHaving(lines,
+                        "{\"event\":\"settings\",\"settings\":{\"n\":1,\"ts\":1,\"altitude\":412,"),
+            1)
+      << watched.text;
+  EXPECT_GE(CountHaving(lines, "{\"event\":\"sample\","), 1);
+  EXPECT_NE(ReadAll(state + "/setup.ini").find("set_altitude\t412.000000\n"), std::string::npos);
+
+  // The mode keeps the other out...
+  const Seen kept_out = ViewAs("barometer-other", socket, "", 1000);
+  EXPECT_EQ(kept_out.connect_error, EACCES);
+  // ...and were it wrong, the service itself refuses them.
+  ASSERT_EQ(::chmod(run.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(socket.c_str(), 0666), 0);
+  const Seen refused =
+      ViewAs("barometer-other", socket,
+             "{\"request\":\"set\",\"id\":6,\"settings\":{\"altitude\":0}}\n", 3000);
+  EXPECT_EQ(refused.connect_error, 0);
+  EXPECT_TRUE(refused.closed);
+  EXPECT_EQ(refused.text.rfind(
+                "{\"event\":\"refused\",\"reason\":\"not a member of group barometer\"}\n", 0),
+            0u)
+      << refused.text;
+  EXPECT_EQ(CountHaving(Lines(refused.text), "\"event\":\"hello\""), 0);
+  EXPECT_NE(ReadAll(state + "/setup.ini").find("set_altitude\t412.000000\n"), std::string::npos);
+
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid), 0) << ReadAll(l.log);
+  stop.pid = -1;
+  EXPECT_NE(::stat(socket.c_str(), &st), 0);  // removed at the stop
+  EXPECT_NE(ReadAll(l.log).find("A viewer was refused (uid " + std::to_string(other_uid)),
+            std::string::npos);
 }
