@@ -54,7 +54,7 @@ class Reader {
         return true;
       }
       if (out->size() >= Tviewer_request::kLongestString) return Fail("a string is too long");
-      if (c < 0x20) return Fail("a string holds a control character");
+      if (c < 0x20 || c == 0x7F) return Fail("a string holds a control character");
       if (c == '\\') {
         ++p_;
         if (!ReadEscape(out)) return false;

@@ -66,6 +66,7 @@ TEST(ViewerRequest, EverythingElseIsRefusedWithAReason) {
       {"{'request':'ping','id':1}", "a string was expected"},
       {"{\"request\":\"pi\\ng\",\"id\":1}", "a string holds a control character"},
       {"{\"request\":\"pi\tng\",\"id\":1}", "a string holds a control character"},
+      {"{\"request\":\"pi\x7fng\",\"id\":1}", "a string holds a control character"},
       {"{\"request\":\"p\\u0000\",\"id\":1}", "a string holds a control character"},
       {"{\"request\":\"\\ud800\",\"id\":1}", "a string holds a lone surrogate"},
       {"{\"request\":\"\\udc00x\",\"id\":1}", "a string holds a lone surrogate"},
