@@ -17,14 +17,14 @@
 #include <memory>
 
 #include "archive/Tarchive.h"
+#include "fakes/ScriptedDialogs.h"
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "windows/Tintro.h"
 #include "support_full_record.h"
+#include "windows/Tintro.h"
 
 namespace {
 

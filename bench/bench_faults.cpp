@@ -41,21 +41,21 @@
 #include <vector>
 
 #include "chart/Tchart.h"
+#include "fakes/ScriptedDialogs.h"
+#include "fakes/UnpluggingPort.h"
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "fakes/UnpluggingPort.h"
 #if __has_include("fakes/UnpluggingLines.h")
-#include "platform/SimulatedModuleLines.h"
 #include "fakes/UnpluggingLines.h"
+#include "platform/SimulatedModuleLines.h"
 #define BAROMETER_BENCH_LINES 1
 #endif
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
+#include "windows/Tintro.h"
 
 namespace {
 

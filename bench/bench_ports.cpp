@@ -22,9 +22,9 @@
 #include <thread>
 #include <type_traits>
 
-#include "platform/Clock.h"
 #include "fakes/FakeFtdiChip.h"
 #include "fakes/FakeGpioChip.h"
+#include "platform/Clock.h"
 #include "platform/FtdiLines.h"
 #include "platform/GpioLines.h"
 #include "platform/LptLines.h"

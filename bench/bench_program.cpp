@@ -16,11 +16,11 @@
 #include "chart/Plot_time.h"
 #include "chart/Tchart.h"
 
+#include "fakes/ScriptedDialogs.h"
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "windows/Tintro.h"

@@ -24,12 +24,12 @@
 #include <fstream>
 #include <thread>
 
+#include "fakes/ScriptedDialogs.h"
 #include "main/Entry.h"
 #include "main/Program.h"
-#include "main/Tmain.h"
 #include "main/Publishing.h"
+#include "main/Tmain.h"
 #include "platform/Clock.h"
-#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "windows/Tintro.h"

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "components/Axis_ticks.h"
 #include "chart/Sample_ring.h"
+#include "components/Axis_ticks.h"
 
 class QHideEvent;
 class QPainter;

@@ -22,9 +22,9 @@
 
 #include "archive/Tarchive.h"
 #include "atmosphere/Lib_vc.h"
-#include "components/Axis_ticks.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
+#include "components/Axis_ticks.h"
 #include "components/Client_area.h"
 #include "components/UiStyle.h"
 #include "components/Window_fit.h"

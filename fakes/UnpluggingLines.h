@@ -1,8 +1,8 @@
 #pragma once
 
+#include "fakes/UnpluggingPort.h"
 #include "platform/ModuleLines.h"
 #include "platform/SimulatedModule.h"
-#include "fakes/UnpluggingPort.h"
 
 // The loose cable of UnpluggingPort on the module's lines: every drive and
 // every sample of an exchange is one access.

@@ -20,9 +20,9 @@
 #include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "sensor/Tsensor_wc.h"
+#include "windows/Tintro.h"
 
 namespace {
 

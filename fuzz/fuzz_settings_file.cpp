@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "config/Setting_rules.h"
 #include "fuzz/FuzzProgram.h"
 #include "main/Program.h"
-#include "config/Setting_rules.h"
 #include "main/Tmain.h"
 #include "sensor/Tsensor.h"
 

@@ -6,10 +6,10 @@
 
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "station/Tstation.h"
 #include "windows/Tdebug.h"
+#include "windows/Tintro.h"
 
 // --- the program's port ------------------------------------------------------
 

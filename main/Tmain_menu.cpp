@@ -17,13 +17,13 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "platform/Dialogs.h"
-#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "settings/Tpublish.h"
 #include "settings/Tsettings.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
 #include "windows/Thelp.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // The barometer on the simulated module, wired straight to the lines.
 
+#include "components/QtDialogs.h"
 #include "main/Entry.h"
 #include "platform/Clock.h"
-#include "publish/Mqtt_settings.h"
-#include "components/QtDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
+#include "publish/Mqtt_settings.h"
 
 int main(int argc, char** argv) {
   // Its MQTT client id tells it apart from the real program's.

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "archive/Tarchive.h"
-#include "platform/Clock.h"
 #include "fakes/ScriptedDialogs.h"
+#include "platform/Clock.h"
 #include "tests/support/sqlite_query.h"
 #include "tests/support/without_permission_override.h"
 

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "components/Axis_ticks.h"
 #include "chart/Plot_time.h"
+#include "components/Axis_ticks.h"
 
 namespace {
 

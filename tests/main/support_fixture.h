@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/Clock.h"
 #include "fakes/ScriptedDialogs.h"
+#include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 #include "sensor/Tsensor.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/Clock.h"
 #include "fakes/ScriptedDialogs.h"
+#include "platform/Clock.h"
 
 TEST(VirtualClock, SleepingAdvancesTimeAndIsCounted) {
   VirtualClock clock(1000);

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 
 #include "main/Program.h"
-#include "main/Tmain.h"
 #include "main/Publishing.h"
+#include "main/Tmain.h"
 #include "settings/Tpublish.h"
 #include "support_broker.h"
 #include "support_program.h"

@@ -15,8 +15,8 @@
 #include <fstream>
 
 #include "main/Program.h"
-#include "main/Tmain.h"
 #include "main/Publishing.h"
+#include "main/Tmain.h"
 #include "publish/Mosquitto_library.h"
 #include "settings/Tpublish.h"
 #include "support_broker.h"

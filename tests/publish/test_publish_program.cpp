@@ -17,8 +17,8 @@
 
 #include "archive/Tarchive_tendency.h"
 #include "main/Program.h"
-#include "main/Tmain.h"
 #include "main/Publishing.h"
+#include "main/Tmain.h"
 #include "support_broker.h"
 #include "support_program.h"
 #include "windows/Tdebug.h"

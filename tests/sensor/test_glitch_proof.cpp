@@ -5,12 +5,12 @@
 #include <cmath>
 #include <vector>
 
+#include "fakes/UnpluggingLines.h"
+#include "fakes/UnpluggingPort.h"
 #include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
 #include "platform/SimulatedModulePort.h"
-#include "fakes/UnpluggingLines.h"
-#include "fakes/UnpluggingPort.h"
 #include "sensor/Tsensor.h"
 #include "support_ports.h"
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/Clock.h"
 #include "fakes/FakeFtdiChip.h"
 #include "fakes/FakeGpioChip.h"
+#include "platform/Clock.h"
 #include "platform/FtdiLines.h"
 #include "platform/GpioLines.h"
 #include "platform/SimulatedModule.h"

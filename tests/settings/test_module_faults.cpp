@@ -13,14 +13,14 @@
 
 #include "chart/Tchart.h"
 #include "chart/Tchart_settings.h"
+#include "fakes/UnpluggingPort.h"
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "fakes/UnpluggingPort.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"
+#include "windows/Tintro.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Dialogs.h"
 #include "components/QtDialogs.h"
+#include "platform/Dialogs.h"
 
 // Every file dialog of the program, as the user opens it from its window.
 struct ProgramFileDialog {

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "archive/Tarchive.h"
+#include "components/QtDialogs.h"
 #include "main/Entry.h"
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "components/QtDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModuleLines.h"
 #include "record_dialogs.h"

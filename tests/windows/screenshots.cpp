@@ -21,12 +21,12 @@
 #include "chart/Tchart_settings.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "windows/Tintro.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
 #include "windows/Thelp.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {

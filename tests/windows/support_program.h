@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "platform/Clock.h"
 #include "fakes/ScriptedDialogs.h"
+#include "platform/Clock.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
 

@@ -15,9 +15,9 @@
 
 #include "chart/Plot_time.h"
 #include "components/Lcd_bar.h"
+#include "components/QtDialogs.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "components/QtDialogs.h"
 #include "support_program.h"
 
 namespace {

@@ -19,13 +19,13 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "settings/Tsettings.h"
 #include "station/Tstation.h"
 #include "support_program.h"
 #include "tests/support/fake_iio.h"
 #include "tests/support/without_permission_override.h"
+#include "windows/Tintro.h"
 
 namespace {
 

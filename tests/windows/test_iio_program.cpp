@@ -16,13 +16,13 @@
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "publish/Mqtt_messages.h"
-#include "windows/Tintro.h"
 #include "station/Tpublisher.h"
 #include "station/Tstation.h"
 #include "support_program.h"
 #include "tests/support/fake_iio.h"
 #include "tests/support/sqlite_query.h"
 #include "windows/Tbarograph.h"
+#include "windows/Tintro.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <QTimer>
 #include <memory>
 
+#include "fakes/ScriptedDialogs.h"
 #include "main/Program.h"
 #include "platform/Clock.h"
-#include "fakes/ScriptedDialogs.h"
 #include "platform/SimulatedModule.h"
 #include "platform/SimulatedModulePort.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
+#include "windows/Tintro.h"
 
 namespace {
 

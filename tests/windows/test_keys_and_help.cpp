@@ -14,9 +14,9 @@
 #include <initializer_list>
 
 #include "chart/Tchart.h"
+#include "components/QtDialogs.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "components/QtDialogs.h"
 #include "support_program.h"
 #include "windows/Tbarograph.h"
 #include "windows/Thelp.h"

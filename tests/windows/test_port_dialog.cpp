@@ -10,14 +10,14 @@
 #include <QRadioButton>
 #include <memory>
 
+#include "fakes/FakeGpioChip.h"
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "fakes/FakeGpioChip.h"
 #include "platform/LptLines.h"
-#include "windows/Tintro.h"
 #include "settings/Tport.h"
 #include "support_program.h"
+#include "windows/Tintro.h"
 
 namespace {
 

@@ -21,12 +21,12 @@
 #include "main/Tmain.h"
 #include "platform/PortIo.h"
 #include "platform/SimulatedModule.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"
 #include "windows/Tabout.h"
 #include "windows/Tdebug.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {

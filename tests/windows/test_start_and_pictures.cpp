@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPushButton>
 #include <QEvent>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <algorithm>
 #include <vector>
 
@@ -19,13 +19,13 @@
 #include "components/Picture.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "windows/Tintro.h"
 #include "sensor/Tsensor.h"
 #include "settings/Tsettings.h"
 #include "support_program.h"
 #include "windows/Barograph_plot.h"
 #include "windows/Tabout.h"
 #include "windows/Tbarograph.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {

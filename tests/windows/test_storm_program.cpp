@@ -14,10 +14,10 @@
 
 #include "archive/Tarchive.h"
 #include "archive/Tarchive_tendency.h"
-#include "main/Program.h"
-#include "main/Tmain.h"
 #include "fakes/ScriptedNotifier.h"
 #include "fakes/UnpluggingPort.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
 #include "support_program.h"
 #include "windows/Tsmall.h"
 

@@ -16,9 +16,9 @@
 #include "components/Window_place.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
-#include "windows/Tintro.h"
 #include "support_program.h"
 #include "windows/Tbarograph.h"
+#include "windows/Tintro.h"
 #include "windows/Tsmall.h"
 
 namespace {
