@@ -1,5 +1,7 @@
 #include "atmosphere/Altitude.h"
 
+#include <cmath>
+
 namespace {
 
 struct Segment {
@@ -65,4 +67,9 @@ double AltitudeFromPressure(double pressure_mbar) {
 double PressureFromAltitude(double altitude_m) {
   const Segment& s = kSegments[SegmentForAltitude(altitude_m) - 1];
   return (s.b - altitude_m) / s.c;
+}
+
+double ShownAltitude(double altitude_m) {
+  if (std::isnan(altitude_m) || altitude_m < -1000) return -1000;
+  return altitude_m > 10000 ? 10000 : altitude_m;
 }

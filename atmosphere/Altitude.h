@@ -15,6 +15,10 @@ constexpr double kMetresPerFoot = 0.3048;
 // takes the higher-pressure segment.
 double AltitudeFromPressure(double pressure_mbar);
 
+// The altitude as the windows, the chart and its data log show it: within
+// the altimeter's scale, -1000..10000 m; NaN shows the bottom.
+double ShownAltitude(double altitude_m);
+
 // Pressure in mbar for an altitude in metres. An altitude exactly on a
 // segment boundary takes the lower-altitude segment.
 double PressureFromAltitude(double altitude_m);

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "archive/Tarchive.h"
+#include "atmosphere/Altitude.h"
 #include "atmosphere/Lib_vc.h"
 #include "chart/Plot_time.h"
 #include "chart/Tchart_settings.h"
@@ -262,10 +263,7 @@ void TWchart::OnSample(const Sample& sample) {
   // A failed sample is no data for the plots. The altitude is the one the
   // main window shows, within -1000..10000 m.
   if (!sample.good || (Program().Wchart == this && !Program().Wchart_alive)) return;
-  double altitude = sample.altitude;
-  if (std::isnan(altitude) || altitude < -1000) altitude = -1000;
-  if (altitude > 10000) altitude = 10000;
-  AddMeasurement(sample.time, sample.pressure, sample.temperature, altitude);
+  AddMeasurement(sample.time, sample.pressure, sample.temperature, ShownAltitude(sample.altitude));
 }
 
 void TWchart::OnHistoryRefilled(std::time_t now) {

@@ -519,8 +519,7 @@ void TWmain::ShowTemperature(double t) {
 }
 
 void TWmain::ShowAltitude(double a) {
-  if (std::isnan(a) || a < -1000) a = -1000;
-  if (a >= 10000) a = 10000;
+  a = ShownAltitude(a);
   if (a == alt_shown) return;
   const double previous = alt_shown;
   alt_shown = a;

@@ -104,11 +104,8 @@ class TWmain : public QMainWindow, public TmeteoDisplay, public TstationSink {
   static bool IsGoodSample(const Tsensor& sensor);
   // The station's fan-out of the sample just taken.
   void UpdateMeasurement();
-  void UpdateDerived();
-  void UpdateSeaLevelPressure();
-  void UpdateAltitude();
-  void SetLocalAltitude(double h);
-  void UpdateMinMax();
+  // The minima and maxima the station tracks, shown in the units in force.
+  void ShowMinMax();
   // Every minimum and maximum restarts from the present value.
   void ClearMinMax();
   // Shows a box from the event loop, once the tick or the loading that asked

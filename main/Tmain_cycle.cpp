@@ -101,7 +101,8 @@ void TWmain::OnSample(const Sample& sample) {
   // read) comes once this tick is over: a damaged file put aside is being
   // recorded into by then, and the ticks go on behind the box.
   ShowArchiveNotice();
-  if (sample.good) ShowStormWarning();
+  // The warning's line, while a warning is up or its line still shows.
+  if (sample.good && (sample.storm_active || !lb_storm->isHidden())) ShowStormWarning();
 }
 
 void TWmain::ShowReadingFailed() {
@@ -119,10 +120,6 @@ void TWmain::ShowReadingFailed() {
   t_shown = kNothingShown;
 }
 
-void TWmain::UpdateDerived() {
-  station.UpdateDerived();
-}
-
 void TWmain::ShowDerived() {
   lb_alti->setText(FormatFixed(alt_setting, 1));
   lb_altifeet->setText(FormatFixed(alt_setting * kFeetPerMetre, 1));
@@ -134,24 +131,10 @@ void TWmain::ShowDerived() {
     ShowAltitude(station.altitude);
     ShowWeather();
   }
-  UpdateMinMax();
+  ShowMinMax();
 }
 
-void TWmain::UpdateSeaLevelPressure() {
-  station.UpdateSeaLevelPressure();
-}
-
-void TWmain::UpdateAltitude() {
-  station.UpdateAltitude();
-}
-
-void TWmain::SetLocalAltitude(double h) {
-  station.SetLocalAltitude(h);
-  lb_alti->setText(FormatFixed(h, 1));
-  lb_altifeet->setText(FormatFixed(h * kFeetPerMetre, 1));
-}
-
-void TWmain::UpdateMinMax() {
+void TWmain::ShowMinMax() {
   if (!has_good_sample || !minmax_started) return;
   const QString celsius = QString(" [") + QChar(0xB0) + "C]";
   const PressureUnit unit = Program().readings.units.pressure;
@@ -166,7 +149,7 @@ void TWmain::UpdateMinMax() {
 
 void TWmain::ClearMinMax() {
   station.ClearMinMax();
-  UpdateMinMax();
+  ShowMinMax();
 }
 
 void TWmain::GetCalibration(Tsensor_wc* record) {

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "atmosphere/Altitude.h"
+
 namespace {
 
 // printf's "%.<decimals>f" with a point whatever the locale.
@@ -123,11 +125,8 @@ void Tdata_log::End() {
 void Tdata_log::OnSample(const Sample& sample) {
   // A failed sample is no data for the log.
   if (!sample.good || LogFile < 0) return;
-  double altitude = sample.altitude;
-  if (std::isnan(altitude) || altitude < -1000) altitude = -1000;
-  if (altitude > 10000) altitude = 10000;
   Write(sample.time, sample.d1.value_or(0), sample.d2.value_or(0), sample.pressure,
-        sample.temperature, altitude);
+        sample.temperature, ShownAltitude(sample.altitude));
 }
 
 bool Tdata_log::Write(std::time_t now, int32_t d1, int32_t d2, double pressure, double temperature,

@@ -176,15 +176,7 @@ void Tstation::DeliverFrom(const Sample& sample) {
     precipitation_ = sample.precipitation;
     has_trend_ = sample.has_trend;
     trend_ = sample.trend;
-    if (!minmax_started) {
-      Restart(p_sea_min, p_sea_max, p_sea);
-      Restart(alt_min, alt_max, altitude);
-      Restart(t_min, t_max, t_local);
-      minmax_started = true;
-    }
-    Track(p_sea_min, p_sea_max, p_sea);
-    Track(alt_min, alt_max, altitude);
-    Track(t_min, t_max, t_local);
+    UpdateMinMax();
   }
   Fan(SinkOrder::kView, sample);
   last_ = sample;
@@ -324,7 +316,8 @@ void Tstation::SetLocalAltitude(double h) {
 }
 
 void Tstation::UpdateMinMax() {
-  if (source_ == nullptr || !has_good_sample) return;
+  // Values come from a good sample, measured here or received.
+  if (!has_good_sample) return;
   if (!minmax_started) {
     // Nothing tracked yet: start from the present values, not from zero.
     Restart(p_sea_min, p_sea_max, p_sea);

@@ -28,33 +28,16 @@
 #include "tests/publish/support_broker.h"
 #include "tests/support/sqlite_query.h"
 
+#include "support_service.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string ReadAll(const std::string& name) {
-  std::ifstream in(name);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 std::string Cwd() {
   char cwd[4096];
   return ::getcwd(cwd, sizeof cwd) ? cwd : ".";
 }
-
-const char kSetup[] =
-    "set_sampling_n\t1\nset_sampling_ts\t1\nset_altitude\t250.000000\n"
-    "set_meteo_overcast_limit\t1002.000000\nset_meteo_variable_limit\t1009.000000\n"
-    "set_meteo_sunny_limit\t1016.000000\n";
 
 // What the child is given beside the test's environment.
 struct Launch {

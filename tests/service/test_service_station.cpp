@@ -25,30 +25,13 @@
 #include "service/Tservice_loop.h"
 #include "tests/support/sqlite_query.h"
 
+#include "support_service.h"
+
 namespace {
-
-std::string ReadAll(const std::string& name) {
-  std::ifstream in(name);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 void WriteFile(const std::string& name, const std::string& text) {
   std::ofstream(name) << text;
 }
-
-const char kSetup[] =
-    "set_sampling_n\t1\nset_sampling_ts\t1\nset_altitude\t250.000000\n"
-    "set_meteo_overcast_limit\t1002.000000\nset_meteo_variable_limit\t1009.000000\n"
-    "set_meteo_sunny_limit\t1016.000000\n";
 
 // The service on the simulated module and virtual time, logging to a file
 // of the test's folder.

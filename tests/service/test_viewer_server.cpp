@@ -29,19 +29,9 @@
 #include "service/Tviewer_server.h"
 #include "tests/support/sqlite_query.h"
 
+#include "support_service.h"
+
 namespace {
-
-std::string ReadAll(const std::string& name) {
-  std::ifstream in(name);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-const char kSetup[] =
-    "set_sampling_n\t1\nset_sampling_ts\t1\nset_altitude\t250.000000\n"
-    "set_meteo_overcast_limit\t1002.000000\nset_meteo_variable_limit\t1009.000000\n"
-    "set_meteo_sunny_limit\t1016.000000\n";
 
 // A viewer's end of the socket, never waiting: what came is read when asked.
 struct Client {
