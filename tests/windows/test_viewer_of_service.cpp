@@ -1,0 +1,380 @@
+// The desktop program as the viewer of the recording service's own code,
+// both in this process: the service on the simulated module and virtual time
+// in a folder of its own, the program started at a desk where that service
+// runs. What the station hands the windows is what the record holds, a
+// setting changed at the desk becomes the service's, no secret goes over the
+// socket, and a service that stops and starts again is found again.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "atmosphere/Altitude.h"
+#include "components/Number_text.h"
+#include "main/Program.h"
+#include "main/Tmain.h"
+#include "main/Tservice_view.h"
+#include "platform/Clock.h"
+#include "platform/SimulatedModule.h"
+#include "platform/SimulatedModuleLines.h"
+#include "service/Tcadence.h"
+#include "service/Tservice.h"
+#include "service/Tservice_log.h"
+#include "service/Tservice_loop.h"
+#include "service/Tviewer_server.h"
+#include "settings/Tsettings.h"
+#include "station/Tstation.h"
+#include "support_program.h"
+#include "tests/service/support_service.h"
+
+namespace {
+
+constexpr std::time_t kStart = 1700000040;
+// The standard atmosphere's pressure at sea level [mbar].
+constexpr double kSeaLevelStandard = 1013.25;
+
+// The service as barometerd runs it (its station, loop and viewers' socket),
+// on the simulated module and a virtual clock that moves only by Tick():
+// the loop never ticks by itself.
+struct Service {
+  Service(const std::string& folder, std::time_t start)
+      : clock(start),
+        log_fd(::open((folder + "/service.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+                      0600)),
+        log(log_fd),
+        service(clock, log, nullptr, folder, &lines, "the simulated module"),
+        loop(clock, cadence, nullptr, &log, /*sleep_on_clock=*/false),
+        viewers(service, loop, log, clock),
+        socket(folder + "/barometer.sock") {
+    loop.Open(nullptr);
+    service.Start();
+    opened = viewers.Open(socket);
+    // The loop's first turn, due at once, samples nothing: the start did.
+    Tick();
+  }
+  // As barometerd ends: "stopping" to the viewers, the socket removed, the
+  // record committed and closed.
+  ~Service() {
+    viewers.Stopping();
+    service.Stop();
+    ::close(log_fd);
+  }
+  // The next tick, on time: the loop first serves what the viewers sent
+  // (new ones greeted, requests answered), then ticks; what the tick queued
+  // is written out as the loop's next turn would.
+  void Tick() {
+    clock.AdvanceMs(cadence.WaitMs());
+    loop.on_tick = [this] {
+      service.Tick();
+      loop.Stop();
+    };
+    loop.Run();
+    viewers.WriteQueued();
+  }
+  // The loop on a thread of its own, without a tick (the clock stands),
+  // while `work` runs here: the program's start waits for the greeting.
+  void ServeDuring(const std::function<void()>& work) {
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    loop.Watch(wake, POLLIN, [this](short) { loop.Stop(); });
+    int ticks = 0;
+    loop.on_tick = [&ticks] { ++ticks; };
+    std::thread serving([this] { loop.Run(); });
+    work();
+    const uint64_t one = 1;
+    (void)!::write(wake, &one, sizeof one);
+    serving.join();
+    loop.Unwatch(wake);
+    ::close(wake);
+    EXPECT_EQ(ticks, 0);
+  }
+
+  VirtualClock clock;
+  SimulatedModule module{clock, 1};
+  SimulatedModuleLines lines{module};
+  Tcadence cadence{clock, 1000};
+  int log_fd;
+  Tservice_log log;
+  Tservice service;
+  Tservice_loop loop;
+  Tviewer_server viewers;
+  std::string socket;
+  bool opened = false;
+};
+
+// An end of the socket that asks nothing: every line a viewer is told.
+struct Onlooker {
+  explicit Onlooker(const std::string& path)
+      : fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
+  }
+  ~Onlooker() { ::close(fd); }
+  void Take() {
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0 || (n < 0 && errno == EINTR))
+      if (n > 0) pending.append(buffer, static_cast<size_t>(n));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+      lines.push_back(pending.substr(0, end));
+  }
+  int Count(const std::string& text) const {
+    int n = 0;
+    for (const std::string& line : lines) n += line.find(text) != std::string::npos;
+    return n;
+  }
+  int fd;
+  bool connected = false;
+  std::string pending;
+  std::vector<std::string> lines;
+};
+
+struct Row {
+  long long d1 = 0, d2 = 0;
+  double pressure = 0, temperature = 0, sea_level_pressure = 0, altitude = 0;
+};
+
+// The record's samples by time, read as another program would; `repeated`
+// counts the times found more than once.
+std::map<std::time_t, Row> ReadRecord(const std::string& path, int* repeated) {
+  std::map<std::time_t, Row> rows;
+  *repeated = 0;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db,
+                         "SELECT time, d1, d2, pressure, temperature, sea_level_pressure, "
+                         "altitude FROM sample",
+                         -1, &s, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const auto time = static_cast<std::time_t>(sqlite3_column_int64(s, 0));
+      *repeated += rows.count(time) != 0;
+      rows[time] = Row{sqlite3_column_int64(s, 1),  sqlite3_column_int64(s, 2),
+                       sqlite3_column_double(s, 3), sqlite3_column_double(s, 4),
+                       sqlite3_column_double(s, 5), sqlite3_column_double(s, 6)};
+    }
+  }
+  EXPECT_NE(s, nullptr) << "the record cannot be read: " << sqlite3_errmsg(db);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return rows;
+}
+
+// A value to the decimals the socket carries it with.
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return std::string(text, r.ptr);
+}
+
+class ViewerOfService : public ProgramTest, private TstationSink {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    folder = PathOf("service").toStdString();
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    WriteFile(QString::fromStdString(folder + "/setup.ini"), kSetup);
+    WriteFile(QString::fromStdString(folder + "/barometer.ini"),
+              "mqtt_enabled\t0\nmqtt_host\tbroker.example\nmqtt_user\tstation\n"
+              "mqtt_password\tDesk-Secret-42\n");
+    // The program's own folder is the working one; its barometer.ini names
+    // the service's socket.
+    WriteFile(PathOf("barometer.ini"), "service_socket\t" + folder + "/barometer.sock\n");
+  }
+  void TearDown() override {
+    if (Program().station != nullptr) Program().station->RemoveSink(this);
+    ProgramTest::TearDown();
+  }
+
+  // The program started while the service serves: it finds the service and
+  // becomes its viewer; the station's views are watched from then on.
+  void StartViewing(Service& s) {
+    ASSERT_TRUE(s.opened) << ReadAll(folder + "/service.log");
+    s.ServeDuring([this] { StartProgram(); });
+    ASSERT_NE(Program().service, nullptr) << "the program did not find the service";
+    ASSERT_NE(Program().station, nullptr);
+    Program().station->AddSink(this, SinkOrder::kView);
+  }
+  // n ticks of the service, each followed by the viewer reading what came.
+  void Run(Service& s, int n, Onlooker* onlooker = nullptr) {
+    for (int i = 0; i < n; ++i) {
+      s.Tick();
+      PollViewer();
+      if (onlooker != nullptr) onlooker->Take();
+    }
+  }
+  void PollViewer() {
+    Program().service->Poll();
+    ShowLaterBoxes();
+  }
+  // Polls the viewer until `done`; the bound keeps a viewer that never
+  // gets there from hanging the suite.
+  bool PollUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 500; ++i) {
+      PollViewer();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  // Every sample the views got is the record's row of its second, to the
+  // decimals the socket carries; and the record has no row in their span
+  // that the views did not get.
+  void ExpectViewedAsRecorded() {
+    ASSERT_FALSE(viewed.empty());
+    int repeated = 0;
+    const std::map<std::time_t, Row> record = ReadRecord(folder + "/barometer.db", &repeated);
+    EXPECT_EQ(repeated, 0) << "two samples in one second";
+    for (const Sample& v : viewed) {
+      SCOPED_TRACE("the sample of " + std::to_string(v.time));
+      ASSERT_TRUE(v.good);
+      const auto at = record.find(v.time);
+      ASSERT_NE(at, record.end()) << "not in the record";
+      const Row& r = at->second;
+      EXPECT_EQ(v.d1.value_or(-1), r.d1);
+      EXPECT_EQ(v.d2.value_or(-1), r.d2);
+      EXPECT_EQ(Fixed(v.pressure, 2), Fixed(r.pressure, 2));
+      EXPECT_EQ(Fixed(v.temperature, 2), Fixed(r.temperature, 2));
+      EXPECT_EQ(Fixed(v.sea_level_pressure, 2), Fixed(r.sea_level_pressure, 2));
+      EXPECT_EQ(Fixed(v.altitude, 1), Fixed(r.altitude, 1));
+    }
+    for (size_t i = 1; i < viewed.size(); ++i)
+      EXPECT_LT(viewed[i - 1].time, viewed[i].time) << "at " << i;
+  }
+  // Samples in the record from `from` to `to`, both included.
+  size_t RecordedBetween(std::time_t from, std::time_t to) {
+    int repeated = 0;
+    size_t n = 0;
+    for (const auto& [time, row] : ReadRecord(folder + "/barometer.db", &repeated))
+      n += time >= from && time <= to;
+    return n;
+  }
+
+  static std::string Status() {
+    return Program().Wmain->statusBar()->currentMessage().toStdString();
+  }
+  static std::string ShownPressure() { return Program().Wmain->lbpressure->text().toStdString(); }
+
+  std::string folder;
+  std::vector<Sample> viewed;
+
+ private:
+  void OnSample(const Sample& sample) override { viewed.push_back(sample); }
+};
+
+TEST_F(ViewerOfService, TheViewerShowsTheRecordAndItsAltitudeBecomesTheServices) {
+  Service s(folder, kStart);
+  Onlooker onlooker(s.socket);
+  ASSERT_TRUE(onlooker.connected);
+  StartViewing(s);
+  EXPECT_EQ(Status(), "Connected to the recording service");
+  EXPECT_EQ(Program().Wmain->GetParameter(kAltitude), 250);
+
+  Run(s, 20, &onlooker);
+  ASSERT_EQ(viewed.size(), 20u) << "one sample a tick";
+
+  // The altitude, through the settings dialog as at the desk.
+  TWsettings* settings = Program().Wsettings;
+  settings->OnShow();
+  EXPECT_EQ(settings->ed_alti->text().toStdString(), "250.0");
+  settings->ed_alti->setText("412");
+  settings->OnKeyUpAlti();
+  settings->bt_okClick();
+  const size_t before_change = viewed.size();
+  Run(s, 20, &onlooker);
+  ASSERT_EQ(viewed.size(), 40u);
+  EXPECT_EQ(ErrorCount() + InformationCount(), 0) << "no box";
+
+  EXPECT_TRUE(ReadAll(folder + "/setup.ini").find("set_altitude\t412.000000\n") !=
+              std::string::npos)
+      << ReadAll(folder + "/setup.ini");
+  EXPECT_EQ(s.service.Station().GetParameter(kAltitude), 412);
+  EXPECT_NE(ReadAll(folder + "/service.log").find("A viewer: applied set_altitude 250 -> 412"),
+            std::string::npos);
+  EXPECT_EQ(Program().Wmain->GetParameter(kAltitude), 412) << "the announced change";
+  EXPECT_EQ(onlooker.Count("{\"event\":\"settings\","), 1) << "every viewer is told";
+  // The reduction to sea level follows the altitude from the next sample on.
+  for (size_t i = 0; i < viewed.size(); ++i) {
+    const double altitude = i < before_change ? 250 : 412;
+    EXPECT_NEAR(viewed[i].sea_level_pressure - viewed[i].pressure,
+                kSeaLevelStandard - PressureFromAltitude(altitude), 0.011)
+        << "sample " << i;
+  }
+  EXPECT_EQ(ShownPressure(),
+            PressureText(viewed.back().pressure, Program().readings.units.pressure).toStdString());
+
+  // The MQTT settings reach the viewers, the password never.
+  EXPECT_EQ(onlooker.Count("\"mqtt_user\":\"station\""), 2) << "hello, settings";
+  for (const std::string& line : onlooker.lines) {
+    EXPECT_EQ(line.find("Secret"), std::string::npos) << line;
+    EXPECT_EQ(line.find("mqtt_password"), std::string::npos) << line;
+  }
+  const std::string in_viewer = Program().service->Settings().Write();
+  EXPECT_NE(in_viewer.find("\"mqtt_user\":\"station\""), std::string::npos) << in_viewer;
+  EXPECT_EQ(in_viewer.find("Secret"), std::string::npos) << in_viewer;
+  EXPECT_EQ(onlooker.Count("{\"event\":\"sample\","), 40) << "the start's went before anyone";
+
+  const std::time_t first = viewed.front().time, last = viewed.back().time;
+  s.service.Stop();  // everything committed
+  ExpectViewedAsRecorded();
+  EXPECT_EQ(RecordedBetween(first, last), viewed.size());
+}
+
+TEST_F(ViewerOfService, AServiceStartedAgainIsFoundAgainAndShownAsItRecords) {
+  auto s = std::make_unique<Service>(folder, kStart);
+  StartViewing(*s);
+  Run(*s, 15);
+  ASSERT_EQ(viewed.size(), 15u);
+  ASSERT_NE(ShownPressure(), "--");
+
+  s.reset();
+  struct stat st {};
+  EXPECT_NE(::stat((folder + "/barometer.sock").c_str(), &st), 0) << "the socket stays";
+  PollViewer();
+  EXPECT_EQ(Status(), "Recording service stopped");
+  EXPECT_EQ(ShownPressure(), "--");
+
+  // Started again in the same folder a minute later: the viewer connects
+  // by itself and is greeted at the service's next turn.
+  s = std::make_unique<Service>(folder, kStart + 60);
+  ASSERT_TRUE(s->opened);
+  ASSERT_TRUE(PollUntil([] { return Program().service->Link().Fd() >= 0; }));
+  EXPECT_EQ(Status(), "Recording service stopped") << "no greeting yet";
+  Run(*s, 15);
+  EXPECT_EQ(Status(), "Connected to the recording service");
+  ASSERT_EQ(viewed.size(), 30u);
+  EXPECT_GT(viewed[15].time, kStart + 60);
+  EXPECT_EQ(ShownPressure(),
+            PressureText(viewed.back().pressure, Program().readings.units.pressure).toStdString());
+
+  s->service.Stop();
+  ExpectViewedAsRecorded();
+  EXPECT_EQ(RecordedBetween(viewed.front().time, viewed[14].time), 15u);
+  EXPECT_EQ(RecordedBetween(viewed[15].time, viewed.back().time), 15u);
+  EXPECT_EQ(ErrorCount() + InformationCount(), 0) << "no box to answer";
+}
+
+}  // namespace
