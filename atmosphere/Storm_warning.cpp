@@ -55,3 +55,9 @@ void Tstorm_warning::Reset() {
   below_since_ = -1;
   last_minute_ = -1;
 }
+
+void Tstorm_warning::Mirror(bool active, double fall, std::time_t since) {
+  active_ = active;
+  fall_ = active ? fall : 0;
+  since_ = active ? since : 0;
+}

@@ -53,6 +53,9 @@ class Tstorm_warning {
 
   // No warning, nothing seen.
   void Reset();
+  // Another station's warning as it stands, taken as this one's (a viewer
+  // of the recording service shows the service's).
+  void Mirror(bool active, double fall, std::time_t since);
 
  private:
   bool enabled_ = true;

@@ -65,12 +65,22 @@ PortChoice ReadPortChoice(const Tbarometer_ini& ini) {
   return choice;
 }
 
+const char* PortKindKey(PortChoice::Kind kind) {
+  switch (kind) {
+    case PortChoice::Kind::kGpio:
+      return "gpio";
+    case PortChoice::Kind::kFtdi:
+      return "ftdi";
+    case PortChoice::Kind::kIio:
+      return "iio";
+    case PortChoice::Kind::kLpt:
+      break;
+  }
+  return "lpt";
+}
+
 void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini) {
-  const char* kind = choice.kind == PortChoice::Kind::kGpio   ? "gpio"
-                     : choice.kind == PortChoice::Kind::kFtdi ? "ftdi"
-                     : choice.kind == PortChoice::Kind::kIio  ? "iio"
-                                                              : "lpt";
-  ini->Set("port", kind);
+  ini->Set("port", PortKindKey(choice.kind));
   ini->Set("lpt_device", choice.lpt_device);
   ini->Set("gpio_chip", choice.gpio.chip);
   ini->SetInt("gpio_clock", choice.gpio.clock);

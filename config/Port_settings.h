@@ -12,6 +12,8 @@
 // a module. No port key: the first parallel port, as always. A value that
 // is bad keeps its default.
 PortChoice ReadPortChoice(const Tbarometer_ini& ini);
+// The port key's value for a kind: "lpt", "gpio", "ftdi" or "iio".
+const char* PortKindKey(PortChoice::Kind kind);
 // Sets every port key.
 void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini);
 // Why the choice cannot be used (a line or bit out of range or used twice,

@@ -133,6 +133,10 @@ std::string TWmain::SaveSettingsFile(const std::string& name) {
   if (!station.Source() || !SmallWindow()) return error + "no measurement runs";
   SettingValues values;
   for (uint8_t index = 1; index <= kSettingCount; ++index) values[index] = GetParameter(index);
+  // A viewer's file keeps the person's own station settings: the service's
+  // are kept in its own folder.
+  if (const Tservice_view* service = Program().service)
+    for (uint8_t index = 1; index < kMinimized; ++index) values[index] = service->OwnSetup()[index];
   errno = 0;
   if (!WriteWhole(name, Tsetup_ini::Text(values)))
     return error + std::strerror(errno != 0 ? errno : EIO);

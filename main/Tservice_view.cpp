@@ -10,9 +10,13 @@
 #include <QStatusBar>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "archive/Tarchive.h"
+#include "config/Mqtt_ini.h"
+#include "config/Port_settings.h"
 #include "config/Tbarometer_ini.h"
 #include "config/Tsetup_ini.h"
 #include "main/Program.h"
@@ -102,6 +106,13 @@ Tjson Tservice_view::Bool(bool value) {
   return v;
 }
 
+Tjson Tservice_view::Text(const std::string& value) {
+  Tjson v;
+  v.type = Tjson::Type::kString;
+  v.text = value;
+  return v;
+}
+
 Tservice_view::Tservice_view(std::unique_ptr<Tviewer_link> link, std::vector<ViewerEvent> early)
     : link_(std::move(link)), early_(std::move(early)) {
   own_readings_ = Program().readings;
@@ -124,7 +135,8 @@ void Tservice_view::Start() {
   own_readings_ = program.readings;
   // Nothing here measures, records or publishes: the service does.
   if (TWmain* wmain = MainWindow()) {
-    for (QAction* item : {wmain->DetectmoduleonLPT11, wmain->Moduleport1, wmain->PublishtoMQTT1})
+    // The port may be asked of the service once it told its own.
+    for (QAction* item : {wmain->DetectmoduleonLPT11, wmain->Moduleport1})
       if (item != nullptr) item->setEnabled(false);
   }
   std::vector<ViewerEvent> early;
@@ -150,8 +162,11 @@ void Tservice_view::Start() {
       for (uint8_t index = 1; index <= kSettingCount; ++index)
         in_force[index] = wmain->GetParameter(index);
       const Tsetup_ini::Reading reading = Tsetup_ini::Read(Tsetup_ini::kFileName, in_force);
-      for (const Tsetup_ini::Setting& s : reading.apply)
+      std::copy(std::begin(in_force), std::end(in_force), std::begin(own_setup_));
+      for (const Tsetup_ini::Setting& s : reading.apply) {
+        own_setup_[s.key] = s.value;
         if (s.key >= kMinimized) wmain->SetParameter(s.key, s.value);
+      }
       wmain->settings_taken_ = true;
       wmain->ShowReadingFailed();
     }
@@ -190,6 +205,67 @@ void Tservice_view::ShowState(const std::string& line) {
   if (TWmain* wmain = MainWindow()) wmain->statusBar()->showMessage(text);
 }
 
+Tbarometer_ini Tservice_view::SettingsAsIni() const {
+  Tbarometer_ini ini;
+  for (const auto& [key, value] : settings_.members) {
+    if (value.IsString())
+      ini.Set(key, value.text);
+    else if (value.IsBool())
+      ini.SetBool(key, value.boolean);
+    else if (value.IsNumber())
+      ini.Set(key, value.Write());
+  }
+  return ini;
+}
+
+std::optional<PortChoice> Tservice_view::ServicePort() const {
+  if (settings_.Find("port") == nullptr) return std::nullopt;
+  return ReadPortChoice(SettingsAsIni());
+}
+
+bool Tservice_view::SendPort(const PortChoice& choice) {
+  Tbarometer_ini keys;
+  WritePortChoice(choice, &keys);
+  std::vector<std::pair<std::string, Tjson>> named;
+  for (const char* key : {"port", "lpt_device", "gpio_chip", "ftdi_device", "iio_device"})
+    if (keys.Has(key)) named.emplace_back(key, Text(keys.Get(key)));
+  for (const char* key : {"gpio_clock", "gpio_data_out", "gpio_data_in", "gpio_power",
+                          "ftdi_clock", "ftdi_data_out", "ftdi_data_in", "ftdi_power"})
+    named.emplace_back(key, Number(keys.GetInt(key, 0, -1, kHighestGpioLine)));
+  return SendStationSettings({}, std::move(named));
+}
+
+TmqttSettings Tservice_view::ServiceMqtt() const {
+  return LoadMqttSettings(SettingsAsIni());
+}
+
+bool Tservice_view::SendMqtt(const TmqttSettings& m) {
+  std::vector<std::pair<std::string, Tjson>> named = {
+      {"mqtt_enabled", Bool(m.enabled)},     {"mqtt_host", Text(m.host)},
+      {"mqtt_port", Number(m.port)},         {"mqtt_tls", Bool(m.tls)},
+      {"mqtt_user", Text(m.user)},           {"mqtt_client_id", Text(m.client_id)},
+      {"mqtt_base_topic", Text(m.base_topic)}, {"mqtt_interval", Number(m.interval)},
+      {"mqtt_retain", Bool(m.retain)},       {"mqtt_discovery", Bool(m.discovery)}};
+  if (!m.password.empty()) named.emplace_back("mqtt_password", Text(m.password));
+  return SendStationSettings({}, std::move(named));
+}
+
+void Tservice_view::TakeStation(const ViewerEvent& e) {
+  if (!e.port.empty()) port_ = e.port;
+  calibration_ = e.calibration;
+  TakeSettings(e.settings);
+  ProgramState& program = Program();
+  const std::string what = "View of the recording service, measuring on " + port_;
+  if (TWmain* wmain = MainWindow()) {
+    wmain->setWindowTitle(QString::fromStdString("NORVATECH's Barometer - " + what));
+    // The port is the service's to change where it may be changed.
+    if (wmain->Moduleport1 != nullptr) wmain->Moduleport1->setEnabled(ServicePort().has_value());
+  }
+  if (program.Wdebug != nullptr && program.Wdebug_alive)
+    program.Wdebug->Memo1->setPlainText(QString::fromStdString(
+        what + "\nRecord (read only): " + record_ + "\nService version " + version_));
+}
+
 void Tservice_view::TakeSettings(const Tjson& settings) {
   settings_ = settings;
   ProgramState& program = Program();
@@ -221,21 +297,22 @@ void Tservice_view::Handle(ViewerEvent& e) {
         if (program.archive != nullptr) program.archive->OpenForReading(record_);
         if (program.station != nullptr) program.station->UseRecord(program.archive);
       }
-      TakeSettings(e.settings);
-      const std::string what = "View of the recording service, measuring on " + port_;
-      if (TWmain* wmain = MainWindow())
-        wmain->setWindowTitle(QString::fromStdString("NORVATECH's Barometer - " + what));
-      if (program.Wdebug != nullptr && program.Wdebug_alive)
-        program.Wdebug->Memo1->setPlainText(QString::fromStdString(
-            what + "\nRecord (read only): " + record_ + "\nService version " + e.version));
+      version_ = e.version;
+      TakeStation(e);
+      storm_raised_ = false;
       ShowState("Connected to the recording service");
       break;
     }
     case ViewerEvent::Kind::kSample:
+      if (storm_raised_ && e.sample.storm_active) e.sample.storm_event = StormEvent::kRaised;
+      storm_raised_ = false;
       if (program.station != nullptr) program.station->DeliverFrom(e.sample);
       break;
     case ViewerEvent::Kind::kSettings:
-      TakeSettings(e.settings);
+      TakeStation(e);
+      break;
+    case ViewerEvent::Kind::kStormRaised:
+      storm_raised_ = true;
       break;
     case ViewerEvent::Kind::kModuleLost:
       if (TWmain* wmain = MainWindow()) wmain->ShowReadingFailed();
@@ -266,7 +343,6 @@ void Tservice_view::Handle(ViewerEvent& e) {
       }
       break;
     case ViewerEvent::Kind::kError:
-    case ViewerEvent::Kind::kStormRaised:
     case ViewerEvent::Kind::kStormCleared:
       break;
   }

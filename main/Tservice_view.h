@@ -9,6 +9,11 @@
 #include <vector>
 
 #include "config/Reading_settings.h"
+#include "config/Tbarometer_ini.h"
+#include "config/Tsetup_ini.h"
+#include "platform/ModulePort.h"
+#include "publish/Mqtt_settings.h"
+#include "sensor/Tsensor_wc.h"
 #include "station/Tjson.h"
 #include "station/Tviewer_link.h"
 
@@ -53,16 +58,38 @@ class Tservice_view : public QObject {
   // The corrections and the storm warning of `settings` asked of the
   // service; the units are the viewer's own and kept in barometer.ini.
   void ApplyReadingSettings(const ReadingSettings& settings);
+  // The station's settings as the person's own setup.ini held them at the
+  // start: a settings file saved here keeps them, not the service's.
+  const SettingValues& OwnSetup() const { return own_setup_; }
   // The settings in the viewer's own barometer.ini (its corrections stay as
   // they were there).
   const ReadingSettings& OwnReadings() const { return own_readings_; }
 
+  // The port as the service has it; nothing when it measures on lines it
+  // was given at its start (the simulated module), which no viewer changes.
+  std::optional<PortChoice> ServicePort() const;
+  // Asks the service to measure on another port.
+  bool SendPort(const PortChoice& choice);
+  // The MQTT settings as the service has them, without the password and
+  // the CA file, which never leave it.
+  TmqttSettings ServiceMqtt() const;
+  // Asks the service to publish so; an empty password keeps the service's.
+  bool SendMqtt(const TmqttSettings& mqtt);
+  // The module's calibration as the service read it; nothing for a sensor
+  // the kernel drives, or before the module was found.
+  const std::optional<Tsensor_wc>& Calibration() const { return calibration_; }
+
   static Tjson Number(double value);
   static Tjson Bool(bool value);
+  static Tjson Text(const std::string& value);
 
  private:
   void Handle(ViewerEvent& event);
+  // The hello's or a settings event's port, settings and calibration.
+  void TakeStation(const ViewerEvent& event);
   void TakeSettings(const Tjson& settings);
+  // The service's settings as barometer.ini would hold them.
+  Tbarometer_ini SettingsAsIni() const;
   void ShowState(const std::string& line);
   void Watch();
 
@@ -73,8 +100,14 @@ class Tservice_view : public QObject {
   int watched_fd_ = -1;
   std::string port_;
   std::string record_;
+  std::string version_;
   Tjson settings_;
+  std::optional<Tsensor_wc> calibration_;
+  // A storm_raised event came: the sample that follows it raised the
+  // warning (the notice is for a new warning only, not one found up).
+  bool storm_raised_ = false;
   ReadingSettings own_readings_;
+  SettingValues own_setup_{};
   bool started_ = false;
 };
 

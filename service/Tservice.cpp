@@ -16,6 +16,7 @@
 #include "config/Safe_save.h"
 #include "config/Setting_rules.h"
 #include "config/Tsetup_ini.h"
+#include "iio/Tiio_sensor.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "service/Tsd_notify.h"
@@ -110,13 +111,14 @@ void Tservice::Start() {
 
   if (fixed_lines_ != nullptr) {
     sensor_ = std::make_unique<Tsensor>(*fixed_lines_, clock_);
+    station_.UseSensor(sensor_.get());
   } else {
     choice_ = ReadPortChoice(ini_);
     sensor_ = std::make_unique<Tsensor>(parked_, clock_);
+    station_.UseSensor(sensor_.get());
     OpenPort();
   }
   log_.Info("Starting on " + port_name_ + " in " + folder_);
-  station_.UseSensor(sensor_.get());
 
   archive_.Open(Path(Tarchive::kFileName));
   station_.UseRecord(&archive_);
@@ -145,6 +147,8 @@ void Tservice::Stop() {
   station_.UseRecord(nullptr);
   archive_.Close();
   log_.Info(recording ? "Stopping: the record is committed" : "Stopping");
+  station_.UseSource(nullptr);
+  iio_.reset();
   sensor_.reset();  // its last drive takes the module's supply away
   opened_ = OpenedPort();
 }
@@ -159,6 +163,45 @@ void Tservice::OpenPort() {
   const std::string problem = CheckPortChoice(choice_);
   if (!problem.empty()) log_.Warning("Port " + port_name_ + ": " + problem);
   if (!opened_.finding.empty()) log_.Warning("Port " + port_name_ + ": " + opened_.finding);
+
+  // The kernel's sensor in the module's place, or the module again; the
+  // n and ts in force go with the station's reading.
+  const Tsample_source* before = station_.Source();
+  auto keep_timing = [before](auto& next) {
+    if (before == nullptr) return;
+    next.SetSampleCount(before->GetSampleCount());
+    next.SetSequenceInterval(before->GetSequenceInterval());
+  };
+  if (choice_.kind == PortChoice::Kind::kIio) {
+    auto iio = std::make_unique<Tiio_sensor>(clock_, choice_.iio_device, iio_root);
+    keep_timing(*iio);
+    station_.UseSource(iio.get());
+    iio_ = std::move(iio);
+  } else if (iio_) {
+    keep_timing(*sensor_);
+    station_.UseSensor(sensor_.get());
+    iio_.reset();
+  }
+}
+
+std::optional<Tsensor_wc> Tservice::ModuleCalibration() const {
+  if (iio_ || !sensor_ || !sensor_->HasCalibration()) return std::nullopt;
+  Tsensor_wc calibration;
+  sensor_->GetCalibration(&calibration);
+  return calibration;
+}
+
+void Tservice::ChangePort(const PortChoice& choice) {
+  SettingValues kept;
+  station_.GetParameters(kept);
+  choice_ = choice;
+  OpenPort();
+  log_.Info("Port changed: now " + port_name_);
+  module_seen_ = false;
+  log_.Forget("module");
+  std::string why;
+  station_.Source()->Detect(&why);
+  BeginMeasuring(&kept);
 }
 
 void Tservice::BeginMeasuring(const SettingValues* kept) {
@@ -430,20 +473,7 @@ void Tservice::Reload() {
   ApplyMqtt(LoadMqttSettings(fresh), false);
   if (fixed_lines_ == nullptr) {
     const PortChoice choice = ReadPortChoice(fresh);
-    if (PortKeys(choice) != PortKeys(choice_)) {
-      // Another port may hold another module: detected anew (which puts
-      // n and ts back), then n, ts and the altitude as they were.
-      SettingValues kept;
-      station_.GetParameters(kept);
-      choice_ = choice;
-      OpenPort();
-      log_.Info("Port changed: now " + port_name_);
-      module_seen_ = false;
-      log_.Forget("module");
-      std::string why;
-      station_.Source()->Detect(&why);
-      BeginMeasuring(&kept);
-    }
+    if (PortKeys(choice) != PortKeys(choice_)) ChangePort(choice);
   }
   ini_ = fresh;
 }
@@ -523,6 +553,22 @@ std::string MqttKey(const std::string& field, bool password_given) {
   return "mqtt_enabled";
 }
 
+// Whether a viewer's setting is one of the port's keys of barometer.ini.
+bool IsPortKey(const std::string& key) {
+  for (const char* prefix : {"lpt_", "gpio_", "ftdi_", "iio_"})
+    if (key.compare(0, std::strlen(prefix), prefix) == 0) return true;
+  return key == "port";
+}
+
+// A port check's box text as a reason: "Error : The ... ." without the
+// frame.
+std::string PortReason(std::string text) {
+  const std::string frame = "Error : ";
+  if (text.compare(0, frame.size(), frame) == 0) text.erase(0, frame.size());
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 std::optional<Tservice::Refusal> Tservice::ChangeSettings(
@@ -534,6 +580,7 @@ std::optional<Tservice::Refusal> Tservice::ChangeSettings(
   Tbarometer_ini fresh = ini_;
   fresh.ClearRefusals();
   bool mqtt_given = false, password_given = false, ini_given = false;
+  std::string port_key;  // the first of the port's keys given
   for (const Tviewer_setting& s : settings) {
     const Tviewer_value& v = s.value;
     if (const uint8_t index = SetupIndex(s.key)) {
@@ -544,6 +591,7 @@ std::optional<Tservice::Refusal> Tservice::ChangeSettings(
     ini_given = true;
     mqtt_given = mqtt_given || s.key.compare(0, 5, "mqtt_") == 0;
     password_given = password_given || s.key == "mqtt_password";
+    if (port_key.empty() && IsPortKey(s.key)) port_key = s.key;
     if (v.kind == Tviewer_value::Kind::kBool)
       fresh.SetBool(s.key, v.flag);
     else if (v.kind == Tviewer_value::Kind::kString)
@@ -573,12 +621,28 @@ std::optional<Tservice::Refusal> Tservice::ChangeSettings(
       return Refusal{MqttKey(problem->field, password_given), problem->text};
   }
 
+  // The port: checked as the port dialog checks it. A service started on
+  // fixed lines (the simulated module) keeps them.
+  const PortChoice port = ReadPortChoice(fresh);
+  bool port_changed = false;
+  if (!port_key.empty()) {
+    if (fixed_lines_ != nullptr)
+      return Refusal{port_key, "the service measures on " + port_name_ +
+                                   " as it was started; its port cannot be changed"};
+    port_changed = PortKeys(port) != PortKeys(choice_);
+    if (port_changed) {
+      const std::string problem = CheckPortChoice(port);
+      if (!problem.empty()) return Refusal{"port", PortReason(problem)};
+    }
+  }
+
   ApplyChangedSetup(reading, in_force, "A viewer");
   if (ini_given) {
     ApplyReadings(LoadReadingSettings(fresh), false);
     ApplyMqtt(mqtt, false);
     ini_ = fresh;
   }
+  if (port_changed) ChangePort(port);
 
   // Saved as the desktop program saves them: setup.ini whole, barometer.ini
   // with every other line kept.

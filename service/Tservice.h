@@ -10,6 +10,7 @@
 #include "archive/Tarchive.h"
 #include "config/Reading_settings.h"
 #include "config/Tbarometer_ini.h"
+#include "iio/Tiio_devices.h"
 #include "platform/ModulePort.h"
 #include "publish/Mqtt_settings.h"
 #include "sensor/Tsensor.h"
@@ -21,6 +22,7 @@ class Clock;
 class Dialogs;
 class Tsd_notify;
 class Tservice_log;
+class Tiio_sensor;
 
 // barometerd's station and everything around it, without the loop: the
 // port of barometer.ini (or lines given, as the simulated module's), the
@@ -73,6 +75,11 @@ class Tservice : private TstationSink {
   Tpublisher* Publisher() { return publisher_.get(); }
   // The port's name in the texts ("GPIO /dev/gpiochip0", "simulated module").
   const std::string& PortText() const { return port_name_; }
+  // The port's keys in force; null when the service was given fixed lines.
+  const PortChoice* Port() const { return fixed_lines_ != nullptr ? nullptr : &choice_; }
+  // The module's calibration, when the station reads a module that gave
+  // one (a sensor the kernel drives has its own).
+  std::optional<Tsensor_wc> ModuleCalibration() const;
   const ReadingSettings& Readings() const { return readings_; }
   const TmqttSettings& Mqtt() const { return mqtt_; }
   const std::string& Folder() const { return folder_; }
@@ -81,11 +88,17 @@ class Tservice : private TstationSink {
   long Samples() const { return samples_; }
   // Called before each tick (the simulated module's test switches).
   std::function<void()> before_tick;
+  // Where the kernel's IIO devices are listed (a test's fake tree).
+  std::string iio_root = Tiio_devices::kDefaultRoot;
 
  private:
   void OnSample(const Sample& sample) override;
-  // Opens the port chosen (not for fixed lines) and moves the sensor to it.
+  // Opens the port chosen (not for fixed lines) and moves the sensor to it;
+  // for port iio the station reads the kernel's sensor instead.
   void OpenPort();
+  // Another port in barometer.ini: opened and detected anew, then n, ts
+  // and the altitude as they were (another port may hold another module).
+  void ChangePort(const PortChoice& choice);
   // Applies barometer.ini's reading settings and MQTT (all at the start,
   // what changed on a reload).
   void ApplyReadings(const ReadingSettings& readings, bool all);
@@ -118,6 +131,8 @@ class Tservice : private TstationSink {
   OpenedPort opened_;
   UnconnectedLines parked_{"no port"};
   std::unique_ptr<Tsensor> sensor_;
+  // The kernel's sensor while port iio is chosen.
+  std::unique_ptr<Tiio_sensor> iio_;
   Tstation station_;
   // The record's one box, kept for the log (made before the record).
   std::unique_ptr<Dialogs> notices_;

@@ -286,6 +286,22 @@ const std::vector<Tviewer_request::Known>& Tviewer_request::KnownSettings() {
       {"mqtt_interval", Value_kind::kNumber},
       {"mqtt_retain", Value_kind::kBool},
       {"mqtt_discovery", Value_kind::kBool},
+      {"mqtt_client_id", Value_kind::kString},
+      // The port, as barometer.ini names its keys; the wiring numbers are
+      // whole numbers, power -1 for none.
+      {"port", Value_kind::kString},
+      {"lpt_device", Value_kind::kString},
+      {"gpio_chip", Value_kind::kString},
+      {"gpio_clock", Value_kind::kNumber},
+      {"gpio_data_out", Value_kind::kNumber},
+      {"gpio_data_in", Value_kind::kNumber},
+      {"gpio_power", Value_kind::kNumber},
+      {"ftdi_device", Value_kind::kString},
+      {"ftdi_clock", Value_kind::kNumber},
+      {"ftdi_data_out", Value_kind::kNumber},
+      {"ftdi_data_in", Value_kind::kNumber},
+      {"ftdi_power", Value_kind::kNumber},
+      {"iio_device", Value_kind::kString},
   };
   return known;
 }

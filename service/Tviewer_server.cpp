@@ -20,6 +20,7 @@
 #include <cstring>
 #include <utility>
 
+#include "config/Port_settings.h"
 #include "config/Tsetup_ini.h"
 #include "platform/Clock.h"
 #include "publish/Mqtt_messages.h"
@@ -228,7 +229,7 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
     service_.Station().AddSink(this, SinkOrder::kView);
     watching_station_ = true;
   }
-  announced_ = SettingsJson();
+  announced_ = StationJson();
   log_.Info("Viewers' socket: " + path + ", for group " + group_name_);
   return true;
 }
@@ -311,8 +312,7 @@ void Tviewer_server::Accept() {
     v.window_ms = clock_.NowMs();
     Watch(v, false);
     Send(v, "{\"event\":\"hello\",\"version\":" + JsonString(BAROMETER_VERSION) + ",\"record\":" +
-                JsonString(service_.RecordPath()) + ",\"port\":" + JsonString(service_.PortText()) +
-                ",\"settings\":" + SettingsJson() + "}");
+                JsonString(service_.RecordPath()) + "," + StationJson() + "}");
   }
   --busy_;
   Sweep();
@@ -524,6 +524,10 @@ void Tviewer_server::WriteQueued() {
     (void)!::read(queued_fd_, &count, sizeof count);
   }
   queued_ = false;
+  if (announce_pending_) {
+    announce_pending_ = false;
+    AnnounceSettingsIfChanged();
+  }
   ++busy_;
   for (size_t i = 0; i < viewers_.size(); ++i) {
     Viewer& v = *viewers_[i];
@@ -536,10 +540,19 @@ void Tviewer_server::WriteQueued() {
 }
 
 void Tviewer_server::AnnounceSettingsIfChanged() {
-  std::string settings = SettingsJson();
-  if (settings == announced_) return;
-  announced_ = settings;
-  Broadcast("{\"event\":\"settings\",\"settings\":" + settings + "}");
+  std::string station = StationJson();
+  if (station == announced_) return;
+  announced_ = station;
+  Broadcast("{\"event\":\"settings\"," + station + "}");
+}
+
+std::string Tviewer_server::StationJson() const {
+  std::string j = "\"port\":" + JsonString(service_.PortText()) + ",\"settings\":" + SettingsJson();
+  if (const std::optional<Tsensor_wc> c = service_.ModuleCalibration()) {
+    j += ",\"calibration\":{\"w1\":" + std::to_string(c->W1) + ",\"w2\":" + std::to_string(c->W2) +
+         ",\"w3\":" + std::to_string(c->W3) + ",\"w4\":" + std::to_string(c->W4) + "}";
+  }
+  return j;
 }
 
 std::string Tviewer_server::SettingsJson() const {
@@ -590,7 +603,24 @@ std::string Tviewer_server::SettingsJson() const {
   number("mqtt_interval", m.interval);
   flag("mqtt_retain", m.retain);
   flag("mqtt_discovery", m.discovery);
+  text("mqtt_client_id", m.client_id);
   // Never the password, nor anything of the CA file.
+  // The port's keys, as barometer.ini names them (none for fixed lines).
+  if (const PortChoice* port = service_.Port()) {
+    text("port", PortKindKey(port->kind));
+    text("lpt_device", port->lpt_device);
+    text("gpio_chip", port->gpio.chip);
+    number("gpio_clock", port->gpio.clock);
+    number("gpio_data_out", port->gpio.data_out);
+    number("gpio_data_in", port->gpio.data_in);
+    number("gpio_power", port->gpio.power);
+    text("ftdi_device", port->ftdi.device);
+    number("ftdi_clock", port->ftdi.clock);
+    number("ftdi_data_out", port->ftdi.data_out);
+    number("ftdi_data_in", port->ftdi.data_in);
+    number("ftdi_power", port->ftdi.power);
+    text("iio_device", port->iio_device);
+  }
   j += '}';
   return j;
 }
@@ -604,6 +634,12 @@ std::string Tviewer_server::SampleLine(const Sample& sample) {
     line += "\"time\":" + JsonString(IsoLocalTime(sample.time));
   }
   line += ",\"good\":" + Bool(sample.good);
+  // A warning that is up, with what the storm_raised event told (a viewer
+  // that came later gets it here).
+  if (sample.good && sample.storm_active) {
+    line += ",\"storm_fall\":" + Number(std::round(sample.storm_fall * 10) / 10);
+    line += ",\"storm_since\":" + JsonString(IsoLocalTime(sample.storm_since));
+  }
   line += ",\"d1\":" + (sample.d1 ? std::to_string(*sample.d1) : std::string("null"));
   line += ",\"d2\":" + (sample.d2 ? std::to_string(*sample.d2) : std::string("null"));
   line += ",\"reason\":" + JsonString(sample.reason) + "}";
@@ -615,6 +651,8 @@ void Tviewer_server::OnSample(const Sample& sample) {
   std::string events[2];
   if (sample.good) {
     if (module_ == Module::kLost) events[0] = Event("module_back");
+    // A module found or back may have another calibration.
+    if (module_ != Module::kThere) announce_pending_ = true;
     module_ = Module::kThere;
   } else if (sample.failure == SampleFailure::kNoModule ||
              sample.failure == SampleFailure::kReadError) {

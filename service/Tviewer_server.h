@@ -76,6 +76,10 @@ class Tviewer_server : private TstationSink {
 
   // The settings in force as the viewers get them.
   std::string SettingsJson() const;
+  // What a viewer is told of the station, in the hello and in each
+  // "settings" event: the port in words, the settings, and the module's
+  // calibration when it has one ("port":…,"settings":{…},"calibration":{…}).
+  std::string StationJson() const;
   // One sample's line.
   static std::string SampleLine(const Sample& sample);
 
@@ -132,5 +136,7 @@ class Tviewer_server : private TstationSink {
   // What the samples told last, for the events.
   enum class Module : uint8_t { kUnknown, kThere, kLost } module_ = Module::kUnknown;
   bool storm_active_ = false;
+  // A module was found: its calibration goes to the viewers after the tick.
+  bool announce_pending_ = false;
   bool watching_station_ = false;
 };

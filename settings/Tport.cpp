@@ -13,6 +13,7 @@
 #include "components/UiStyle.h"
 #include "main/Port_choice.h"
 #include "main/Program.h"
+#include "main/Tservice_view.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -282,7 +283,16 @@ void TWport::OnShow() {
                                "choice is saved for the barometer program. An IIO sensor is read "
                                "here too.");
   lb_test->clear();
-  Fill(port.choice);
+  // A viewer shows the recording service's port; the service holds it, so
+  // nothing here may test it.
+  const Tservice_view* service = Program().service;
+  bt_test->setEnabled(service == nullptr);
+  if (service != nullptr) {
+    lb_note->setText(QString::fromStdString(
+        "The recording service measures on " + service->Port() +
+        ". OK asks it to measure on the port chosen here; it checks and keeps the choice."));
+  }
+  Fill(service != nullptr ? service->ServicePort().value_or(port.choice) : port.choice);
   OnKindClick();
 }
 
@@ -419,6 +429,11 @@ void TWport::bt_okClick() {
                                "pressure. Please choose another sensor.");
       return;
     }
+  }
+  if (program.service != nullptr) {
+    program.service->SendPort(choice);
+    accept();
+    return;
   }
   WritePortChoice(choice, &program.ini);
   if (!program.ini.Save() && program.dialogs) {

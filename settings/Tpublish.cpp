@@ -9,6 +9,7 @@
 #include "components/UiStyle.h"
 #include "components/Window_place.h"
 #include "main/Program.h"
+#include "main/Tservice_view.h"
 #include "main/Publishing.h"
 #include "platform/Dialogs.h"
 #include "publish/Tmqtt_client.h"
@@ -103,7 +104,13 @@ TWpublish::TWpublish(QWidget* parent) : QDialog(parent) {
 TWpublish::~TWpublish() = default;
 
 void TWpublish::OnShow() {
-  FillFields(LoadMqttSettings(Program().ini));
+  // A viewer shows and changes the recording service's publishing; its
+  // password and CA file never leave the service.
+  const Tservice_view* service = Program().service;
+  FillFields(service != nullptr ? service->ServiceMqtt() : LoadMqttSettings(Program().ini));
+  ed_password->setPlaceholderText(service != nullptr ? "kept by the service unless typed" : "");
+  for (QWidget* w : {static_cast<QWidget*>(ed_ca_file), static_cast<QWidget*>(bt_ca_file)})
+    w->setEnabled(service == nullptr);
   test_client.reset();
   lb_test->clear();
   OnStateTimer();
@@ -181,6 +188,11 @@ void TWpublish::OnStateTimer() {
       test_client.reset();
     }
   }
+  if (const Tservice_view* service = Program().service) {
+    lb_state->setText(service->ServiceMqtt().enabled ? "Now: Published by the recording service"
+                                                     : "Now: Not publishing");
+    return;
+  }
   const Tpublisher* publisher = Program().publisher;
   lb_state->setText(QString::fromStdString(
       "Now: " + (publisher ? StatusText(publisher->client.Status()) : "Not publishing")));
@@ -190,6 +202,15 @@ void TWpublish::bt_okClick() {
   const TmqttSettings s = FieldSettings();
   if (!Check(s)) return;
   ProgramState& program = Program();
+  if (program.service != nullptr) {
+    // The service checks, applies, keeps and announces them; a refusal
+    // comes back as a box.
+    program.service->SendMqtt(s);
+    state_timer->stop();
+    test_client.reset();
+    accept();
+    return;
+  }
   StoreMqttSettings(program.ini, s);
   if (!program.ini.Save() && program.dialogs)
     program.dialogs->Error("Error : Unable to save " + program.ini.Path() + ": " +

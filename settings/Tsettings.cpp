@@ -330,10 +330,12 @@ void TWsettings::OnShow() {
   ed_tsm->setText(QString::number(TsMinutes));
   ed_tss->setText(QString::number(TsSeconds));
 
-  wmain->GetCalibration(&WorkCalibration);
-  // The module is the recording service's: its calibration is shown, not
-  // changed from here.
-  ts_sensor->setEnabled(Program().service == nullptr);
+  // The module is the recording service's: its calibration is shown as
+  // the service read it, not changed from here.
+  if (const Tservice_view* service = Program().service)
+    WorkCalibration = service->Calibration().value_or(Tsensor_wc());
+  else
+    wmain->GetCalibration(&WorkCalibration);
   ShowWords();
   ShowCoefficients();
   ShowSensorPage();

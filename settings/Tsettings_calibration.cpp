@@ -14,6 +14,7 @@
 #include "main/Port_choice.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
+#include "main/Tservice_view.h"
 #include "platform/Dialogs.h"
 #include "settings/Tsettings.h"
 #include "settings/Tsettings_layout.h"
@@ -73,17 +74,27 @@ void TWsettings::BuildSensorPage(QWidget* page) {
 }
 
 void TWsettings::ShowSensorPage() {
-  const bool kernel = IioSensorChosen();
-  if (kernel) {
-    lb_kernel->setText(QString::fromStdString(
-        "The " + ProgramPort().name +
-        " is compensated by its kernel driver: the driver reads the sensor's own calibration "
-        "and gives the pressure and temperature ready to use.\n\nThere is nothing to edit "
-        "here."));
+  // A viewer shows the module's calibration as the recording service read
+  // it, and changes nothing of it.
+  const Tservice_view* service = Program().service;
+  const std::string kernel_note =
+      " is compensated by its kernel driver: the driver reads the sensor's own calibration and "
+      "gives the pressure and temperature ready to use.\n\nThere is nothing to edit here.";
+  std::string note;
+  if (service != nullptr && !service->Calibration()) {
+    const std::optional<PortChoice> port = service->ServicePort();
+    note = port && port->kind == PortChoice::Kind::kIio
+               ? "The " + service->Port() + kernel_note
+               : "The recording service has read no module's calibration yet.";
+  } else if (service == nullptr && IioSensorChosen()) {
+    note = "The " + ProgramPort().name + kernel_note;
   }
-  lb_kernel->setVisible(kernel);
-  for (QWidget* w : {gb_words_, gb_coefficients_, static_cast<QWidget*>(Button1)})
-    w->setVisible(!kernel);
+  lb_kernel->setText(QString::fromStdString(note));
+  lb_kernel->setVisible(!note.empty());
+  for (QWidget* w : {gb_words_, gb_coefficients_}) w->setVisible(note.empty());
+  Button1->setVisible(note.empty() && service == nullptr);
+  for (QLineEdit* e : {ed_w1, ed_w2, ed_w3, ed_w4, ed_c1, ed_c2, ed_c3, ed_c4, ed_c5, ed_c6})
+    e->setReadOnly(service != nullptr);
 }
 
 void TWsettings::ShowWords() {

@@ -177,7 +177,11 @@ void Tstation::DeliverFrom(const Sample& sample) {
     has_trend_ = sample.has_trend;
     trend_ = sample.trend;
     UpdateMinMax();
+    // The service's storm warning is this one's: its raising comes to the
+    // storm sinks (the desktop's notice) as the service marked it.
+    storm.Mirror(sample.storm_active, sample.storm_fall, sample.storm_since);
   }
+  Fan(SinkOrder::kStorm, sample);
   Fan(SinkOrder::kView, sample);
   last_ = sample;
 }

@@ -72,9 +72,10 @@ class Tstation : private TmeteoDisplay {
   bool Measure(bool force);
   void Deliver();
   // A sample taken elsewhere (by the recording service this program views):
-  // kept as the last one and handed to the views only; nothing is measured,
-  // recorded or published. The first good one puts the hourly history back
-  // from the record, when one is given.
+  // kept as the last one and handed to the storm sinks and the views only;
+  // nothing is measured, recorded or published. Its storm warning becomes
+  // this station's. The first good one puts the hourly history back from
+  // the record, when one is given.
   void DeliverFrom(const Sample& sample);
   // What stands for "take a sample now" (a new ts asks for one): Tick()
   // unless the caller drives its own (the desktop's timer restarts with it).

@@ -97,6 +97,10 @@ bool FillSample(const Tjson& line, Sample& s) {
   const double code = line.NumberOf("tendency_code", -1);
   s.tendency_code = code >= 0 && code <= 8 ? static_cast<int>(code) : -1;
   s.storm_active = line.BoolOf("storm_warning", false);
+  if (s.storm_active) {
+    s.storm_fall = line.NumberOf("storm_fall", 0);
+    s.storm_since = Tviewer_link::ParseIsoTime(line.TextOf("storm_since")).value_or(0);
+  }
   return true;
 }
 
@@ -127,6 +131,35 @@ std::optional<std::time_t> Tviewer_link::ParseIsoTime(std::string_view t) {
   return static_cast<std::time_t>(days * 86400 + hour * 3600 + minute * 60 + second - offset);
 }
 
+namespace {
+
+// What the hello and a settings event tell of the station: the port in
+// words, the settings, the module's calibration words. False when a part
+// that is there has the wrong shape.
+bool TakeStation(const Tjson& line, ViewerEvent& e) {
+  e.port = line.TextOf("port");
+  if (const Tjson* settings = line.Find("settings")) {
+    if (!settings->IsObject()) return false;
+    e.settings = *settings;
+  }
+  if (const Tjson* words = line.Find("calibration")) {
+    if (!words->IsObject()) return false;
+    Tsensor_wc c;
+    int32_t* const fields[4] = {&c.W1, &c.W2, &c.W3, &c.W4};
+    const char* const names[4] = {"w1", "w2", "w3", "w4"};
+    for (int i = 0; i < 4; ++i) {
+      const double w = words->NumberOf(names[i], -1);
+      if (!(w >= 0 && w <= 0xFFFF && w == std::floor(w))) return false;
+      *fields[i] = static_cast<int32_t>(w);
+    }
+    c.WordsToCoefficients();
+    e.calibration = c;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<ViewerEvent> Tviewer_link::ParseLine(std::string_view text) {
   const std::optional<Tjson> parsed = Tjson::Parse(text);
   if (!parsed || !parsed->IsObject()) return std::nullopt;
@@ -138,9 +171,7 @@ std::optional<ViewerEvent> Tviewer_link::ParseLine(std::string_view text) {
     e.kind = ViewerEvent::Kind::kHello;
     e.version = line.TextOf("version");
     e.record = line.TextOf("record");
-    e.port = line.TextOf("port");
-    if (const Tjson* settings = line.Find("settings"); settings && settings->IsObject())
-      e.settings = *settings;
+    if (!TakeStation(line, e)) return std::nullopt;
   } else if (name == "sample") {
     e.kind = ViewerEvent::Kind::kSample;
     if (!FillSample(line, e.sample)) return std::nullopt;
@@ -156,9 +187,7 @@ std::optional<ViewerEvent> Tviewer_link::ParseLine(std::string_view text) {
     e.kind = ViewerEvent::Kind::kStormCleared;
   } else if (name == "settings") {
     e.kind = ViewerEvent::Kind::kSettings;
-    const Tjson* settings = line.Find("settings");
-    if (settings == nullptr || !settings->IsObject()) return std::nullopt;
-    e.settings = *settings;
+    if (!TakeStation(line, e) || !e.settings.IsObject()) return std::nullopt;
   } else if (name == "stopping") {
     e.kind = ViewerEvent::Kind::kStopping;
   } else if (name == "reply") {

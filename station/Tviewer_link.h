@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "sensor/Tsensor_wc.h"
 #include "station/Sample.h"
 #include "station/Tjson.h"
 
@@ -30,10 +31,13 @@ struct ViewerEvent {
     kDisconnected,
   };
   Kind kind = Kind::kError;
-  // kHello: the service's version, its record's path and its port in words.
+  // kHello: the service's version and its record's path; kHello,
+  // kSettings: its port in words.
   std::string version, record, port;
-  // kHello, kSettings: the station's settings in force (an object).
+  // kHello, kSettings: the station's settings in force (an object), and
+  // the module's calibration words when it has them (C1..C6 unpacked).
   Tjson settings;
+  std::optional<Tsensor_wc> calibration;
   // kSample.
   Sample sample;
   // kStormRaised: the fall [mbar in 3 h] and since when.

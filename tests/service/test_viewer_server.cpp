@@ -27,6 +27,7 @@
 #include "service/Tservice_log.h"
 #include "service/Tservice_loop.h"
 #include "service/Tviewer_server.h"
+#include "tests/support/fake_iio.h"
 #include "tests/support/sqlite_query.h"
 
 #include "support_service.h"
@@ -103,15 +104,19 @@ double NumberOf(const std::string& line, const std::string& key) {
 
 // The service, its loop and its socket on the simulated module and virtual
 // time, in a folder of the test's own.
+// With an IIO root it opens the port of barometer.ini instead, and finds the
+// kernel's sensors there.
 struct Station {
-  explicit Station(const std::string& folder)
+  explicit Station(const std::string& folder, const std::string& iio_root = std::string())
       : log_name(folder + "/service.log"),
         log_fd(::open(log_name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)),
         log(log_fd),
-        service(clock, log, nullptr, folder, &lines, "the simulated module"),
+        service(clock, log, nullptr, folder, iio_root.empty() ? &lines : nullptr,
+                iio_root.empty() ? "the simulated module" : ""),
         loop(clock, cadence, nullptr, &log, true),
         viewers(service, loop, log, clock),
         socket(folder + "/barometer.sock") {
+    if (!iio_root.empty()) service.iio_root = iio_root;
     service.Start();
     opened = viewers.Open(socket);
   }
@@ -183,6 +188,9 @@ TEST_F(ViewerServer, AViewerChangesTheAltitudeAndEveryViewerSeesItInTheSamples) 
     EXPECT_TRUE(Has(lines[0], "\"record\":\"" + Path("barometer.db") + "\"")) << lines[0];
     EXPECT_TRUE(Has(lines[0], "\"port\":\"the simulated module\"")) << lines[0];
     EXPECT_EQ(NumberOf(lines[0], "altitude"), 250);
+    // The module's calibration words as the service read them.
+    EXPECT_TRUE(Has(lines[0], "\"calibration\":{\"w1\":")) << lines[0];
+    EXPECT_FALSE(Has(lines[0], "\"gpio_chip\"")) << "fixed lines have no port keys";
     EXPECT_EQ(CountHaving(lines, "{\"event\":\"sample\","), s.service.Samples() - 1);
   }
 
@@ -196,6 +204,13 @@ TEST_F(ViewerServer, AViewerChangesTheAltitudeAndEveryViewerSeesItInTheSamples) 
   EXPECT_EQ(CountHaving(b.Take(), "\"event\":\"settings\""), 0);
   EXPECT_TRUE(Has(ReadAll(Path("setup.ini")), "set_altitude\t250"));
 
+  // Fixed lines stay: the port is refused, with all that came with it.
+  a.Send("{\"request\":\"set\",\"id\":6,\"settings\":{\"altitude\":300,\"port\":\"gpio\"}}\n");
+  s.Run(1);
+  EXPECT_EQ(CountHaving(a.Take(), "{\"event\":\"reply\",\"id\":6,\"ok\":false,\"key\":\"port\","),
+            1);
+  EXPECT_EQ(s.service.Station().GetParameter(kAltitude), 250);
+
   // Limits out of order with those in force are refused as the file's are.
   a.Send("{\"request\":\"set\",\"id\":8,\"settings\":{\"sunny_limit\":1005}}\n");
   s.Run(1);
@@ -207,7 +222,7 @@ TEST_F(ViewerServer, AViewerChangesTheAltitudeAndEveryViewerSeesItInTheSamples) 
   std::vector<std::string> other = b.Take();
   EXPECT_EQ(CountHaving(got, "{\"event\":\"reply\",\"id\":9,\"ok\":true}"), 1);
   for (std::vector<std::string>* lines : {&got, &other}) {
-    ASSERT_EQ(CountHaving(*lines, "{\"event\":\"settings\",\"settings\":{"), 1);
+    ASSERT_EQ(CountHaving(*lines, "{\"event\":\"settings\",\"port\":"), 1);
     bool after_settings = false;
     int samples = 0;
     for (const std::string& line : *lines) {
@@ -409,4 +424,52 @@ TEST_F(ViewerServer, EventsTellTheModuleLostAndBackAndTheServiceStopping) {
   EXPECT_TRUE(a.closed);
   struct stat st {};
   EXPECT_NE(::stat(s.socket.c_str(), &st), 0);
+}
+
+TEST_F(ViewerServer, AViewerMovesTheServiceToAKernelSensorOrIsToldWhyNot) {
+  // A gpiochip that is not there: the service starts, finds no module and
+  // waits for a port that works.
+  std::ofstream(Path("barometer.ini")) << "port\tgpio\ngpio_chip\t" << Path("no-gpiochip") << "\n";
+  const fake_iio::Tree sysfs(Path("iio"));
+  sysfs.Add(0, fake_iio::Bmp280());
+  Station s(folder, sysfs.Root());
+  ASSERT_TRUE(s.opened) << s.LogText();
+  Client a(s.socket);
+  s.Run(1);
+  std::vector<std::string> got = a.Take();
+  ASSERT_FALSE(got.empty());
+  EXPECT_TRUE(Has(got[0], "\"port\":\"gpio\",")) << got[0];
+  EXPECT_TRUE(Has(got[0], "\"gpio_chip\":\"" + Path("no-gpiochip") + "\"")) << got[0];
+  EXPECT_FALSE(Has(got[0], "\"calibration\"")) << got[0];
+
+  // Refused as the port dialog refuses them, and nothing saved.
+  a.Send("{\"request\":\"set\",\"id\":1,\"settings\":{\"gpio_clock\":5000}}\n");
+  a.Send("{\"request\":\"set\",\"id\":2,\"settings\":{\"gpio_clock\":5,\"gpio_data_out\":5}}\n");
+  a.Send("{\"request\":\"set\",\"id\":3,\"settings\":{\"port\":\"serial\"}}\n");
+  s.Run(1);
+  got = a.Take();
+  EXPECT_EQ(CountHaving(got, "\"id\":1,\"ok\":false,\"key\":\"gpio_clock\""), 1);
+  EXPECT_EQ(CountHaving(got, "\"id\":2,\"ok\":false,\"key\":\"port\",\"reason\":\"The GPIO line 5 "
+                             "is used twice (clock and data out)\""),
+            1);
+  EXPECT_EQ(CountHaving(got, "\"id\":3,\"ok\":false,\"key\":\"port\""), 1);
+  EXPECT_FALSE(Has(ReadAll(Path("barometer.ini")), "gpio_clock"));
+
+  a.Send("{\"request\":\"set\",\"id\":4,\"settings\":{\"port\":\"iio\",\"iio_device\":\"bmp280\"}}\n");
+  s.Run(3);
+  got = a.Take();
+  EXPECT_EQ(CountHaving(got, "{\"event\":\"reply\",\"id\":4,\"ok\":true}"), 1);
+  EXPECT_EQ(CountHaving(got, "{\"event\":\"settings\",\"port\":\"IIO sensor bmp280\","), 1);
+  // The kernel's sensor measures now: 100.04 kPa, no module words.
+  int good = 0;
+  for (const std::string& line : got) {
+    if (!Has(line, "\"event\":\"sample\"") || !Has(line, "\"good\":true")) continue;
+    ++good;
+    EXPECT_NEAR(NumberOf(line, "pressure"), 1000.4, 0.01) << line;
+    EXPECT_TRUE(Has(line, "\"d1\":null")) << line;
+  }
+  EXPECT_GE(good, 2);
+  EXPECT_TRUE(Has(ReadAll(Path("barometer.ini")), "port\tiio\n"));
+  EXPECT_TRUE(Has(ReadAll(Path("barometer.ini")), "iio_device\tbmp280\n"));
+  EXPECT_TRUE(Has(s.LogText(), "Port changed: now IIO sensor bmp280"));
 }

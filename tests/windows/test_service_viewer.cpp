@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <chrono>
@@ -11,9 +13,12 @@
 #include <thread>
 
 #include "components/Number_text.h"
+#include "fakes/ScriptedNotifier.h"
 #include "main/Program.h"
 #include "main/Tmain.h"
 #include "main/Tservice_view.h"
+#include "settings/Tport.h"
+#include "settings/Tpublish.h"
 #include "settings/Tsettings.h"
 #include "station/Tjson.h"
 #include "support_fake_service.h"
@@ -140,6 +145,103 @@ TEST_F(ServiceViewerTest, StationSettingsGoToTheServiceAndARefusalComesBackAsABo
   const std::string ini = ReadFile(PathOf("barometer.ini"));
   EXPECT_EQ(ValueOf(ini, "pressure_unit"), "inHg") << ini;
   EXPECT_EQ(ValueOf(ini, "pressure_correction"), "0") << "the service's correction, kept here";
+}
+
+// The request the fake service got last, read.
+Tjson LastRequest(FakeService& service) {
+  const std::vector<std::string> got = service.Received();
+  if (got.empty()) return Tjson();
+  return Tjson::Parse(got.back()).value_or(Tjson());
+}
+
+TEST_F(ServiceViewerTest, ThePortMqttAndCalibrationAreTheServicesAndItsStormIsShown) {
+  // A service on a gpiochip, publishing, with the module's calibration.
+  std::string hello = service->hello;
+  hello.replace(hello.rfind("}}"), 2,
+                ",\"mqtt_host\":\"broker.example\",\"mqtt_user\":\"station\",\"port\":\"gpio\","
+                "\"gpio_chip\":\"/dev/gpiochip0\",\"gpio_clock\":17,\"gpio_data_out\":27,"
+                "\"gpio_data_in\":22,\"gpio_power\":-1},"
+                "\"calibration\":{\"w1\":50426,\"w2\":48623,\"w3\":54000,\"w4\":40000}}");
+  service->hello = hello;
+  // The person's own station settings, which their file keeps.
+  WriteFile(PathOf("setup.ini"), "set_altitude\t100.000000\nset_save_on_exit\t1\n");
+  ScriptedNotifier notifier;
+  Program().notifier = &notifier;
+  service->Start();
+  StartProgram();
+  ASSERT_NE(Program().service, nullptr);
+  TWmain* wmain = Program().Wmain;
+  ASSERT_TRUE(PollUntil([&] { return service->Clients() == 1; }));
+
+  // The calibration page: the service's words, read only.
+  TWsettings* settings = Program().Wsettings;
+  settings->OnShow();
+  EXPECT_EQ(settings->ed_w1->text().toStdString(), "50426");
+  EXPECT_EQ(settings->ed_w4->text().toStdString(), "40000");
+  EXPECT_NE(settings->ed_c1->text().toStdString(), "0") << "the coefficients unpacked";
+  EXPECT_TRUE(settings->ed_c3->isReadOnly());
+  EXPECT_TRUE(settings->Button1->isHidden()) << "nothing is read from a module here";
+
+  // The port dialog shows the service's port; what changes is asked of it.
+  ASSERT_TRUE(wmain->Moduleport1->isEnabled());
+  {
+    TWport dialog(wmain);
+    dialog.OnShow();
+    EXPECT_TRUE(dialog.rb_gpio->isChecked());
+    EXPECT_EQ(dialog.ed_gpio_clock->text().toStdString(), "17");
+    EXPECT_FALSE(dialog.bt_test->isEnabled()) << "the service holds the port";
+    dialog.ed_gpio_clock->setText("5");
+    dialog.bt_okClick();
+  }
+  ASSERT_TRUE(PollUntil([&] { return service->Received().size() == 1; }));
+  Tjson request = LastRequest(*service);
+  ASSERT_NE(request.Find("settings"), nullptr) << service->Received().back();
+  EXPECT_EQ(request.Find("settings")->NumberOf("gpio_clock", 0), 5);
+  EXPECT_EQ(request.Find("settings")->Find("gpio_data_out"), nullptr) << "only what changed";
+  EXPECT_EQ(ReadFile(PathOf("barometer.ini")).find("gpio_clock"), std::string::npos);
+
+  // MQTT likewise; an empty password keeps the service's.
+  {
+    TWpublish dialog(wmain);
+    dialog.OnShow();
+    EXPECT_EQ(dialog.ed_host->text().toStdString(), "broker.example");
+    EXPECT_EQ(dialog.ed_user->text().toStdString(), "station");
+    EXPECT_TRUE(dialog.ed_password->text().isEmpty());
+    EXPECT_FALSE(dialog.ed_ca_file->isEnabled());
+    dialog.ed_interval->setText("30");
+    dialog.bt_okClick();
+  }
+  ASSERT_TRUE(PollUntil([&] { return service->Received().size() == 2; }));
+  request = LastRequest(*service);
+  ASSERT_NE(request.Find("settings"), nullptr) << service->Received().back();
+  EXPECT_EQ(request.Find("settings")->NumberOf("mqtt_interval", 0), 30);
+  EXPECT_EQ(request.Find("settings")->Find("mqtt_password"), nullptr);
+
+  // The service's storm warning: told once as it rises, shown while it is up.
+  const std::string up = ",\"storm_fall\":4.6,\"storm_since\":\"2023-11-14T22:10:00Z\"";
+  auto storm_sample = [&](long t, bool active) {
+    std::string line = SampleLine(t, 987.0, 1011.0, 20.0, 230.0, 4000, 3000);
+    line.replace(line.find("\"storm_warning\":false"), 21,
+                 active ? "\"storm_warning\":true" + up : "\"storm_warning\":false");
+    return line;
+  };
+  service->Send("{\"event\":\"storm_raised\",\"fall\":4.6,\"since\":\"2023-11-14T22:10:00Z\"}");
+  service->Send(storm_sample(clock.Now(), true));
+  ASSERT_TRUE(PollUntil([&] { return !wmain->lb_storm->isHidden(); }));
+  EXPECT_EQ(wmain->lb_storm->text().toStdString().rfind("Storm warning: \u22124.6", 0), 0u)
+      << wmain->lb_storm->text().toStdString();
+  service->Send(storm_sample(clock.Now() + 1, true));
+  service->Send(storm_sample(clock.Now() + 2, false));
+  ASSERT_TRUE(PollUntil([&] { return wmain->lb_storm->isHidden(); }));
+  ASSERT_EQ(notifier.sent.size(), 1u);
+  EXPECT_EQ(notifier.sent[0].summary, "Storm warning");
+
+  // The autosave keeps the person's own station settings, not the service's.
+  EXPECT_EQ(wmain->GetParameter(kAltitude), 250.0);
+  dialogs.confirm_answers = {true};
+  wmain->Exit1Click();
+  EXPECT_EQ(ValueOf(ReadFile(PathOf("setup.ini")), "set_altitude"), "100.000000");
+  Program().notifier = nullptr;
 }
 
 TEST_F(ServiceViewerTest, TheViewerReconnectsByItselfWhenTheServiceComesBack) {
