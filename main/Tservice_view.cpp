@@ -229,8 +229,8 @@ bool Tservice_view::SendPort(const PortChoice& choice) {
   std::vector<std::pair<std::string, Tjson>> named;
   for (const char* key : {"port", "lpt_device", "gpio_chip", "ftdi_device", "iio_device"})
     if (keys.Has(key)) named.emplace_back(key, Text(keys.Get(key)));
-  for (const char* key : {"gpio_clock", "gpio_data_out", "gpio_data_in", "gpio_power",
-                          "ftdi_clock", "ftdi_data_out", "ftdi_data_in", "ftdi_power"})
+  for (const char* key : {"gpio_clock", "gpio_data_out", "gpio_data_in", "gpio_power", "ftdi_clock",
+                          "ftdi_data_out", "ftdi_data_in", "ftdi_power"})
     named.emplace_back(key, Number(keys.GetInt(key, 0, -1, kHighestGpioLine)));
   return SendStationSettings({}, std::move(named));
 }
@@ -240,12 +240,16 @@ TmqttSettings Tservice_view::ServiceMqtt() const {
 }
 
 bool Tservice_view::SendMqtt(const TmqttSettings& m) {
-  std::vector<std::pair<std::string, Tjson>> named = {
-      {"mqtt_enabled", Bool(m.enabled)},     {"mqtt_host", Text(m.host)},
-      {"mqtt_port", Number(m.port)},         {"mqtt_tls", Bool(m.tls)},
-      {"mqtt_user", Text(m.user)},           {"mqtt_client_id", Text(m.client_id)},
-      {"mqtt_base_topic", Text(m.base_topic)}, {"mqtt_interval", Number(m.interval)},
-      {"mqtt_retain", Bool(m.retain)},       {"mqtt_discovery", Bool(m.discovery)}};
+  std::vector<std::pair<std::string, Tjson>> named = {{"mqtt_enabled", Bool(m.enabled)},
+                                                      {"mqtt_host", Text(m.host)},
+                                                      {"mqtt_port", Number(m.port)},
+                                                      {"mqtt_tls", Bool(m.tls)},
+                                                      {"mqtt_user", Text(m.user)},
+                                                      {"mqtt_client_id", Text(m.client_id)},
+                                                      {"mqtt_base_topic", Text(m.base_topic)},
+                                                      {"mqtt_interval", Number(m.interval)},
+                                                      {"mqtt_retain", Bool(m.retain)},
+                                                      {"mqtt_discovery", Bool(m.discovery)}};
   if (!m.password.empty()) named.emplace_back("mqtt_password", Text(m.password));
   return SendStationSettings({}, std::move(named));
 }

@@ -311,8 +311,8 @@ void Tviewer_server::Accept() {
     v.peer = peer;
     v.window_ms = clock_.NowMs();
     Watch(v, false);
-    Send(v, "{\"event\":\"hello\",\"version\":" + JsonString(BAROMETER_VERSION) + ",\"record\":" +
-                JsonString(service_.RecordPath()) + "," + StationJson() + "}");
+    Send(v, "{\"event\":\"hello\",\"version\":" + JsonString(BAROMETER_VERSION) +
+                ",\"record\":" + JsonString(service_.RecordPath()) + "," + StationJson() + "}");
   }
   --busy_;
   Sweep();

@@ -449,13 +449,15 @@ TEST_F(ViewerServer, AViewerMovesTheServiceToAKernelSensorOrIsToldWhyNot) {
   s.Run(1);
   got = a.Take();
   EXPECT_EQ(CountHaving(got, "\"id\":1,\"ok\":false,\"key\":\"gpio_clock\""), 1);
-  EXPECT_EQ(CountHaving(got, "\"id\":2,\"ok\":false,\"key\":\"port\",\"reason\":\"The GPIO line 5 "
-                             "is used twice (clock and data out)\""),
+  EXPECT_EQ(CountHaving(got,
+                        "\"id\":2,\"ok\":false,\"key\":\"port\",\"reason\":\"The GPIO line 5 "
+                        "is used twice (clock and data out)\""),
             1);
   EXPECT_EQ(CountHaving(got, "\"id\":3,\"ok\":false,\"key\":\"port\""), 1);
   EXPECT_FALSE(Has(ReadAll(Path("barometer.ini")), "gpio_clock"));
 
-  a.Send("{\"request\":\"set\",\"id\":4,\"settings\":{\"port\":\"iio\",\"iio_device\":\"bmp280\"}}\n");
+  a.Send(
+      "{\"request\":\"set\",\"id\":4,\"settings\":{\"port\":\"iio\",\"iio_device\":\"bmp280\"}}\n");
   s.Run(3);
   got = a.Take();
   EXPECT_EQ(CountHaving(got, "{\"event\":\"reply\",\"id\":4,\"ok\":true}"), 1);
