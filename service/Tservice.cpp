@@ -560,6 +560,22 @@ bool IsPortKey(const std::string& key) {
   return key == "port";
 }
 
+// Why a device a viewer names is not one the service may open: the port's
+// devices are under /dev, a kernel sensor given by its folder is under the
+// IIO root (by name it is looked up there anyway). Empty when it may.
+std::string ViewerDeviceProblem(const std::string& key, const std::string& value,
+                                const std::string& iio_root) {
+  const bool iio = key == "iio_device";
+  if ((key != "lpt_device" && key != "gpio_chip" && !iio) ||
+      (iio && value.find('/') == std::string::npos))
+    return std::string();
+  const std::string under = iio ? iio_root + "/" : std::string("/dev/");
+  if (value.compare(0, under.size(), under) == 0 && value.find("/..") == std::string::npos &&
+      value.find("../") == std::string::npos)
+    return std::string();
+  return "a viewer may only name a device under " + under;
+}
+
 // A port check's box text as a reason: "Error : The ... ." without the
 // frame.
 std::string PortReason(std::string text) {
@@ -592,6 +608,10 @@ std::optional<Tservice::Refusal> Tservice::ChangeSettings(
     mqtt_given = mqtt_given || s.key.compare(0, 5, "mqtt_") == 0;
     password_given = password_given || s.key == "mqtt_password";
     if (port_key.empty() && IsPortKey(s.key)) port_key = s.key;
+    if (v.kind == Tviewer_value::Kind::kString) {
+      const std::string problem = ViewerDeviceProblem(s.key, v.text, iio_root);
+      if (!problem.empty()) return Refusal{s.key, problem};
+    }
     if (v.kind == Tviewer_value::Kind::kBool)
       fresh.SetBool(s.key, v.flag);
     else if (v.kind == Tviewer_value::Kind::kString)

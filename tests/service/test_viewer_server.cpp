@@ -446,6 +446,10 @@ TEST_F(ViewerServer, AViewerMovesTheServiceToAKernelSensorOrIsToldWhyNot) {
   a.Send("{\"request\":\"set\",\"id\":1,\"settings\":{\"gpio_clock\":5000}}\n");
   a.Send("{\"request\":\"set\",\"id\":2,\"settings\":{\"gpio_clock\":5,\"gpio_data_out\":5}}\n");
   a.Send("{\"request\":\"set\",\"id\":3,\"settings\":{\"port\":\"serial\"}}\n");
+  // Only devices: nothing else on the machine is opened for a viewer.
+  a.Send("{\"request\":\"set\",\"id\":10,\"settings\":{\"lpt_device\":\"/etc/shadow\"}}\n");
+  a.Send("{\"request\":\"set\",\"id\":11,\"settings\":{\"gpio_chip\":\"/dev/../etc\"}}\n");
+  a.Send("{\"request\":\"set\",\"id\":12,\"settings\":{\"iio_device\":\"/home\"}}\n");
   s.Run(1);
   got = a.Take();
   EXPECT_EQ(CountHaving(got, "\"id\":1,\"ok\":false,\"key\":\"gpio_clock\""), 1);
@@ -454,6 +458,9 @@ TEST_F(ViewerServer, AViewerMovesTheServiceToAKernelSensorOrIsToldWhyNot) {
                         "is used twice (clock and data out)\""),
             1);
   EXPECT_EQ(CountHaving(got, "\"id\":3,\"ok\":false,\"key\":\"port\""), 1);
+  EXPECT_EQ(CountHaving(got, "\"id\":10,\"ok\":false,\"key\":\"lpt_device\""), 1);
+  EXPECT_EQ(CountHaving(got, "\"id\":11,\"ok\":false,\"key\":\"gpio_chip\""), 1);
+  EXPECT_EQ(CountHaving(got, "\"id\":12,\"ok\":false,\"key\":\"iio_device\""), 1);
   EXPECT_FALSE(Has(ReadAll(Path("barometer.ini")), "gpio_clock"));
 
   a.Send(
