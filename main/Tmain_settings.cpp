@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "config/Safe_save.h"
 #include "config/Tsetup_ini.h"
@@ -90,7 +92,21 @@ void TWmain::LoadSettings(const std::string& name) {
     ShowError(reading.error);
     return;
   }
-  station.ApplySettings(reading, [this](uint8_t key, double value) { SetParameter(key, value); });
+  if (Tservice_view* service = Program().service) {
+    // The station's settings go to the recording service, which checks and
+    // announces them (a refusal comes back as a box); the person's own
+    // window settings are taken here.
+    std::vector<std::pair<uint8_t, double>> station_settings;
+    for (const Tsetup_ini::Setting& s : reading.apply) {
+      if (s.key < kMinimized)
+        station_settings.emplace_back(s.key, s.value);
+      else
+        SetParameter(s.key, s.value);
+    }
+    service->SendStationSettings(station_settings);
+  } else {
+    station.ApplySettings(reading, [this](uint8_t key, double value) { SetParameter(key, value); });
+  }
 
   // One box at most, once the loading is over (and, at the start, once the
   // measurement runs).

@@ -202,7 +202,18 @@ void Tservice_view::ShowState(const std::string& line) {
   ProgramState& program = Program();
   const QString text = QString::fromStdString(line);
   if (program.Wintro != nullptr && program.Wintro_alive) program.Wintro->lbstatus->setText(text);
-  if (TWmain* wmain = MainWindow()) wmain->statusBar()->showMessage(text);
+  TWmain* wmain = MainWindow();
+  if (wmain == nullptr) return;
+  QStatusBar* bar = wmain->statusBar();
+  bar->showMessage(text);
+  // A menu's status tips clear the line as they go: it comes back after.
+  if (!status_watched_) {
+    status_watched_ = true;
+    connect(bar, &QStatusBar::messageChanged, this, [this, bar](const QString& shown) {
+      if (shown.isEmpty() && !state_line_.isEmpty()) bar->showMessage(state_line_);
+    });
+  }
+  state_line_ = text;
 }
 
 Tbarometer_ini Tservice_view::SettingsAsIni() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -109,6 +110,9 @@ class Tservice_view : public QObject {
   ReadingSettings own_readings_;
   SettingValues own_setup_{};
   bool started_ = false;
+  // The status line's state, shown again when a menu's tip cleared it.
+  QString state_line_;
+  bool status_watched_ = false;
 };
 
 // Looks for the recording service at barometer.ini's `service_socket` (in

@@ -6,6 +6,7 @@
 #include "sensor/Tsensor_wc.h"
 
 class QEvent;
+class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -157,6 +158,6 @@ class TWsettings : public QDialog {
   int32_t TsMinutes = 0;
   int32_t TsSeconds = 0;
   Tsensor_wc WorkCalibration;
-  QWidget* gb_words_ = nullptr;
+  QGroupBox* gb_words_ = nullptr;
   QWidget* gb_coefficients_ = nullptr;
 };

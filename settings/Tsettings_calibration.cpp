@@ -91,10 +91,14 @@ void TWsettings::ShowSensorPage() {
   }
   lb_kernel->setText(QString::fromStdString(note));
   lb_kernel->setVisible(!note.empty());
-  for (QWidget* w : {gb_words_, gb_coefficients_}) w->setVisible(note.empty());
+  for (QWidget* w : {static_cast<QWidget*>(gb_words_), gb_coefficients_})
+    w->setVisible(note.empty());
   Button1->setVisible(note.empty() && service == nullptr);
   for (QLineEdit* e : {ed_w1, ed_w2, ed_w3, ed_w4, ed_c1, ed_c2, ed_c3, ed_c4, ed_c5, ed_c6})
     e->setReadOnly(service != nullptr);
+  gb_words_->setTitle(service != nullptr
+                          ? "W parameters, as the recording service read them (read only)"
+                          : "W parameters");
 }
 
 void TWsettings::ShowWords() {

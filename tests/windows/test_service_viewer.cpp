@@ -145,6 +145,17 @@ TEST_F(ServiceViewerTest, StationSettingsGoToTheServiceAndARefusalComesBackAsABo
   const std::string ini = ReadFile(PathOf("barometer.ini"));
   EXPECT_EQ(ValueOf(ini, "pressure_unit"), "inHg") << ini;
   EXPECT_EQ(ValueOf(ini, "pressure_correction"), "0") << "the service's correction, kept here";
+
+  // A settings file loaded: its station settings are asked of the service,
+  // its window settings taken here.
+  WriteFile(PathOf("other.ini"), "set_altitude\t300.000000\nset_minimized\t1\n");
+  Program().Wmain->LoadSettings(PathOf("other.ini").toStdString());
+  ASSERT_TRUE(PollUntil([&] { return service->Received().size() >= 3; }));
+  const auto third = Tjson::Parse(service->Received()[2]);
+  ASSERT_TRUE(third.has_value());
+  EXPECT_EQ(third->Find("settings")->NumberOf("altitude", 0), 300.0);
+  EXPECT_EQ(Program().Wmain->GetParameter(kAltitude), 250.0) << "until the service announces it";
+  EXPECT_EQ(Program().Wmain->GetParameter(kMinimized), 1.0);
 }
 
 // The request the fake service got last, read.
