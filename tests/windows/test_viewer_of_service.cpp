@@ -3,7 +3,9 @@
 // in a folder of its own, the program started at a desk where that service
 // runs. What the station hands the windows is what the record holds, a
 // setting changed at the desk becomes the service's, no secret goes over the
-// socket, and a service that stops and starts again is found again.
+// socket, and a service that stops and starts again is found again. Last,
+// the same with the real barometerd, started by the test and run in real
+// time.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,10 +18,13 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStatusBar>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -46,6 +51,8 @@
 #include "station/Tstation.h"
 #include "support_program.h"
 #include "tests/service/support_service.h"
+#include "tests/support/sqlite_query.h"
+#include "windows/Tintro.h"
 
 namespace {
 
@@ -151,6 +158,59 @@ struct Onlooker {
   std::vector<std::string> lines;
 };
 
+#ifdef BAROMETERD
+constexpr const char* kBarometerd = BAROMETERD;
+#else
+constexpr const char* kBarometerd = nullptr;
+#endif
+
+// The real barometerd on the simulated module in `folder`, on the wall
+// clock: its log (standard error) goes to stderr.log there and, with no
+// runtime folder from a service manager, its socket beside the record.
+class Barometerd {
+ public:
+  explicit Barometerd(const std::string& folder) : folder_(folder) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"RUNTIME_DIRECTORY", "NOTIFY_SOCKET", "WATCHDOG_USEC", "WATCHDOG_PID"})
+      env.remove(name);
+    process_.setProcessEnvironment(env);
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.setStandardErrorFile(QString::fromStdString(Log()), QIODevice::Append);
+    process_.start(kBarometerd, {"--simulated", "--folder", QString::fromStdString(folder)});
+  }
+  ~Barometerd() {
+    if (process_.state() != QProcess::NotRunning) Stop();
+  }
+  std::string Log() const { return folder_ + "/stderr.log"; }
+  std::string Socket() const { return folder_ + "/barometer.sock"; }
+  // Whether its socket is there within about ten seconds, the process still
+  // running.
+  bool WaitForSocket() {
+    if (!process_.waitForStarted(5000)) return false;
+    for (int i = 0; i < 1000; ++i) {
+      struct stat st {};
+      if (::stat(Socket().c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return true;
+      if (process_.waitForFinished(10)) return false;
+    }
+    return false;
+  }
+  // SIGTERM, as the service manager stops it: its exit status, or -1 when it
+  // was killed or did not end in time.
+  int Stop() {
+    process_.terminate();
+    if (!process_.waitForFinished(15000)) {
+      process_.kill();
+      process_.waitForFinished(5000);
+      return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+  }
+
+ private:
+  std::string folder_;
+  QProcess process_;
+};
+
 struct Row {
   long long d1 = 0, d2 = 0;
   double pressure = 0, temperature = 0, sea_level_pressure = 0, altitude = 0;
@@ -214,6 +274,10 @@ class ViewerOfService : public ProgramTest, private TstationSink {
     ASSERT_TRUE(s.opened) << ReadAll(folder + "/service.log");
     s.ServeDuring([this] { StartProgram(); });
     ASSERT_NE(Program().service, nullptr) << "the program did not find the service";
+    WatchStation();
+  }
+  // The station's views are watched from now on.
+  void WatchStation() {
     ASSERT_NE(Program().station, nullptr);
     Program().station->AddSink(this, SinkOrder::kView);
   }
@@ -229,10 +293,10 @@ class ViewerOfService : public ProgramTest, private TstationSink {
     Program().service->Poll();
     ShowLaterBoxes();
   }
-  // Polls the viewer until `done`; the bound keeps a viewer that never
-  // gets there from hanging the suite.
-  bool PollUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 500; ++i) {
+  // Polls the viewer every 10 ms until `done`; the bound (in polls) keeps a
+  // viewer that never gets there from hanging the suite.
+  bool PollUntil(const std::function<bool()>& done, int polls = 500) {
+    for (int i = 0; i < polls; ++i) {
       PollViewer();
       if (done()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -374,6 +438,106 @@ TEST_F(ViewerOfService, AServiceStartedAgainIsFoundAgainAndShownAsItRecords) {
   ExpectViewedAsRecorded();
   EXPECT_EQ(RecordedBetween(viewed.front().time, viewed[14].time), 15u);
   EXPECT_EQ(RecordedBetween(viewed[15].time, viewed.back().time), 15u);
+  EXPECT_EQ(ErrorCount() + InformationCount(), 0) << "no box to answer";
+}
+
+// The sea-level pressure less the pressure, as the altitude makes it.
+double Reduction(double altitude) {
+  return kSeaLevelStandard - PressureFromAltitude(altitude);
+}
+
+TEST_F(ViewerOfService, TheRealBarometerdIsViewedChangedAndFoundAgainAfterARestart) {
+  if (kBarometerd == nullptr) GTEST_SKIP() << "built without barometerd";
+  // The desk's clock reads the calendar the service measures on.
+  clock.SetNow(std::time(nullptr));
+  auto service = std::make_unique<Barometerd>(folder);
+  ASSERT_TRUE(service->WaitForSocket()) << ReadAll(service->Log());
+
+  StartProgram();
+  ASSERT_NE(Program().service, nullptr) << ReadAll(service->Log());
+  WatchStation();
+  EXPECT_EQ(Status(), "Connected to the recording service");
+  EXPECT_EQ(Program().Wintro->lbstatus->text().toStdString(), "Connected to the recording service");
+  EXPECT_EQ(Program().Wmain->GetParameter(kAltitude), 250);
+
+  // One sample a second: five of them.
+  ASSERT_TRUE(PollUntil([this] { return viewed.size() >= 5; }, 2000))
+      << viewed.size() << " samples\n"
+      << ReadAll(service->Log());
+  const size_t before_change = viewed.size();
+
+  // The altitude, through the settings dialog as at the desk; the service
+  // announces it taken, and the samples after the announcement follow it.
+  TWsettings* settings = Program().Wsettings;
+  settings->OnShow();
+  EXPECT_EQ(settings->ed_alti->text().toStdString(), "250.0");
+  settings->ed_alti->setText("412");
+  settings->OnKeyUpAlti();
+  settings->bt_okClick();
+  ASSERT_TRUE(PollUntil(
+      [] { return Program().service->StationSetting(kAltitude).value_or(0) == 412; }, 1000))
+      << ReadAll(service->Log());
+  const size_t announced = viewed.size();
+  ASSERT_TRUE(PollUntil([&] { return viewed.size() >= announced + 3; }, 1000))
+      << ReadAll(service->Log());
+  EXPECT_NE(ReadAll(folder + "/setup.ini").find("set_altitude\t412.000000\n"), std::string::npos)
+      << ReadAll(folder + "/setup.ini");
+  EXPECT_NE(ReadAll(service->Log()).find("A viewer: applied set_altitude 250 -> 412"),
+            std::string::npos)
+      << ReadAll(service->Log());
+  EXPECT_EQ(Program().Wmain->GetParameter(kAltitude), 412);
+  // 250 m up to one sample, 412 m from it on: no later one goes back.
+  size_t first_at_412 = 0;
+  while (first_at_412 < viewed.size() &&
+         std::abs(viewed[first_at_412].sea_level_pressure - viewed[first_at_412].pressure -
+                  Reduction(412)) > 0.011)
+    ++first_at_412;
+  EXPECT_GE(first_at_412, before_change) << "taken before the change was asked for";
+  EXPECT_LE(first_at_412, announced) << "not followed after the announcement";
+  for (size_t i = 0; i < viewed.size(); ++i)
+    EXPECT_NEAR(viewed[i].sea_level_pressure - viewed[i].pressure,
+                Reduction(i < first_at_412 ? 250 : 412), 0.011)
+        << "sample " << i;
+
+  // Stopped as the service manager stops it: the record is committed, and
+  // holds every second the viewer was shown, as shown.
+  const size_t first_run = viewed.size();
+  EXPECT_EQ(service->Stop(), 0) << ReadAll(service->Log());
+  ASSERT_TRUE(PollUntil([] { return Status() == "Recording service stopped"; }))
+      << Status() << "\n"
+      << ReadAll(service->Log());
+  EXPECT_EQ(ShownPressure(), "--");
+  ExpectViewedAsRecorded();
+  EXPECT_EQ(RecordedBetween(viewed.front().time, viewed.back().time), first_run);
+
+  // Started again in the same folder once the wall clock has left the last
+  // recorded second: a start within it records its first sample in that
+  // second too (the record keeps both), and a comparison by the second
+  // could not tell them apart. The viewer finds the service by itself and
+  // is shown its new samples, at the altitude it keeps.
+  const long long last_recorded =
+      QueryNumber(folder + "/barometer.db", "SELECT max(time) FROM sample");
+  for (int i = 0; i < 300 && std::time(nullptr) <= last_recorded; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  service = std::make_unique<Barometerd>(folder);
+  ASSERT_TRUE(service->WaitForSocket()) << ReadAll(service->Log());
+  ASSERT_TRUE(PollUntil(
+      [&] {
+        return Status() == "Connected to the recording service" && viewed.size() >= first_run + 2;
+      },
+      1000))
+      << Status() << ", " << viewed.size() - first_run << " new samples\n"
+      << ReadAll(service->Log());
+  EXPECT_EQ(ShownPressure(),
+            PressureText(viewed.back().pressure, Program().readings.units.pressure).toStdString());
+  for (size_t i = first_run; i < viewed.size(); ++i)
+    EXPECT_NEAR(viewed[i].sea_level_pressure - viewed[i].pressure, Reduction(412), 0.011)
+        << "sample " << i;
+
+  const std::time_t restarted = viewed[first_run].time;
+  EXPECT_EQ(service->Stop(), 0) << ReadAll(service->Log());
+  ExpectViewedAsRecorded();
+  EXPECT_EQ(RecordedBetween(restarted, viewed.back().time), viewed.size() - first_run);
   EXPECT_EQ(ErrorCount() + InformationCount(), 0) << "no box to answer";
 }
 
