@@ -251,6 +251,16 @@ std::string Fixed(double value, int decimals) {
 
 class ViewerOfService : public ProgramTest, private TstationSink {
  protected:
+  // The altitude typed into the settings dialog and taken with OK, as at
+  // the desk (the dialog shows the service's 250 m first).
+  static void TypeAltitudeAtTheDesk(const char* meters) {
+    TWsettings* settings = Program().Wsettings;
+    settings->OnShow();
+    EXPECT_EQ(settings->ed_alti->text().toStdString(), "250.0");
+    settings->ed_alti->setText(meters);
+    settings->OnKeyUpAlti();
+    settings->bt_okClick();
+  }
   void SetUp() override {
     ProgramTest::SetUp();
     folder = PathOf("service").toStdString();
@@ -361,12 +371,7 @@ TEST_F(ViewerOfService, TheViewerShowsTheRecordAndItsAltitudeBecomesTheServices)
   ASSERT_EQ(viewed.size(), 20u) << "one sample a tick";
 
   // The altitude, through the settings dialog as at the desk.
-  TWsettings* settings = Program().Wsettings;
-  settings->OnShow();
-  EXPECT_EQ(settings->ed_alti->text().toStdString(), "250.0");
-  settings->ed_alti->setText("412");
-  settings->OnKeyUpAlti();
-  settings->bt_okClick();
+  TypeAltitudeAtTheDesk("412");
   const size_t before_change = viewed.size();
   Run(s, 20, &onlooker);
   ASSERT_EQ(viewed.size(), 40u);
@@ -468,12 +473,7 @@ TEST_F(ViewerOfService, TheRealBarometerdIsViewedChangedAndFoundAgainAfterAResta
 
   // The altitude, through the settings dialog as at the desk; the service
   // announces it taken, and the samples after the announcement follow it.
-  TWsettings* settings = Program().Wsettings;
-  settings->OnShow();
-  EXPECT_EQ(settings->ed_alti->text().toStdString(), "250.0");
-  settings->ed_alti->setText("412");
-  settings->OnKeyUpAlti();
-  settings->bt_okClick();
+  TypeAltitudeAtTheDesk("412");
   ASSERT_TRUE(PollUntil(
       [] { return Program().service->StationSetting(kAltitude).value_or(0) == 412; }, 1000))
       << ReadAll(service->Log());
