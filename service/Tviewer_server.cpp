@@ -254,6 +254,8 @@ void Tviewer_server::Close() {
     queued_fd_ = -1;
     queued_ = false;
   }
+  pending_.clear();
+  tick_lines_.clear();
   if (watching_station_) {
     service_.Station().RemoveSink(this);
     watching_station_ = false;
@@ -282,6 +284,9 @@ bool Tviewer_server::Allowed(const ucred& peer) const {
 }
 
 void Tviewer_server::Accept() {
+  // A new viewer's first line is the hello: what the ticks kept goes to
+  // the others first.
+  QueuePending();
   ++busy_;
   // A few at a time: a crowd at the door is let in between the ticks.
   for (int i = 0; i < 16; ++i) {
@@ -337,6 +342,7 @@ void Tviewer_server::Ready(uint64_t serial) {
 
 void Tviewer_server::Drop(Viewer& v, const std::string& last_line) {
   if (v.dead) return;
+  v.tick_from = std::string::npos;
   if (!last_line.empty()) {
     // Told once, as far as the socket takes it now.
     v.out.erase(0, v.sent);
@@ -362,7 +368,9 @@ void Tviewer_server::Sweep() {
 }
 
 bool Tviewer_server::Send(Viewer& v, const std::string& line) {
+  QueuePending();
   if (v.dead) return false;
+  TakeTickLines(v);
   if (v.out.size() - v.sent + line.size() + 1 > kMostQueued) {
     log_.Info("A viewer was dropped: it read nothing while " +
               std::to_string(v.out.size() - v.sent) + " bytes waited for it");
@@ -376,19 +384,44 @@ bool Tviewer_server::Send(Viewer& v, const std::string& line) {
   return Flush(v);
 }
 
-bool Tviewer_server::Flush(Viewer& v) {
-  while (v.sent < v.out.size()) {
-    const ssize_t n = ::send(v.fd, v.out.data() + v.sent, v.out.size() - v.sent, kSendFlags);
-    if (n > 0) {
-      v.sent += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
+void Tviewer_server::TakeTickLines(Viewer& v, size_t skip) {
+  if (v.tick_from == std::string::npos) return;
+  if (v.tick_from + skip < tick_lines_.size()) v.out.append(tick_lines_, v.tick_from + skip);
+  v.tick_from = std::string::npos;
+}
+
+namespace {
+
+// Sends what the socket takes now; false when the viewer is gone.
+bool SendSome(int fd, const std::string& text, size_t* sent) {
+  while (*sent < text.size()) {
+    const ssize_t n = ::send(fd, text.data() + *sent, text.size() - *sent, kSendFlags);
+    if (n > 0)
+      *sent += static_cast<size_t>(n);
+    else if (n < 0 && errno == EINTR)
       continue;
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      break;
-    } else {
+    else
+      return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Tviewer_server::Flush(Viewer& v) {
+  if (v.tick_from != std::string::npos && v.out.empty()) {
+    // Straight from the tick's lines: a viewer that keeps up costs no copy.
+    size_t sent = v.tick_from;
+    if (!SendSome(v.fd, tick_lines_, &sent)) {
       Drop(v);  // gone
       return false;
     }
+    TakeTickLines(v, sent - v.tick_from);  // what the socket did not take
+  }
+  TakeTickLines(v);
+  if (!SendSome(v.fd, v.out, &v.sent)) {
+    Drop(v);  // gone
+    return false;
   }
   if (v.sent == v.out.size()) {
     v.out.clear();
@@ -494,28 +527,36 @@ void Tviewer_server::Broadcast(const std::string& line) {
 }
 
 void Tviewer_server::Queue(const std::string& line) {
-  bool any = false;
+  bool any = false, shared = false;
   for (const auto& p : viewers_) {
     Viewer& v = *p;
     if (v.dead) continue;
-    if (v.out.size() - v.sent + line.size() + 1 > kMostQueued) {
+    // Without a backlog the viewer shares the tick's lines (a few hundred
+    // bytes): no copy for each viewer in the tick.
+    if (v.tick_from == std::string::npos && v.out.empty() && !v.writing)
+      v.tick_from = tick_lines_.size();
+    if (v.tick_from != std::string::npos) {
+      shared = true;
+    } else if (v.out.size() - v.sent + line.size() + 1 > kMostQueued) {
       log_.Info("A viewer was dropped: it read nothing while " +
                 std::to_string(v.out.size() - v.sent) + " bytes waited for it");
       Drop(v);
       continue;
+    } else {
+      v.out += line;
+      v.out += '\n';
     }
-    v.out += line;
-    v.out += '\n';
     // With a backlog the loop already watches for room.
     if (!v.writing) {
       v.queued = true;
       any = true;
     }
   }
-  if (any && !queued_ && queued_fd_ >= 0) {
-    const uint64_t one = 1;
-    queued_ = ::write(queued_fd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one);
+  if (shared) {
+    tick_lines_ += line;
+    tick_lines_ += '\n';
   }
+  if (any) WakeWriter();
 }
 
 void Tviewer_server::WriteQueued() {
@@ -524,6 +565,7 @@ void Tviewer_server::WriteQueued() {
     (void)!::read(queued_fd_, &count, sizeof count);
   }
   queued_ = false;
+  QueuePending();
   if (announce_pending_) {
     announce_pending_ = false;
     AnnounceSettingsIfChanged();
@@ -535,6 +577,9 @@ void Tviewer_server::WriteQueued() {
     v.queued = false;
     Flush(v);
   }
+  // Every viewer that shared the tick's lines has sent or taken them.
+  for (const auto& p : viewers_) TakeTickLines(*p);
+  tick_lines_.clear();
   --busy_;
   Sweep();
 }
@@ -670,10 +715,27 @@ void Tviewer_server::OnSample(const Sample& sample) {
   }
   storm_active_ = sample.storm_active;
   if (Viewers() == 0) return;
-  // Queued only: the loop writes them once the tick is done.
+  // Kept only: the loop makes the lines and writes them once the tick is
+  // done.
+  pending_.push_back(Pending{{std::move(events[0]), std::move(events[1])}, sample});
+  WakeWriter();
+}
+
+void Tviewer_server::QueuePending() {
+  if (pending_.empty()) return;
+  std::vector<Pending> pending;
+  pending.swap(pending_);
   ++busy_;
-  for (const std::string& e : events)
-    if (!e.empty()) Queue(e);
-  Queue(SampleLine(sample));
-  --busy_;
+  for (const Pending& p : pending) {
+    for (const std::string& e : p.events)
+      if (!e.empty()) Queue(e);
+    Queue(SampleLine(p.sample));
+  }
+  --busy_;  // the callers sweep: some hold a viewer
+}
+
+void Tviewer_server::WakeWriter() {
+  if (queued_ || queued_fd_ < 0) return;
+  const uint64_t one = 1;
+  queued_ = ::write(queued_fd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one);
 }

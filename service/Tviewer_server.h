@@ -70,8 +70,9 @@ class Tviewer_server : private TstationSink {
   gid_t Group() const { return group_; }
 
   // Writes what the samples queued for the viewers, without waiting. The
-  // tick only queues (one copy a viewer); the loop calls this right after
-  // it, through a descriptor of its own, so that no write costs the tick.
+  // tick only keeps its sample (one copy, whatever the number of viewers);
+  // the loop calls this right after it, through a descriptor of its own,
+  // so that neither the lines nor their writing cost the tick.
   void WriteQueued();
 
   // The settings in force as the viewers get them.
@@ -93,6 +94,9 @@ class Tviewer_server : private TstationSink {
     size_t sent = 0;       // of `out`
     bool writing = false;  // watched for POLLOUT
     bool queued = false;   // lines queued by a tick, not yet written
+    // Where this viewer's share of the tick's lines begins (kNoTick: none);
+    // a viewer without a backlog shares them instead of a copy of its own.
+    size_t tick_from = std::string::npos;
     int64_t window_ms = 0;
     int requests = 0;
     bool dead = false;
@@ -107,12 +111,20 @@ class Tviewer_server : private TstationSink {
   bool Send(Viewer& v, const std::string& line);
   // Writes what is queued without waiting; false when the viewer was dropped.
   bool Flush(Viewer& v);
+  // The tick's lines this viewer shares, from `skip` bytes on, moved into
+  // its own queue (before anything else goes there, so the order holds).
+  void TakeTickLines(Viewer& v, size_t skip = 0);
   void Watch(Viewer& v, bool writing);
   // Tells why (when `why` is given), then closes.
   void Drop(Viewer& v, const std::string& why = std::string());
   void Broadcast(const std::string& line);
-  // The same in the tick: queued only, written by WriteQueued.
+  // The same outside a request: queued only, written by WriteQueued.
   void Queue(const std::string& line);
+  // The samples the ticks kept, made into lines and queued: before anything
+  // else is sent, so that the order holds, and by WriteQueued.
+  void QueuePending();
+  // Makes the loop call WriteQueued once it is free.
+  void WakeWriter();
   // Removes the dropped viewers once no callback of theirs runs.
   void Sweep();
   Viewer* Find(uint64_t serial);
@@ -126,6 +138,15 @@ class Tviewer_server : private TstationSink {
   int listen_fd_ = -1;
   // Readable when a tick queued lines (an eventfd).
   int queued_fd_ = -1;
+  // The lines of this tick, for the viewers that share them.
+  std::string tick_lines_;
+  // What the ticks told since the last writing: the events, then the
+  // sample, made into lines only after the tick.
+  struct Pending {
+    std::string events[2];
+    Sample sample;
+  };
+  std::vector<Pending> pending_;
   bool queued_ = false;
   gid_t group_ = 0;
   std::string group_name_;
