@@ -3,10 +3,10 @@
 // conversion time, the record, the fan-out to every sink), with 0, 1 and 50
 // viewers connected and reading; the target is 50 viewers at most 1.5 x the
 // tick without any.
-// - BM_ServiceTick: the tick alone. It queues each viewer's line; the loop
-//   writes them right after it (outside the time measured here).
-// - BM_ServiceTickAndWrites: the tick and those writes, all the loop does
-//   for a sample.
+// - BM_ServiceTick: the tick alone. It keeps its sample; the loop makes the
+//   lines and writes them right after it (outside the time measured here).
+// - BM_ServiceTickAndWrites: the tick, those lines and their writes, all the
+//   loop does for a sample.
 // The viewers empty their sockets outside the time measured.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
