@@ -109,6 +109,8 @@ void TWpublish::OnShow() {
   const Tservice_view* service = Program().service;
   FillFields(service != nullptr ? service->ServiceMqtt() : LoadMqttSettings(Program().ini));
   ed_password->setPlaceholderText(service != nullptr ? "kept by the service unless typed" : "");
+  ed_client_id->setPlaceholderText(service != nullptr ? "the service's own"
+                                                      : QString::fromStdString(DefaultClientId()));
   for (QWidget* w : {static_cast<QWidget*>(ed_ca_file), static_cast<QWidget*>(bt_ca_file)})
     w->setEnabled(service == nullptr);
   test_client.reset();
