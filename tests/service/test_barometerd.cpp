@@ -32,7 +32,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using WallClock = std::chrono::steady_clock;
 
 std::string Cwd() {
   char cwd[4096];
@@ -82,12 +82,12 @@ pid_t Start(const Launch& l) {
 
 // The exit status, or -1 when it did not end within the time.
 int WaitExit(pid_t pid, int seconds = 30) {
-  const auto until = Clock::now() + std::chrono::seconds(seconds);
+  const auto until = WallClock::now() + std::chrono::seconds(seconds);
   for (;;) {
     int status = 0;
     if (::waitpid(pid, &status, WNOHANG) == pid)
       return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (Clock::now() > until) {
+    if (WallClock::now() > until) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, &status, 0);
       return -1;
@@ -103,8 +103,8 @@ struct Manager {
 
   // Waits until a datagram holding `what` comes (real time); whether one did.
   bool WaitFor(const std::string& what, int seconds = 30) {
-    const auto until = Clock::now() + std::chrono::seconds(seconds);
-    while (Clock::now() < until) {
+    const auto until = WallClock::now() + std::chrono::seconds(seconds);
+    while (WallClock::now() < until) {
       const std::string m = listener.Wait(200);
       if (m.empty()) continue;
       got.push_back(m);
@@ -119,29 +119,19 @@ struct Manager {
   }
 };
 
-class Barometerd : public ::testing::Test {
+class Barometerd : public ServiceFolderTest {
  protected:
   void SetUp() override {
-    char name[] = "barometerd.XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    folder = Cwd() + "/" + name;
+    ServiceFolderTest::SetUp();
     std::ofstream(Path("setup.ini")) << kSetup;
   }
-  std::string Path(const std::string& name) const { return folder + "/" + name; }
   Launch Simulated() const {
     Launch l;
     l.args = {"--simulated", "--folder", folder};
     l.log = Path("stderr.log");
     return l;
   }
-  std::string folder;
 };
-
-int CountHaving(const std::vector<std::string>& lines, const std::string& text) {
-  int n = 0;
-  for (const std::string& line : lines) n += line.find(text) != std::string::npos;
-  return n;
-}
 
 }  // namespace
 
@@ -153,7 +143,7 @@ TEST_F(Barometerd, TellsTheManagerItsStateThroughAnUnplugAndEndsCleanlyOnSigterm
   l.watchdog = true;
   const pid_t pid = Start(l);
   ASSERT_TRUE(manager.WaitFor("READY=1")) << ReadAll(l.log);
-  const auto ready = Clock::now();
+  const auto ready = WallClock::now();
   ASSERT_TRUE(manager.WaitFor("STATUS=Recording: ")) << ReadAll(l.log);
   const std::string recording = manager.got.back();
   double mbar = 0;
@@ -174,7 +164,7 @@ TEST_F(Barometerd, TellsTheManagerItsStateThroughAnUnplugAndEndsCleanlyOnSigterm
 
   ::kill(pid, SIGTERM);
   EXPECT_TRUE(manager.WaitFor("STOPPING=1"));
-  const double seconds = std::chrono::duration<double>(Clock::now() - ready).count();
+  const double seconds = std::chrono::duration<double>(WallClock::now() - ready).count();
   EXPECT_EQ(WaitExit(pid), 0);
   EXPECT_EQ(manager.Count("READY=1"), 1);
   // At least one a watchdog interval (1 s) from the loop, as it ran.
@@ -210,12 +200,12 @@ TEST_F(Barometerd, ALoopStuckInAPortCallSendsNoMoreWatchdogMessages) {
   ASSERT_TRUE(manager.WaitFor("WATCHDOG=1"));
   // Once it hangs, three watchdog intervals pass in silence while it lives.
   bool silent = false;
-  auto last = Clock::now();
+  auto last = WallClock::now();
   const auto until = last + std::chrono::seconds(30);
-  while (!silent && Clock::now() < until) {
+  while (!silent && WallClock::now() < until) {
     const std::string m = manager.listener.Wait(200);
-    if (m.find("WATCHDOG=1") != std::string::npos) last = Clock::now();
-    silent = Clock::now() - last > std::chrono::seconds(3);
+    if (m.find("WATCHDOG=1") != std::string::npos) last = WallClock::now();
+    silent = WallClock::now() - last > std::chrono::seconds(3);
   }
   EXPECT_TRUE(silent);
   EXPECT_EQ(::kill(pid, 0), 0);  // still there: only the manager ends it

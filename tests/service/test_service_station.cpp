@@ -33,19 +33,9 @@ void WriteFile(const std::string& name, const std::string& text) {
   std::ofstream(name) << text;
 }
 
-// The service on the simulated module and virtual time, logging to a file
-// of the test's folder.
-struct InProcess {
-  explicit InProcess(const std::string& folder, std::time_t start = 1700000000)
-      : log_name(folder + "/service.log"),
-        clock(start),
-        log_fd(::open(log_name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)),
-        log(log_fd),
-        service(clock, log, nullptr, folder, &lines, "the simulated module") {}
-  ~InProcess() {
-    service.Stop();
-    ::close(log_fd);
-  }
+// The service, run through its loop tick by tick.
+struct InProcess : SimulatedService {
+  using SimulatedService::SimulatedService;
   // Runs n ticks through the loop on the clock.
   void Run(int n) {
     Tservice_loop loop(clock, cadence, nullptr, &log, true);
@@ -56,38 +46,10 @@ struct InProcess {
     };
     loop.Run();
   }
-  std::vector<std::string> Log() const { return Lines(ReadAll(log_name)); }
-  std::string LogText() const { return ReadAll(log_name); }
-
-  std::string log_name;
-  VirtualClock clock;
-  SimulatedModule module{clock, 1};
-  SimulatedModuleLines lines{module};
-  Tcadence cadence{clock, 1000};
-  int log_fd;
-  Tservice_log log;
-  Tservice service;
+  std::vector<std::string> Log() const { return Lines(LogText()); }
 };
 
-int CountHaving(const std::vector<std::string>& lines, const std::string& text) {
-  int n = 0;
-  for (const std::string& line : lines) n += line.find(text) != std::string::npos;
-  return n;
-}
-
-// Each test in a folder of its own.
-class ServiceStation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char name[] = "station.XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    char real[4096];
-    ASSERT_NE(::realpath(name, real), nullptr);
-    folder = real;
-  }
-  std::string Path(const std::string& name) const { return folder + "/" + name; }
-  std::string folder;
-};
+using ServiceStation = ServiceFolderTest;
 
 }  // namespace
 

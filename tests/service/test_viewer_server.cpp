@@ -89,12 +89,6 @@ bool Has(const std::string& line, const std::string& text) {
   return line.find(text) != std::string::npos;
 }
 
-int CountHaving(const std::vector<std::string>& lines, const std::string& text) {
-  int n = 0;
-  for (const std::string& line : lines) n += Has(line, text);
-  return n;
-}
-
 // A number after "key": in a line; NAN when it is not there.
 double NumberOf(const std::string& line, const std::string& key) {
   const size_t at = line.find("\"" + key + "\":");
@@ -103,28 +97,18 @@ double NumberOf(const std::string& line, const std::string& key) {
 }
 
 // The service, its loop and its socket on the simulated module and virtual
-// time, in a folder of the test's own.
-// With an IIO root it opens the port of barometer.ini instead, and finds the
-// kernel's sensors there.
-struct Station {
+// time, in a folder of the test's own (with an IIO root, on barometer.ini's
+// port).
+struct Station : SimulatedService {
   explicit Station(const std::string& folder, const std::string& iio_root = std::string())
-      : log_name(folder + "/service.log"),
-        log_fd(::open(log_name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)),
-        log(log_fd),
-        service(clock, log, nullptr, folder, iio_root.empty() ? &lines : nullptr,
-                iio_root.empty() ? "the simulated module" : ""),
+      : SimulatedService(folder, 1700000040, iio_root),
         loop(clock, cadence, nullptr, &log, true),
         viewers(service, loop, log, clock),
         socket(folder + "/barometer.sock") {
-    if (!iio_root.empty()) service.iio_root = iio_root;
     service.Start();
     opened = viewers.Open(socket);
   }
-  ~Station() {
-    viewers.Close();
-    service.Stop();
-    ::close(log_fd);
-  }
+  ~Station() { viewers.Close(); }
   // n ticks through the loop; each_tick runs before each.
   void Run(int n, const std::function<void()>& each_tick = {}) {
     int left = n;
@@ -137,34 +121,19 @@ struct Station {
     // What the last tick queued, as the loop's next turn would write it.
     viewers.WriteQueued();
   }
-  std::string LogText() const { return ReadAll(log_name); }
 
-  std::string log_name;
-  VirtualClock clock{1700000040};
-  SimulatedModule module{clock, 1};
-  SimulatedModuleLines lines{module};
-  Tcadence cadence{clock, 1000};
-  int log_fd;
-  Tservice_log log;
-  Tservice service;
   Tservice_loop loop;
   Tviewer_server viewers;
   std::string socket;
   bool opened = false;
 };
 
-class ViewerServer : public ::testing::Test {
+class ViewerServer : public ServiceFolderTest {
  protected:
   void SetUp() override {
-    char name[] = "viewers.XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    char real[4096];
-    ASSERT_NE(::realpath(name, real), nullptr);
-    folder = real;
+    ServiceFolderTest::SetUp();
     std::ofstream(Path("setup.ini")) << kSetup;
   }
-  std::string Path(const std::string& name) const { return folder + "/" + name; }
-  std::string folder;
 };
 
 }  // namespace

@@ -63,13 +63,9 @@ constexpr double kSeaLevelStandard = 1013.25;
 // The service as barometerd runs it (its station, loop and viewers' socket),
 // on the simulated module and a virtual clock that moves only by Tick():
 // the loop never ticks by itself.
-struct Service {
+struct Service : SimulatedService {
   Service(const std::string& folder, std::time_t start)
-      : clock(start),
-        log_fd(::open((folder + "/service.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
-                      0600)),
-        log(log_fd),
-        service(clock, log, nullptr, folder, &lines, "the simulated module"),
+      : SimulatedService(folder, start, std::string(), /*keep_log=*/true),
         loop(clock, cadence, nullptr, &log, /*sleep_on_clock=*/false),
         viewers(service, loop, log, clock),
         socket(folder + "/barometer.sock") {
@@ -79,13 +75,9 @@ struct Service {
     // The loop's first turn, due at once, samples nothing: the start did.
     Tick();
   }
-  // As barometerd ends: "stopping" to the viewers, the socket removed, the
-  // record committed and closed.
-  ~Service() {
-    viewers.Stopping();
-    service.Stop();
-    ::close(log_fd);
-  }
+  // As barometerd ends: "stopping" to the viewers, the socket removed; then
+  // the record committed and closed.
+  ~Service() { viewers.Stopping(); }
   // The next tick, on time: the loop first serves what the viewers sent
   // (new ones greeted, requests answered), then ticks; what the tick queued
   // is written out as the loop's next turn would.
@@ -115,13 +107,6 @@ struct Service {
     EXPECT_EQ(ticks, 0);
   }
 
-  VirtualClock clock;
-  SimulatedModule module{clock, 1};
-  SimulatedModuleLines lines{module};
-  Tcadence cadence{clock, 1000};
-  int log_fd;
-  Tservice_log log;
-  Tservice service;
   Tservice_loop loop;
   Tviewer_server viewers;
   std::string socket;
