@@ -318,6 +318,8 @@ void Tviewer_server::Accept() {
     Watch(v, false);
     Send(v, "{\"event\":\"hello\",\"version\":" + JsonString(BAROMETER_VERSION) +
                 ",\"record\":" + JsonString(service_.RecordPath()) + "," + StationJson() + "}");
+    // A module already lost is told to a newcomer too.
+    if (module_ == Module::kLost) Send(v, EventWithReason("module_lost", module_reason_));
   }
   --busy_;
   Sweep();
@@ -701,9 +703,10 @@ void Tviewer_server::OnSample(const Sample& sample) {
     module_ = Module::kThere;
   } else if (sample.failure == SampleFailure::kNoModule ||
              sample.failure == SampleFailure::kReadError) {
-    if (module_ != Module::kLost)
-      events[0] =
-          EventWithReason("module_lost", sample.reason.empty() ? "no answer" : sample.reason);
+    if (module_ != Module::kLost) {
+      module_reason_ = sample.reason.empty() ? "no answer" : sample.reason;
+      events[0] = EventWithReason("module_lost", module_reason_);
+    }
     module_ = Module::kLost;
   }
   if (sample.storm_active && !storm_active_) {

@@ -156,6 +156,7 @@ class Tviewer_server : private TstationSink {
   std::string announced_;
   // What the samples told last, for the events.
   enum class Module : uint8_t { kUnknown, kThere, kLost } module_ = Module::kUnknown;
+  std::string module_reason_;  // why it was lost
   bool storm_active_ = false;
   // A module was found: its calibration goes to the viewers after the tick.
   bool announce_pending_ = false;

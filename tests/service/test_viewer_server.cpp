@@ -365,6 +365,12 @@ TEST_F(ViewerServer, EventsTellTheModuleLostAndBackAndTheServiceStopping) {
   s.Run(2);
   s.module.SetUnplugged(true);
   s.Run(3);
+  // A viewer that comes while the module is lost is told so after the hello.
+  Client late(s.socket);
+  s.Run(1);
+  const std::vector<std::string> first = late.Take();
+  ASSERT_GE(first.size(), 2u);
+  EXPECT_TRUE(Has(first[1], "{\"event\":\"module_lost\",\"reason\":")) << first[1];
   s.module.SetUnplugged(false);
   s.Run(3);
   a.Take();
