@@ -38,11 +38,7 @@ void ReadIioSensor(Tstation& station, const PortChoice& choice) {
   ProgramState& program = Program();
   PortState& port = ProgramPort();
   auto sensor = std::make_unique<Tiio_sensor>(*program.clock, choice.iio_device, port.iio_root);
-  if (const Tsample_source* before = station.Source()) {
-    sensor->SetSampleCount(before->GetSampleCount());
-    sensor->SetSequenceInterval(before->GetSequenceInterval());
-  }
-  station.UseSource(sensor.get());
+  station.MoveToSource(sensor.get());
   port.iio = std::move(sensor);
   station.AddSink(&port.notice, SinkOrder::kView);
   port.name = PortName(choice);
@@ -52,11 +48,7 @@ void ReadIioSensor(Tstation& station, const PortChoice& choice) {
 // The station reads the module again, with the n and ts in force.
 void ReadModule(Tstation& station, Tsensor& sensor) {
   PortState& port = ProgramPort();
-  if (const Tsample_source* before = station.Source()) {
-    sensor.SetSampleCount(before->GetSampleCount());
-    sensor.SetSequenceInterval(before->GetSequenceInterval());
-  }
-  station.UseSensor(&sensor);
+  station.MoveToSensor(&sensor);
   port.iio.reset();
   port.notice.Clear();
 }

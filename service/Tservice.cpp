@@ -164,22 +164,14 @@ void Tservice::OpenPort() {
   if (!problem.empty()) log_.Warning("Port " + port_name_ + ": " + problem);
   if (!opened_.finding.empty()) log_.Warning("Port " + port_name_ + ": " + opened_.finding);
 
-  // The kernel's sensor in the module's place, or the module again; the
-  // n and ts in force go with the station's reading.
-  const Tsample_source* before = station_.Source();
-  auto keep_timing = [before](auto& next) {
-    if (before == nullptr) return;
-    next.SetSampleCount(before->GetSampleCount());
-    next.SetSequenceInterval(before->GetSequenceInterval());
-  };
+  // The kernel's sensor in the module's place, or the module again, with
+  // the n and ts in force.
   if (choice_.kind == PortChoice::Kind::kIio) {
     auto iio = std::make_unique<Tiio_sensor>(clock_, choice_.iio_device, iio_root);
-    keep_timing(*iio);
-    station_.UseSource(iio.get());
+    station_.MoveToSource(iio.get());
     iio_ = std::move(iio);
   } else if (iio_) {
-    keep_timing(*sensor_);
-    station_.UseSensor(sensor_.get());
+    station_.MoveToSensor(sensor_.get());
     iio_.reset();
   }
 }

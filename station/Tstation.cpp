@@ -74,6 +74,28 @@ void Tstation::UseSource(Tsample_source* source) {
   source_ = source;
 }
 
+namespace {
+
+// The sampling in force handed on to the next source.
+template <typename Next>
+void HandOnTiming(const Tsample_source* before, Next& next) {
+  if (before == nullptr) return;
+  next.SetSampleCount(before->GetSampleCount());
+  next.SetSequenceInterval(before->GetSequenceInterval());
+}
+
+}  // namespace
+
+void Tstation::MoveToSensor(Tsensor* sensor) {
+  HandOnTiming(source_, *sensor);
+  UseSensor(sensor);
+}
+
+void Tstation::MoveToSource(Tsample_source* source) {
+  HandOnTiming(source_, *source);
+  UseSource(source);
+}
+
 void Tstation::AddSink(TstationSink* sink, SinkOrder order) {
   RemoveSink(sink);
   // After the sinks of its own order and before those of later ones.

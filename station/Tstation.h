@@ -51,6 +51,10 @@ class Tstation : private TmeteoDisplay {
   void UseSensor(Tsensor* sensor);
   // Any other source (not owned); null: none.
   void UseSource(Tsample_source* source);
+  // The same in the place of the source read until now (another port),
+  // which hands its n and ts on to the new one.
+  void MoveToSensor(Tsensor* sensor);
+  void MoveToSource(Tsample_source* source);
   Tsample_source* Source() const { return source_; }
   Tsensor* Sensor() const { return sensor_; }
   // The pressure record (not owned); null: none kept.
