@@ -79,22 +79,30 @@ const char* PortKindKey(PortChoice::Kind kind) {
   return "lpt";
 }
 
-void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini) {
-  ini->Set("port", PortKindKey(choice.kind));
-  ini->Set("lpt_device", choice.lpt_device);
-  ini->Set("gpio_chip", choice.gpio.chip);
-  ini->SetInt("gpio_clock", choice.gpio.clock);
-  ini->SetInt("gpio_data_out", choice.gpio.data_out);
-  ini->SetInt("gpio_data_in", choice.gpio.data_in);
-  ini->SetInt("gpio_power", choice.gpio.power);
-  ini->Set("ftdi_device", choice.ftdi.device);
-  ini->SetInt("ftdi_clock", choice.ftdi.clock);
-  ini->SetInt("ftdi_data_out", choice.ftdi.data_out);
-  ini->SetInt("ftdi_data_in", choice.ftdi.data_in);
-  ini->SetInt("ftdi_power", choice.ftdi.power);
+std::vector<PortKeyValue> PortKeyValues(const PortChoice& choice) {
+  auto line = [](const char* key, int value) {
+    return PortKeyValue{key, std::to_string(value), true};
+  };
+  std::vector<PortKeyValue> keys = {{"port", PortKindKey(choice.kind)},
+                                    {"lpt_device", choice.lpt_device},
+                                    {"gpio_chip", choice.gpio.chip},
+                                    line("gpio_clock", choice.gpio.clock),
+                                    line("gpio_data_out", choice.gpio.data_out),
+                                    line("gpio_data_in", choice.gpio.data_in),
+                                    line("gpio_power", choice.gpio.power),
+                                    {"ftdi_device", choice.ftdi.device},
+                                    line("ftdi_clock", choice.ftdi.clock),
+                                    line("ftdi_data_out", choice.ftdi.data_out),
+                                    line("ftdi_data_in", choice.ftdi.data_in),
+                                    line("ftdi_power", choice.ftdi.power)};
   // A module's user gets no IIO key; an IIO device chosen once is kept
   // when the module comes back.
-  if (!choice.iio_device.empty()) ini->Set("iio_device", choice.iio_device);
+  if (!choice.iio_device.empty()) keys.push_back({"iio_device", choice.iio_device});
+  return keys;
+}
+
+void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini) {
+  for (const PortKeyValue& k : PortKeyValues(choice)) ini->Set(k.key, k.value);
 }
 
 std::string CheckPortChoice(const PortChoice& choice) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/Tbarometer_ini.h"
 #include "platform/ModulePort.h"
@@ -14,6 +15,16 @@
 PortChoice ReadPortChoice(const Tbarometer_ini& ini);
 // The port key's value for a kind: "lpt", "gpio", "ftdi" or "iio".
 const char* PortKindKey(PortChoice::Kind kind);
+// One port key with its value as barometer.ini writes it; the wiring's
+// line and bit numbers are whole numbers (`number`), the rest texts.
+struct PortKeyValue {
+  const char* key;
+  std::string value;
+  bool number = false;
+};
+// Every port key of a choice, in file order; iio_device only when one is
+// chosen.
+std::vector<PortKeyValue> PortKeyValues(const PortChoice& choice);
 // Sets every port key.
 void WritePortChoice(const PortChoice& choice, Tbarometer_ini* ini);
 // Why the choice cannot be used (a line or bit out of range or used twice,

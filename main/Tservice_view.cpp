@@ -235,14 +235,9 @@ std::optional<PortChoice> Tservice_view::ServicePort() const {
 }
 
 bool Tservice_view::SendPort(const PortChoice& choice) {
-  Tbarometer_ini keys;
-  WritePortChoice(choice, &keys);
   std::vector<std::pair<std::string, Tjson>> named;
-  for (const char* key : {"port", "lpt_device", "gpio_chip", "ftdi_device", "iio_device"})
-    if (keys.Has(key)) named.emplace_back(key, Text(keys.Get(key)));
-  for (const char* key : {"gpio_clock", "gpio_data_out", "gpio_data_in", "gpio_power", "ftdi_clock",
-                          "ftdi_data_out", "ftdi_data_in", "ftdi_power"})
-    named.emplace_back(key, Number(keys.GetInt(key, 0, -1, kHighestGpioLine)));
+  for (const PortKeyValue& k : PortKeyValues(choice))
+    named.emplace_back(k.key, k.number ? Number(std::stod(k.value)) : Text(k.value));
   return SendStationSettings({}, std::move(named));
 }
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "config/Port_settings.h"
+
 namespace {
 
 using Value_kind = Tviewer_value::Kind;
@@ -260,49 +262,42 @@ const char* KindWords(Value_kind kind) {
 }  // namespace
 
 const std::vector<Tviewer_request::Known>& Tviewer_request::KnownSettings() {
-  static const std::vector<Known> known = {
-      {"n", Value_kind::kNumber},
-      {"ts", Value_kind::kNumber},
-      {"altitude", Value_kind::kNumber},
-      {"sunny_limit", Value_kind::kNumber},
-      {"variable_limit", Value_kind::kNumber},
-      {"overcast_limit", Value_kind::kNumber},
-      {"hysteresis", Value_kind::kNumber},
-      {"quick_down_rate", Value_kind::kNumber},
-      {"slow_down_rate", Value_kind::kNumber},
-      {"quick_up_rate", Value_kind::kNumber},
-      {"slow_up_rate", Value_kind::kNumber},
-      {"pressure_correction", Value_kind::kNumber},
-      {"temperature_correction", Value_kind::kNumber},
-      {"storm_warning", Value_kind::kBool},
-      {"storm_threshold", Value_kind::kNumber},
-      {"mqtt_enabled", Value_kind::kBool},
-      {"mqtt_host", Value_kind::kString},
-      {"mqtt_port", Value_kind::kNumber},
-      {"mqtt_tls", Value_kind::kBool},
-      {"mqtt_user", Value_kind::kString},
-      {"mqtt_password", Value_kind::kString},
-      {"mqtt_base_topic", Value_kind::kString},
-      {"mqtt_interval", Value_kind::kNumber},
-      {"mqtt_retain", Value_kind::kBool},
-      {"mqtt_discovery", Value_kind::kBool},
-      {"mqtt_client_id", Value_kind::kString},
-      // The port, as barometer.ini names its keys; the wiring numbers are
-      // whole numbers, power -1 for none.
-      {"port", Value_kind::kString},
-      {"lpt_device", Value_kind::kString},
-      {"gpio_chip", Value_kind::kString},
-      {"gpio_clock", Value_kind::kNumber},
-      {"gpio_data_out", Value_kind::kNumber},
-      {"gpio_data_in", Value_kind::kNumber},
-      {"gpio_power", Value_kind::kNumber},
-      {"ftdi_device", Value_kind::kString},
-      {"ftdi_clock", Value_kind::kNumber},
-      {"ftdi_data_out", Value_kind::kNumber},
-      {"ftdi_data_in", Value_kind::kNumber},
-      {"ftdi_power", Value_kind::kNumber},
-      {"iio_device", Value_kind::kString},
-  };
+  static const std::vector<Known> known = [] {
+    std::vector<Known> keys = {
+        {"n", Value_kind::kNumber},
+        {"ts", Value_kind::kNumber},
+        {"altitude", Value_kind::kNumber},
+        {"sunny_limit", Value_kind::kNumber},
+        {"variable_limit", Value_kind::kNumber},
+        {"overcast_limit", Value_kind::kNumber},
+        {"hysteresis", Value_kind::kNumber},
+        {"quick_down_rate", Value_kind::kNumber},
+        {"slow_down_rate", Value_kind::kNumber},
+        {"quick_up_rate", Value_kind::kNumber},
+        {"slow_up_rate", Value_kind::kNumber},
+        {"pressure_correction", Value_kind::kNumber},
+        {"temperature_correction", Value_kind::kNumber},
+        {"storm_warning", Value_kind::kBool},
+        {"storm_threshold", Value_kind::kNumber},
+        {"mqtt_enabled", Value_kind::kBool},
+        {"mqtt_host", Value_kind::kString},
+        {"mqtt_port", Value_kind::kNumber},
+        {"mqtt_tls", Value_kind::kBool},
+        {"mqtt_user", Value_kind::kString},
+        {"mqtt_password", Value_kind::kString},
+        {"mqtt_base_topic", Value_kind::kString},
+        {"mqtt_interval", Value_kind::kNumber},
+        {"mqtt_retain", Value_kind::kBool},
+        {"mqtt_discovery", Value_kind::kBool},
+        {"mqtt_client_id", Value_kind::kString},
+    };
+    // The port, as barometer.ini names its keys (iio_device among them).
+    PortChoice every;
+    every.iio_device = "any";
+    for (const PortKeyValue& k : PortKeyValues(every))
+      keys.push_back({k.key, k.number ? Value_kind::kNumber : Value_kind::kString});
+    return keys;
+  }();
   return known;
 }
 

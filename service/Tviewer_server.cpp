@@ -159,7 +159,10 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   const std::string no = "Viewers' socket " + path + ": ";
-  if (path.size() >= sizeof address.sun_path) {
+  // Made under a name of its own and renamed into place once it listens in
+  // its mode and group: a viewer never finds it half made.
+  const std::string making = path + ".new";
+  if (making.size() >= sizeof address.sun_path) {
     log_.Error(no + "the path is too long; the service runs without viewers");
     return false;
   }
@@ -189,6 +192,8 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
     }
   }
 
+  std::memcpy(address.sun_path, making.c_str(), making.size() + 1);
+  ::unlink(making.c_str());  // left by a service that died making it
   listen_fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (listen_fd_ < 0 ||
       ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
@@ -197,8 +202,7 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
     listen_fd_ = -1;
     return false;
   }
-  path_ = path;
-  ::chmod(path.c_str(), 0660);
+  ::chmod(making.c_str(), 0660);
   // The group where it exists (and the service may give it); the service's
   // own group otherwise. Whatever the file got is the group served.
   struct group gr {};
@@ -206,15 +210,18 @@ bool Tviewer_server::Open(const std::string& path, const std::string& group) {
   std::vector<char> buffer(16384);
   if (!group.empty() &&
       ::getgrnam_r(group.c_str(), &gr, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && ::chown(path.c_str(), static_cast<uid_t>(-1), gr.gr_gid) != 0) {
+      found != nullptr && ::chown(making.c_str(), static_cast<uid_t>(-1), gr.gr_gid) != 0) {
     log_.Warning(no + "cannot give it to group " + group + " (" + std::strerror(errno) +
                  "); the service's own group is served");
   }
-  if (::stat(path.c_str(), &st) != 0 || ::listen(listen_fd_, 64) != 0) {
+  if (::stat(making.c_str(), &st) != 0 || ::listen(listen_fd_, 64) != 0 ||
+      ::rename(making.c_str(), path.c_str()) != 0) {
     log_.Error(no + std::strerror(errno) + "; the service runs without viewers");
+    ::unlink(making.c_str());
     Close();
     return false;
   }
+  path_ = path;
   group_ = st.st_gid;
   group_name_ = GroupName(group_);
   queued_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -654,19 +661,10 @@ std::string Tviewer_server::SettingsJson() const {
   // Never the password, nor anything of the CA file.
   // The port's keys, as barometer.ini names them (none for fixed lines).
   if (const PortChoice* port = service_.Port()) {
-    text("port", PortKindKey(port->kind));
-    text("lpt_device", port->lpt_device);
-    text("gpio_chip", port->gpio.chip);
-    number("gpio_clock", port->gpio.clock);
-    number("gpio_data_out", port->gpio.data_out);
-    number("gpio_data_in", port->gpio.data_in);
-    number("gpio_power", port->gpio.power);
-    text("ftdi_device", port->ftdi.device);
-    number("ftdi_clock", port->ftdi.clock);
-    number("ftdi_data_out", port->ftdi.data_out);
-    number("ftdi_data_in", port->ftdi.data_in);
-    number("ftdi_power", port->ftdi.power);
-    text("iio_device", port->iio_device);
+    for (const PortKeyValue& k : PortKeyValues(*port)) {
+      key(k.key);
+      j += k.number ? k.value : JsonString(k.value);
+    }
   }
   j += '}';
   return j;
